@@ -1,0 +1,58 @@
+// The frame renderer: the Julia "rings" picture for one frame number at a time.
+#pragma once
+
+#include <cstdint>
+
+constexpr int frame_width = 320;
+constexpr int frame_height = 240;
+constexpr int frame_pixel_count = frame_width * frame_height;
+
+// 0x00RRGGBB pixels, top row first, each row directly after the one before.
+using FrameBuffer = std::uint32_t[frame_pixel_count];
+extern FrameBuffer frame_buffer;
+
+// Every non-integer field is single precision on purpose: the rounding of each
+// store is part of the picture.
+struct RenderState {
+    float x_min, x_max, y_min, y_max;
+    float x_step, y_step;
+    float x_coords[frame_width];
+    float y_coords[frame_height];
+    std::int32_t frame_counter;
+    float angle;
+    float cx, cy;
+    float c_abs, c_abs_sq;
+    float ring_width;
+    float ring_lo_sq, ring_hi_sq;
+    std::int32_t last_hit;  // carried from pixel to pixel and frame to frame
+    std::uint32_t* top;
+    std::uint32_t* bottom;
+};
+extern RenderState render_state;
+
+constexpr int ring_max_passes = 20;
+constexpr int ring_rows_computed = frame_height / 2;
+
+// Builds the view window and the coordinate tables; once, before the first frame.
+void render_setup();
+
+// Advances the frame counter and draws that frame into frame_buffer.
+void render_frame();
+
+// The next render_frame draws frame `frame` (0 to 2147483647): a frame's
+// picture depends on its number alone.
+void render_seek(std::int32_t frame);
+
+// The pieces of render_frame, for tools, tests and faster pixel paths.
+void render_advance();           // frame counter, c and the ring for the new frame
+void render_pixels_reference();  // shades the top half and mirrors it
+
+// Orbit of one starting point against the current frame's ring: returns the
+// ring accumulator and sets last_hit when the orbit touches the ring.
+float ring_accumulate(float zx, float zy, std::int32_t& last_hit);
+
+// The accumulator as an intensity: 0 for acc <= 0, else round(sqrt(acc) * 500).
+std::int32_t ring_intensity(float acc);
+
+// Intensity bands, channel blend and rotation by last_hit mod 3, packed 0x00RRGGBB.
+std::uint32_t ring_colour(std::int32_t n, std::int32_t last_hit);

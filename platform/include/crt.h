@@ -1,0 +1,24 @@
+// C-runtime calls of the Windows runtime library that the system uses, with their
+// real names and constant values.
+#pragma once
+
+#define _MCW_EM 0x0008001Fu
+#define _MCW_RC 0x00000300u
+#define _MCW_PC 0x00030000u
+#define _PC_64 0x00000000u
+#define _PC_53 0x00010000u
+#define _PC_24 0x00020000u
+#define _RC_NEAR 0x00000000u
+#define _RC_DOWN 0x00000100u
+#define _RC_UP 0x00000200u
+#define _RC_CHOP 0x00000300u
+#define _EM_INEXACT 0x00000001u
+#define _EM_UNDERFLOW 0x00000002u
+#define _EM_OVERFLOW 0x00000004u
+#define _EM_ZERODIVIDE 0x00000008u
+#define _EM_INVALID 0x00000010u
+#define _EM_DENORMAL 0x00080000u
+
+// Sets the bits of the x87 control word named by mask (precision, rounding,
+// exception masks) to those of new_value; returns the resulting control word.
+unsigned int _controlfp(unsigned int new_value, unsigned int mask);

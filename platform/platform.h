@@ -1,0 +1,12 @@
+// The one place that knows which platform this is: the real Win32, DirectDraw and
+// C-runtime headers on Windows, the project's own stand-in for the same names elsewhere.
+#pragma once
+
+#ifdef _WIN32
+#include <windows.h>
+#include <ddraw.h>
+#include <conio.h>
+#include <float.h>
+#else
+#include "include/crt.h"
+#endif

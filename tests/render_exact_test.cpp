@@ -1,0 +1,184 @@
+// An independent evaluation of the renderer's rounding rule with MPFR: every
+// operation rounded to a 64-bit significand, every store rounded to float.
+#include <gtest/gtest.h>
+#include <mpfr.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "demo/precision.h"
+#include "demo/render.h"
+
+namespace {
+
+// One extended-precision value; each operation rounds to 64 bits, to nearest even.
+class Ext {
+public:
+    Ext() { mpfr_init2(v_, 64); }
+    Ext(double d) : Ext() { mpfr_set_d(v_, d, MPFR_RNDN); }
+    Ext(const Ext& o) : Ext() { mpfr_set(v_, o.v_, MPFR_RNDN); }
+    Ext& operator=(const Ext& o)
+    {
+        mpfr_set(v_, o.v_, MPFR_RNDN);
+        return *this;
+    }
+    ~Ext() { mpfr_clear(v_); }
+
+    friend Ext operator+(const Ext& a, const Ext& b) { return op(mpfr_add, a, b); }
+    friend Ext operator-(const Ext& a, const Ext& b) { return op(mpfr_sub, a, b); }
+    friend Ext operator*(const Ext& a, const Ext& b) { return op(mpfr_mul, a, b); }
+    friend Ext operator/(const Ext& a, const Ext& b) { return op(mpfr_div, a, b); }
+    Ext operator-() const
+    {
+        Ext r;
+        mpfr_neg(r.v_, v_, MPFR_RNDN);
+        return r;
+    }
+    Ext abs() const
+    {
+        Ext r;
+        mpfr_abs(r.v_, v_, MPFR_RNDN);
+        return r;
+    }
+    bool operator<(const Ext& o) const { return mpfr_less_p(v_, o.v_); }
+    float to_float() const { return mpfr_get_flt(v_, MPFR_RNDN); }
+    double to_double() const { return mpfr_get_d(v_, MPFR_RNDN); }
+    long rint_even() const
+    {
+        mpfr_t r;
+        mpfr_init2(r, 64);
+        mpfr_rint(r, v_, MPFR_RNDN);
+        const long n = mpfr_get_si(r, MPFR_RNDN);
+        mpfr_clear(r);
+        return n;
+    }
+
+private:
+    using Op = int (*)(mpfr_ptr, mpfr_srcptr, mpfr_srcptr, mpfr_rnd_t);
+    static Ext op(Op f, const Ext& a, const Ext& b)
+    {
+        Ext r;
+        f(r.v_, a.v_, b.v_, MPFR_RNDN);
+        return r;
+    }
+    mpfr_t v_;
+};
+
+double exact_sqrt(double x)
+{
+    mpfr_t r;
+    mpfr_init2(r, 53);
+    mpfr_set_d(r, x, MPFR_RNDN);
+    mpfr_sqrt(r, r, MPFR_RNDN);
+    const double d = mpfr_get_d(r, MPFR_RNDN);
+    mpfr_clear(r);
+    return d;
+}
+
+struct Frame {
+    float cx, cy, c_abs, c_abs_sq, ring_width, ring_lo_sq, ring_hi_sq;
+};
+
+// sin and cos are the runtime library's own; what is checked is the arithmetic around them.
+Frame exact_frame(std::int32_t frame_counter)
+{
+    Frame f{};
+    const float angle = (Ext(frame_counter) * Ext(3.141593) / Ext(180)).to_float();
+    const double slow = (Ext(angle) * Ext(0.7)).to_double();
+    f.cx = (Ext(std::cos(double{angle})) * Ext(std::sin(slow))).to_float();
+    f.cx = (Ext(f.cx) * Ext(0.6)).to_float();
+    f.cy = (Ext(std::sin(double{angle})) + Ext(std::sin(double{angle}))).to_float();
+    f.cy = (Ext(f.cy) * Ext(0.6)).to_float();
+    const Ext sq = Ext(f.cx) * Ext(f.cx) + Ext(f.cy) * Ext(f.cy);
+    f.c_abs = static_cast<float>(exact_sqrt(sq.to_double()));
+    f.c_abs_sq = sq.to_float();
+    f.ring_width = static_cast<float>(0.04);
+    f.ring_lo_sq = (Ext(f.c_abs) - Ext(f.ring_width)).to_float();
+    f.ring_lo_sq = (Ext(f.ring_lo_sq) * Ext(f.ring_lo_sq)).to_float();
+    f.ring_hi_sq = (Ext(f.ring_width) + Ext(f.c_abs)).to_float();
+    f.ring_hi_sq = (Ext(f.ring_hi_sq) * Ext(f.ring_hi_sq)).to_float();
+    return f;
+}
+
+float exact_accumulate(const Frame& f, float zx, float zy, std::int32_t& last_hit)
+{
+    float sx = 0, sy = 0, acc = 0;
+    for (int pass = 0; pass < 20 && Ext(sx) + Ext(sy) < Ext(4.0);) {
+        sx = (Ext(zx) * Ext(zx)).to_float();
+        sy = (Ext(zy) * Ext(zy)).to_float();
+        const float txy = (Ext(zy) * Ext(zx) * Ext(2.0)).to_float();
+        zx = (Ext(sx) - Ext(sy) + Ext(f.cx)).to_float();
+        zy = (Ext(f.cy) + Ext(txy)).to_float();
+        const float m = (Ext(zx) * Ext(zx) + Ext(zy) * Ext(zy)).to_float();
+        if (m < f.ring_hi_sq && m > f.ring_lo_sq && pass > 0) {
+            acc = ((-((Ext(m) - Ext(f.c_abs_sq)).abs() / Ext(f.ring_width))) + Ext(acc) + Ext(1.0)).to_float();
+            last_hit = pass;
+        }
+        ++pass;
+        if (m > 4.0f)
+            break;
+    }
+    return acc;
+}
+
+std::int32_t exact_intensity(float acc)
+{
+    if (!(acc > 0.0f))
+        return 0;
+    return static_cast<std::int32_t>((Ext(exact_sqrt(acc)) * Ext(500.0)).rint_even());
+}
+
+bool same_bits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+class RenderExactTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        precision_setup();
+        render_state = RenderState{};
+        render_setup();
+    }
+};
+
+TEST_F(RenderExactTest, FrameParametersFollowTheRoundingRule)
+{
+    for (std::int32_t frame = 0; frame <= 3600; ++frame) {
+        render_seek(frame);
+        render_advance();
+        const Frame f = exact_frame(frame);
+        const RenderState& s = render_state;
+        ASSERT_TRUE(same_bits(s.cx, f.cx)) << frame;
+        ASSERT_TRUE(same_bits(s.cy, f.cy)) << frame;
+        ASSERT_TRUE(same_bits(s.c_abs, f.c_abs)) << frame;
+        ASSERT_TRUE(same_bits(s.c_abs_sq, f.c_abs_sq)) << frame;
+        ASSERT_TRUE(same_bits(s.ring_lo_sq, f.ring_lo_sq)) << frame;
+        ASSERT_TRUE(same_bits(s.ring_hi_sq, f.ring_hi_sq)) << frame;
+    }
+}
+
+TEST_F(RenderExactTest, SampledPixelsMatchExactEvaluation)
+{
+    int lit = 0, checked = 0;
+    for (std::int32_t frame : {1, 45, 90, 135, 180, 222, 300, 2147483647}) {
+        render_seek(frame);
+        render_frame();
+        const Frame f = exact_frame(frame);
+        for (int p = frame % 7; p < frame_pixel_count / 2; p += 7) {
+            const int px = p % frame_width, py = p / frame_width;
+            std::int32_t hit_ref = -1, hit_exact = -1;
+            const float acc_ref = ring_accumulate(render_state.x_coords[px], render_state.y_coords[py], hit_ref);
+            const float acc_exact = exact_accumulate(f, render_state.x_coords[px], render_state.y_coords[py], hit_exact);
+            ASSERT_TRUE(same_bits(acc_ref, acc_exact))
+                << "frame " << frame << " pixel " << p << ": " << acc_ref << " vs " << acc_exact;
+            ASSERT_EQ(hit_ref, hit_exact) << "frame " << frame << " pixel " << p;
+            const std::int32_t n = exact_intensity(acc_exact);
+            const std::uint32_t colour = n == 0 ? 0u : ring_colour(n, hit_exact);
+            ASSERT_EQ(frame_buffer[p], colour) << "frame " << frame << " pixel " << p;
+            lit += colour != 0;
+            ++checked;
+        }
+    }
+    EXPECT_GT(lit, checked / 50) << "the sample must include lit pixels";
+}
+
+}  // namespace

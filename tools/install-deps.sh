@@ -1,0 +1,19 @@
+#!/bin/sh
+# Installs those of the named Debian packages that are missing; names with an
+# :i386 suffix bring in the i386 architecture first.
+set -eu
+missing=""
+for package in "$@"; do
+    status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)
+    [ "$status" = installed ] || missing="$missing $package"
+done
+[ -n "$missing" ] || exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+case "$missing" in
+    *:i386*) dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386 ;;
+esac
+echo "installing:$missing"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing

@@ -1,0 +1,231 @@
+// rings_capture: renders frames of the demo without a display, into PNG files or
+// a raw stream of 0x00RRGGBB pixels, with the renderer the demo itself uses.
+#include <png.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "demo/precision.h"
+#include "demo/render.h"
+
+namespace {
+
+constexpr int exit_usage = 2;
+constexpr const char* usage_text =
+    "usage: rings_capture --frames A[-B] (--png DIR | --raw FILE|-)\n"
+    "  --frames A[-B]  frames A to B (0 to 2147483647; the demo's first frame is 1)\n"
+    "  --png DIR       write DIR/frame-<n>.png for every frame\n"
+    "  --raw FILE      write the frames back to back as 32-bit little-endian\n"
+    "                  0x00RRGGBB pixels, 320 x 240 per frame; - is standard output\n";
+
+struct Options {
+    std::int32_t first = 0;
+    std::int32_t last = 0;
+    std::string png_dir;
+    std::string raw_file;
+};
+
+int fail(const std::string& message)
+{
+    std::fprintf(stderr, "rings_capture: %s\n", message.c_str());
+    return exit_usage;
+}
+
+std::optional<std::int32_t> parse_frame(std::string_view text)
+{
+    std::int64_t value = 0;
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc{} || ptr != end || value < 0 || value > 0x7FFFFFFF)
+        return std::nullopt;
+    return static_cast<std::int32_t>(value);
+}
+
+// Returns an error message, or nothing when the options are complete and sound.
+std::optional<std::string> parse_options(int argc, char** argv, Options& options)
+{
+    bool have_frames = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg != "--frames" && arg != "--png" && arg != "--raw")
+            return "unknown option '" + std::string(arg) + "'";
+        if (i + 1 == argc)
+            return std::string(arg) + " needs a value";
+        const std::string_view value = argv[++i];
+        if (arg == "--frames") {
+            const auto dash = value.find('-');
+            const auto first = parse_frame(value.substr(0, dash));
+            const auto last = dash == std::string_view::npos ? first : parse_frame(value.substr(dash + 1));
+            if (!first || !last)
+                return "frames must be A or A-B with numbers from 0 to 2147483647, not '" + std::string(value) + "'";
+            if (*last < *first)
+                return "frame range '" + std::string(value) + "' ends before it starts";
+            options.first = *first;
+            options.last = *last;
+            have_frames = true;
+        } else if (value.empty()) {
+            return std::string(arg) + " needs a non-empty value";
+        } else if (arg == "--png") {
+            options.png_dir = value;
+        } else {
+            options.raw_file = value;
+        }
+    }
+    if (!have_frames)
+        return std::string("--frames is required");
+    if (options.png_dir.empty() == options.raw_file.empty())
+        return std::string("give exactly one of --png DIR and --raw FILE");
+    return std::nullopt;
+}
+
+// Bytes of the frame buffer in memory order of little-endian 0x00RRGGBB pixels.
+void frame_bytes(std::vector<unsigned char>& bytes)
+{
+    bytes.resize(static_cast<std::size_t>(frame_pixel_count) * 4);
+    for (int i = 0; i < frame_pixel_count; ++i) {
+        const std::uint32_t p = frame_buffer[i];
+        for (int b = 0; b < 4; ++b)
+            bytes[static_cast<std::size_t>(i) * 4 + b] = static_cast<unsigned char>(p >> (8 * b));
+    }
+}
+
+bool write_png(std::FILE* file)
+{
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info) {
+        png_destroy_write_struct(&png, nullptr);
+        return false;
+    }
+    std::vector<png_byte> row(static_cast<std::size_t>(frame_width) * 3);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, frame_width, frame_height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < frame_height; ++y) {
+        for (int x = 0; x < frame_width; ++x) {
+            const std::uint32_t p = frame_buffer[y * frame_width + x];
+            row[x * 3 + 0] = static_cast<png_byte>(p >> 16);
+            row[x * 3 + 1] = static_cast<png_byte>(p >> 8);
+            row[x * 3 + 2] = static_cast<png_byte>(p);
+        }
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+// Writes through a temporary name and renames when complete, so a failure never
+// leaves a half-written file under the final name.
+class FileUnderConstruction {
+public:
+    explicit FileUnderConstruction(std::filesystem::path path)
+        : final_path_(std::move(path)), temp_path_(final_path_.string() + ".partial")
+    {
+        file_ = std::fopen(temp_path_.string().c_str(), "wb");
+    }
+    FileUnderConstruction(const FileUnderConstruction&) = delete;
+    FileUnderConstruction& operator=(const FileUnderConstruction&) = delete;
+    ~FileUnderConstruction()
+    {
+        if (file_) {
+            std::fclose(file_);
+            std::remove(temp_path_.string().c_str());
+        }
+    }
+    std::FILE* get() const { return file_; }
+
+    bool commit()
+    {
+        const bool written = std::fflush(file_) == 0 && !std::ferror(file_);
+        const bool closed = std::fclose(file_) == 0;
+        file_ = nullptr;
+        std::error_code ec;
+        if (written && closed)
+            std::filesystem::rename(temp_path_, final_path_, ec);
+        if (!written || !closed || ec) {
+            std::remove(temp_path_.string().c_str());
+            return false;
+        }
+        return true;
+    }
+
+private:
+    std::filesystem::path final_path_;
+    std::filesystem::path temp_path_;
+    std::FILE* file_ = nullptr;
+};
+
+int capture_png(const Options& options)
+{
+    const std::filesystem::path dir = options.png_dir;
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (!std::filesystem::is_directory(dir, ec))
+        return fail("cannot use '" + options.png_dir + "' as a directory");
+    render_seek(options.first);
+    for (std::int64_t n = options.first; n <= options.last; ++n) {
+        render_frame();
+        FileUnderConstruction out(dir / ("frame-" + std::to_string(n) + ".png"));
+        if (!out.get())
+            return fail("cannot write in '" + options.png_dir + "': " + std::strerror(errno));
+        if (!write_png(out.get()) || !out.commit())
+            return fail("writing frame " + std::to_string(n) + " to '" + options.png_dir + "' failed");
+    }
+    return 0;
+}
+
+int capture_raw(const Options& options)
+{
+    const bool to_stdout = options.raw_file == "-";
+    std::optional<FileUnderConstruction> out;
+    std::FILE* file = stdout;
+    if (!to_stdout) {
+        out.emplace(options.raw_file);
+        if (!out->get())
+            return fail("cannot write '" + options.raw_file + "': " + std::strerror(errno));
+        file = out->get();
+    }
+    std::vector<unsigned char> bytes;
+    render_seek(options.first);
+    for (std::int64_t n = options.first; n <= options.last; ++n) {
+        render_frame();
+        frame_bytes(bytes);
+        if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size())
+            return fail("writing frame " + std::to_string(n) + " failed");
+    }
+    if (to_stdout ? std::fflush(stdout) != 0 : !out->commit())
+        return fail("writing '" + options.raw_file + "' failed");
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(usage_text, stdout);
+        return 0;
+    }
+    Options options;
+    if (const auto error = parse_options(argc, argv, options))
+        return fail(*error + " (see --help)");
+
+    precision_setup();
+    render_setup();
+    return options.png_dir.empty() ? capture_raw(options) : capture_png(options);
+}
