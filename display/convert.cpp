@@ -1,0 +1,253 @@
+// The reference rows, the portable block paths (the named converters) and the selection.
+#include "display/convert.h"
+
+#include <bit>
+#include <cstring>
+
+#include "display/convert_rows.h"
+
+// The block paths move whole 64-bit words and rely on the first pixel of a word being
+// its low half, as on every target of this library.
+static_assert(std::endian::native == std::endian::little);
+
+namespace {
+
+// ---- Reference: each destination pixel from its bit fields, stored byte by byte ----
+
+std::uint32_t red(std::uint32_t pixel) { return (pixel >> 16) & 0xFF; }
+std::uint32_t green(std::uint32_t pixel) { return (pixel >> 8) & 0xFF; }
+std::uint32_t blue(std::uint32_t pixel) { return pixel & 0xFF; }
+
+std::uint32_t pack_xrgb8888(std::uint32_t p) { return p; }
+std::uint32_t pack_xbgr8888(std::uint32_t p) { return blue(p) << 16 | green(p) << 8 | red(p); }
+std::uint32_t pack_rgb888(std::uint32_t p) { return red(p) << 16 | green(p) << 8 | blue(p); }
+std::uint32_t pack_bgr888(std::uint32_t p) { return blue(p) << 16 | green(p) << 8 | red(p); }
+std::uint32_t pack_rgb565(std::uint32_t p) { return (red(p) >> 3) << 11 | (green(p) >> 2) << 5 | blue(p) >> 3; }
+std::uint32_t pack_bgr565(std::uint32_t p) { return (blue(p) >> 3) << 11 | (green(p) >> 2) << 5 | red(p) >> 3; }
+std::uint32_t pack_rgb555(std::uint32_t p) { return (red(p) >> 3) << 10 | (green(p) >> 3) << 5 | blue(p) >> 3; }
+std::uint32_t pack_bgr555(std::uint32_t p) { return (blue(p) >> 3) << 10 | (green(p) >> 3) << 5 | red(p) >> 3; }
+
+template <std::uint32_t (*pack)(std::uint32_t), int bytes>
+void reference(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count)
+{
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::uint32_t value = pack(source[i]);
+        for (int b = 0; b < bytes; ++b)
+            *destination++ = static_cast<std::uint8_t>(value >> (8 * b));
+    }
+}
+
+// ---- Helpers of the block paths ----
+
+std::uint64_t load64(const std::uint32_t* source)
+{
+    std::uint64_t word;
+    std::memcpy(&word, source, sizeof word);
+    return word;
+}
+
+void store64(std::uint8_t* destination, std::uint64_t word) { std::memcpy(destination, &word, sizeof word); }
+void store32(std::uint8_t* destination, std::uint32_t word) { std::memcpy(destination, &word, sizeof word); }
+
+// Two 16-bit pixels sitting in the low halves of a word's two 32-bit lanes, side by side.
+std::uint32_t pair16(std::uint64_t word) { return static_cast<std::uint32_t>(word | word >> 16); }
+
+constexpr std::uint64_t both_lanes(std::uint32_t mask) { return std::uint64_t{mask} << 32 | mask; }
+
+// The two 565 formats: one shape, red and blue exchanged.
+std::uint64_t rgb565_word(std::uint64_t w)
+{
+    return (w >> 8 & both_lanes(0xF800)) | (w >> 5 & both_lanes(0x07E0)) | (w >> 3 & both_lanes(0x001F));
+}
+
+std::uint64_t bgr565_word(std::uint64_t w)
+{
+    return (w << 8 & both_lanes(0xF800)) | (w >> 5 & both_lanes(0x07E0)) | (w >> 19 & both_lanes(0x001F));
+}
+
+template <std::uint64_t (*word565)(std::uint64_t)>
+void convert_565(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count)
+{
+    std::uint32_t i = 0;
+    for (; count - i >= 4; i += 4, destination += 8) {
+        const std::uint64_t low = word565(load64(source + i));
+        const std::uint64_t high = word565(load64(source + i + 2));
+        store64(destination, std::uint64_t{pair16(high)} << 32 | pair16(low));
+    }
+    for (; i < count; ++i, destination += 2) {
+        const auto value = static_cast<std::uint32_t>(word565(source[i]));
+        destination[0] = static_cast<std::uint8_t>(value);
+        destination[1] = static_cast<std::uint8_t>(value >> 8);
+    }
+}
+
+// The two 15-bit formats share this routine. Blue and red, each with its low three bits
+// cleared, are scaled into place by the factor pair (8 moves a channel to bits 6-10,
+// 8192 to bits 16-20), green's top five bits stay where they are, and a shift by 6
+// lands all three in the 15-bit layout.
+constexpr std::uint64_t channel_lows_555 = 0x00F800F800F800F8;
+constexpr std::uint64_t green_555 = both_lanes(0xF800);
+
+std::uint64_t x555_word(std::uint64_t w, std::uint32_t blue_factor, std::uint32_t red_factor)
+{
+    const std::uint64_t channels = w & channel_lows_555;
+    const std::uint64_t blues = channels & both_lanes(0xFFFF);
+    const std::uint64_t reds = channels >> 16 & both_lanes(0xFFFF);
+    // Lane-wise products: neither reaches bit 21, so nothing carries into the next pixel.
+    return ((blues * blue_factor + reds * red_factor) | (w & green_555)) >> 6;
+}
+
+void convert_555(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count,
+                 std::uint32_t blue_factor, std::uint32_t red_factor)
+{
+    std::uint32_t i = 0;
+    for (; count - i >= 8; i += 8, destination += 16) {
+        std::uint64_t out[2];
+        for (int half = 0; half < 2; ++half) {
+            const std::uint64_t low = x555_word(load64(source + i + 4 * half), blue_factor, red_factor);
+            const std::uint64_t high = x555_word(load64(source + i + 4 * half + 2), blue_factor, red_factor);
+            out[half] = std::uint64_t{pair16(high)} << 32 | pair16(low);
+        }
+        store64(destination, out[0]);
+        store64(destination + 8, out[1]);
+    }
+    for (; i < count; ++i, destination += 2) {
+        const auto value = static_cast<std::uint16_t>(x555_word(source[i], blue_factor, red_factor));
+        std::memcpy(destination, &value, sizeof value);
+    }
+}
+
+}  // namespace
+
+// ---- The named converters: the portable block paths ----
+
+void convert_to_xrgb8888(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count)
+{
+    std::uint32_t i = 0;
+    for (; count - i >= 16; i += 16, destination += 64)
+        for (int w = 0; w < 8; ++w)
+            store64(destination + 8 * w, load64(source + i + 2 * w));
+    const auto* rest = reinterpret_cast<const std::uint8_t*>(source + i);
+    for (std::uint32_t b = 0; b < (count - i) * 4; ++b)
+        destination[b] = rest[b];
+}
+
+void convert_to_xbgr8888(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count)
+{
+    for (std::uint32_t i = 0; i < count; ++i, destination += 4) {
+        const std::uint32_t p = source[i];
+        store32(destination, (p & 0xFF) << 16 | (p & 0xFF00) | (p >> 16 & 0xFF));
+    }
+}
+
+void convert_to_rgb888(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count)
+{
+    std::uint32_t i = 0;
+    for (; count - i >= 4; i += 4, destination += 12) {
+        const std::uint64_t first = load64(source + i);  // pixels 0 and 1
+        const std::uint64_t second = load64(source + i + 2);  // pixels 2 and 3
+        // Bytes 0-7: B G R of pixel 0, B G R of pixel 1, B G of pixel 2.
+        store64(destination, (first & 0xFFFFFF) | (first >> 8 & 0xFFFFFF000000) | second << 48);
+        // Bytes 8-11: R of pixel 2, B G R of pixel 3.
+        store32(destination + 8, static_cast<std::uint32_t>((second >> 16 & 0xFF) | (second >> 24 & 0xFFFFFF00)));
+    }
+    for (; i < count; ++i, destination += 3) {
+        const std::uint32_t p = source[i];
+        destination[0] = static_cast<std::uint8_t>(p);
+        destination[1] = static_cast<std::uint8_t>(p >> 8);
+        destination[2] = static_cast<std::uint8_t>(p >> 16);
+    }
+}
+
+void convert_to_bgr888(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count)
+{
+    for (std::uint32_t i = 0; i < count; ++i, destination += 3) {
+        const std::uint32_t p = source[i];
+        destination[0] = static_cast<std::uint8_t>(p >> 16);
+        destination[1] = static_cast<std::uint8_t>(p >> 8);
+        destination[2] = static_cast<std::uint8_t>(p);
+    }
+}
+
+void convert_to_rgb565(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count)
+{
+    convert_565<rgb565_word>(source, destination, count);
+}
+
+void convert_to_bgr565(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count)
+{
+    convert_565<bgr565_word>(source, destination, count);
+}
+
+void convert_to_rgb555(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count)
+{
+    convert_555(source, destination, count, 8, 8192);
+}
+
+void convert_to_bgr555(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count)
+{
+    convert_555(source, destination, count, 8192, 8);
+}
+
+// ---- Formats, rows and selection ----
+
+namespace {
+
+struct FormatRows {
+    std::uint32_t bytes;
+    PixelConverter reference;
+    PixelConverter block;
+};
+
+// Indexed by PixelFormat.
+constexpr FormatRows format_rows[pixel_format_count] = {
+    {4, reference<pack_xrgb8888, 4>, convert_to_xrgb8888},
+    {4, reference<pack_xbgr8888, 4>, convert_to_xbgr8888},
+    {3, reference<pack_rgb888, 3>, convert_to_rgb888},
+    {3, reference<pack_bgr888, 3>, convert_to_bgr888},
+    {2, reference<pack_rgb565, 2>, convert_to_rgb565},
+    {2, reference<pack_bgr565, 2>, convert_to_bgr565},
+    {2, reference<pack_rgb555, 2>, convert_to_rgb555},
+    {2, reference<pack_bgr555, 2>, convert_to_bgr555},
+};
+
+struct SurfaceFormat {
+    std::uint32_t bit_count, red_mask, green_mask, blue_mask;
+    PixelFormat format;
+};
+
+constexpr SurfaceFormat surface_formats[] = {
+    {32, 0xFF0000, 0xFF00, 0xFF, PixelFormat::xrgb8888},
+    {32, 0xFF, 0xFF00, 0xFF0000, PixelFormat::xbgr8888},
+    {24, 0xFF0000, 0xFF00, 0xFF, PixelFormat::rgb888},
+    {24, 0xFF, 0xFF00, 0xFF0000, PixelFormat::bgr888},
+    {16, 0xF800, 0x07E0, 0x001F, PixelFormat::rgb565},
+    {16, 0x001F, 0x07E0, 0xF800, PixelFormat::bgr565},
+    {16, 0x7C00, 0x03E0, 0x001F, PixelFormat::rgb555},
+    {16, 0x001F, 0x03E0, 0x7C00, PixelFormat::bgr555},
+};
+
+}  // namespace
+
+std::uint32_t bytes_per_pixel(PixelFormat format) { return format_rows[static_cast<int>(format)].bytes; }
+PixelConverter reference_row(PixelFormat format) { return format_rows[static_cast<int>(format)].reference; }
+PixelConverter block_row(PixelFormat format) { return format_rows[static_cast<int>(format)].block; }
+
+PixelConverter fastest_row(PixelFormat format, SimdLevel level)
+{
+    for (int l = static_cast<int>(level); l > static_cast<int>(SimdLevel::none); --l)
+        if (PixelConverter row = simd_row(format, static_cast<SimdLevel>(l)))
+            return row;
+    return block_row(format);
+}
+
+PixelConverter select_converter(std::uint32_t bit_count, std::uint32_t red_mask, std::uint32_t green_mask,
+                                std::uint32_t blue_mask)
+{
+    // Exact matches only: a format that agrees with a row in part gets no converter.
+    for (const SurfaceFormat& f : surface_formats)
+        if (f.bit_count == bit_count && f.red_mask == red_mask && f.green_mask == green_mask &&
+            f.blue_mask == blue_mask)
+            return fastest_row(f.format, cpu_simd_level());
+    return nullptr;
+}
