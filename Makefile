@@ -30,6 +30,7 @@ test: build
 
 bench: build
 	$(BUILD)/bench/render_bench
+	$(BUILD)/bench/convert_bench
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -1,0 +1,80 @@
+// One 320 x 240 frame through each converter, row by row as display_update does it, and
+// memcpy of the same rows as the yardstick. Bytes processed are source bytes.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "display/convert.h"
+#include "display/convert_rows.h"
+
+namespace {
+
+constexpr std::uint32_t width = 320;
+constexpr std::uint32_t height = 240;
+constexpr std::int64_t frame_bytes = std::int64_t{width} * height * 4;
+
+std::vector<std::uint32_t> picture()
+{
+    std::mt19937 random(1);
+    std::vector<std::uint32_t> pixels(width * height);
+    for (std::uint32_t& p : pixels)
+        p = static_cast<std::uint32_t>(random()) & 0xFFFFFF;
+    return pixels;
+}
+
+void convert_frame(benchmark::State& state, PixelConverter convert, std::uint32_t pixel_bytes)
+{
+    const std::vector<std::uint32_t> source = picture();
+    const std::uint32_t pitch = width * pixel_bytes;
+    std::vector<std::uint8_t> surface(std::size_t{pitch} * height);
+    for (auto _ : state) {
+        for (std::uint32_t y = 0; y < height; ++y)
+            convert(source.data() + y * width, surface.data() + y * pitch, width);
+        benchmark::ClobberMemory();
+    }
+    benchmark::DoNotOptimize(surface.data());
+    state.SetBytesProcessed(state.iterations() * frame_bytes);
+}
+
+void memcpy_rows(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count)
+{
+    std::memcpy(destination, source, std::size_t{count} * 4);
+}
+
+const char* const format_names[pixel_format_count] = {"xrgb8888", "xbgr8888", "rgb888", "bgr888",
+                                                      "rgb565",   "bgr565",   "rgb555", "bgr555"};
+
+void register_all()
+{
+    benchmark::RegisterBenchmark("memcpy", convert_frame, memcpy_rows, 4)->Unit(benchmark::kMicrosecond);
+    const SimdLevel level = cpu_simd_level();
+    for (int f = 0; f < pixel_format_count; ++f) {
+        const auto format = static_cast<PixelFormat>(f);
+        // What select_converter hands the display on this processor.
+        benchmark::RegisterBenchmark((std::string("convert/") + format_names[f]).c_str(), convert_frame,
+                                     fastest_row(format, level), bytes_per_pixel(format))
+            ->Unit(benchmark::kMicrosecond);
+    }
+    // The portable converters, for comparison: what a processor without SIMD rows gets.
+    for (int f = 0; f < pixel_format_count; ++f) {
+        const auto format = static_cast<PixelFormat>(f);
+        benchmark::RegisterBenchmark((std::string("convert_block/") + format_names[f]).c_str(), convert_frame,
+                                     block_row(format), bytes_per_pixel(format))
+            ->Unit(benchmark::kMicrosecond);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    register_all();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
