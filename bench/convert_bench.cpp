@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "display/convert.h"
@@ -46,7 +47,7 @@ void memcpy_rows(const std::uint32_t* source, std::uint8_t* destination, std::ui
 const char* const format_names[pixel_format_count] = {"xrgb8888", "xbgr8888", "rgb888", "bgr888",
                                                       "rgb565",   "bgr565",   "rgb555", "bgr555"};
 
-void register_all()
+bool register_all()
 {
     benchmark::RegisterBenchmark("memcpy", convert_frame, memcpy_rows, 4)->Unit(benchmark::kMicrosecond);
     const SimdLevel level = cpu_simd_level();
@@ -64,17 +65,11 @@ void register_all()
                                      block_row(format), bytes_per_pixel(format))
             ->Unit(benchmark::kMicrosecond);
     }
+    return true;
 }
+
+const bool registered = register_all();
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    register_all();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+BENCHMARK_MAIN();

@@ -50,6 +50,8 @@ std::vector<Row> all_rows()
     return rows;
 }
 
+void PrintTo(const Row& row, std::ostream* os) { *os << format_name(row.format) << " " << row.level; }
+
 std::string row_name(const testing::TestParamInfo<Row>& info)
 {
     return std::string(format_name(info.param.format)) + "_" + info.param.level;
