@@ -97,19 +97,22 @@ std::uint64_t x555_word(std::uint64_t w, std::uint32_t blue_factor, std::uint32_
     return ((blues * blue_factor + reds * red_factor) | (w & green_555)) >> 6;
 }
 
-void convert_555(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count,
-                 std::uint32_t blue_factor, std::uint32_t red_factor)
+// Four pixels from two loaded words into one word of 15-bit pixels.
+template <std::uint32_t blue_factor, std::uint32_t red_factor>
+std::uint64_t four_555(const std::uint32_t* source)
+{
+    const std::uint64_t low = x555_word(load64(source), blue_factor, red_factor);
+    const std::uint64_t high = x555_word(load64(source + 2), blue_factor, red_factor);
+    return std::uint64_t{pair16(high)} << 32 | pair16(low);
+}
+
+template <std::uint32_t blue_factor, std::uint32_t red_factor>
+void convert_555(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count)
 {
     std::uint32_t i = 0;
     for (; count - i >= 8; i += 8, destination += 16) {
-        std::uint64_t out[2];
-        for (int half = 0; half < 2; ++half) {
-            const std::uint64_t low = x555_word(load64(source + i + 4 * half), blue_factor, red_factor);
-            const std::uint64_t high = x555_word(load64(source + i + 4 * half + 2), blue_factor, red_factor);
-            out[half] = std::uint64_t{pair16(high)} << 32 | pair16(low);
-        }
-        store64(destination, out[0]);
-        store64(destination + 8, out[1]);
+        store64(destination, four_555<blue_factor, red_factor>(source + i));
+        store64(destination + 8, four_555<blue_factor, red_factor>(source + i + 4));
     }
     for (; i < count; ++i, destination += 2) {
         const auto value = static_cast<std::uint16_t>(x555_word(source[i], blue_factor, red_factor));
@@ -135,8 +138,8 @@ void convert_to_xrgb8888(const std::uint32_t* source, std::uint8_t* destination,
 void convert_to_xbgr8888(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count)
 {
     for (std::uint32_t i = 0; i < count; ++i, destination += 4) {
-        const std::uint32_t p = source[i];
-        store32(destination, (p & 0xFF) << 16 | (p & 0xFF00) | (p >> 16 & 0xFF));
+        // 0xTTRRGGBB reversed is 0xBBGGRRTT; the shift drops the top byte.
+        store32(destination, __builtin_bswap32(source[i]) >> 8);
     }
 }
 
@@ -181,12 +184,12 @@ void convert_to_bgr565(const std::uint32_t* source, std::uint8_t* destination, s
 
 void convert_to_rgb555(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count)
 {
-    convert_555(source, destination, count, 8, 8192);
+    convert_555<8, 8192>(source, destination, count);
 }
 
 void convert_to_bgr555(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count)
 {
-    convert_555(source, destination, count, 8192, 8);
+    convert_555<8192, 8>(source, destination, count);
 }
 
 // ---- Formats, rows and selection ----
