@@ -65,6 +65,14 @@ bool register_all()
                                      block_row(format), bytes_per_pixel(format))
             ->Unit(benchmark::kMicrosecond);
     }
+    // Each lower SIMD level on its own, for processors that stop short of this one's.
+    for (SimdLevel lower : {SimdLevel::sse2, SimdLevel::ssse3})
+        for (int f = 0; lower < level && f < pixel_format_count; ++f)
+            if (PixelConverter row = simd_row(static_cast<PixelFormat>(f), lower))
+                benchmark::RegisterBenchmark(
+                    (std::string("convert_") + simd_level_name(lower) + "/" + format_names[f]).c_str(),
+                    convert_frame, row, bytes_per_pixel(static_cast<PixelFormat>(f)))
+                    ->Unit(benchmark::kMicrosecond);
     return true;
 }
 
