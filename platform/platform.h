@@ -6,7 +6,18 @@
 #include <windows.h>
 #include <ddraw.h>
 #include <conio.h>
+#include <fcntl.h>
 #include <float.h>
+#include <io.h>
+#include <stdio.h>
+
+// Standard output carries bytes, not text with line endings translated.
+inline void platform_binary_stdout()
+{
+    _setmode(_fileno(stdout), _O_BINARY);
+}
 #else
 #include "include/crt.h"
+
+inline void platform_binary_stdout() {}
 #endif

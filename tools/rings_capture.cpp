@@ -1,7 +1,5 @@
 // rings_capture: renders frames of the demo without a display, into PNG files or
 // a raw stream of 0x00RRGGBB pixels, with the renderer the demo itself uses.
-#include <png.h>
-
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
@@ -16,6 +14,14 @@
 
 #include "demo/precision.h"
 #include "demo/render.h"
+#include "platform/platform.h"
+
+#ifndef RINGS_CAPTURE_PNG
+#define RINGS_CAPTURE_PNG 0
+#endif
+#if RINGS_CAPTURE_PNG
+#include <png.h>
+#endif
 
 namespace {
 
@@ -98,6 +104,7 @@ void frame_bytes(std::vector<unsigned char>& bytes)
     }
 }
 
+#if RINGS_CAPTURE_PNG
 bool write_png(std::FILE* file)
 {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -128,6 +135,12 @@ bool write_png(std::FILE* file)
     png_destroy_write_struct(&png, &info);
     return true;
 }
+#else
+bool write_png(std::FILE*)
+{
+    return false;
+}
+#endif
 
 // Writes through a temporary name and renames when complete, so a failure never
 // leaves a half-written file under the final name.
@@ -172,6 +185,8 @@ private:
 
 int capture_png(const Options& options)
 {
+    if (!RINGS_CAPTURE_PNG)
+        return fail("this build writes --raw only (it has no PNG library)");
     const std::filesystem::path dir = options.png_dir;
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
@@ -194,7 +209,9 @@ int capture_raw(const Options& options)
     const bool to_stdout = options.raw_file == "-";
     std::optional<FileUnderConstruction> out;
     std::FILE* file = stdout;
-    if (!to_stdout) {
+    if (to_stdout) {
+        platform_binary_stdout();
+    } else {
         out.emplace(options.raw_file);
         if (!out->get())
             return fail("cannot write '" + options.raw_file + "': " + std::strerror(errno));
