@@ -17,10 +17,10 @@ struct LaneFrame {
     float cx, cy, c_abs_sq, ring_width, ring_lo_sq, ring_hi_sq;
 };
 
-// One row's orbits: accumulator, pass of the last ring hit (0 for none: pass 0
+// One row's orbits: intensity, pass of the last ring hit (0 for none: pass 0
 // never counts) and whether the lanes doubt the pixel.
 struct LaneRow {
-    float acc[frame_width];
+    std::int32_t intensity[frame_width];
     std::int32_t last_hit[frame_width];
     std::uint8_t doubt[frame_width];
 };
@@ -45,6 +45,7 @@ LANES_TARGET inline vd add(vd a, vd b) { return _mm_add_pd(a, b); }
 LANES_TARGET inline vd sub(vd a, vd b) { return _mm_sub_pd(a, b); }
 LANES_TARGET inline vd mul(vd a, vd b) { return _mm_mul_pd(a, b); }
 LANES_TARGET inline vd div(vd a, vd b) { return _mm_div_pd(a, b); }
+LANES_TARGET inline vd sqrt(vd a) { return _mm_sqrt_pd(a); }
 LANES_TARGET inline vd min(vd a, vd b) { return _mm_min_pd(a, b); }
 LANES_TARGET inline vd max(vd a, vd b) { return _mm_max_pd(a, b); }
 LANES_TARGET inline vd abs(vd a) { return _mm_andnot_pd(_mm_set1_pd(-0.0), a); }
@@ -95,6 +96,7 @@ LANES_TARGET inline vd add(vd a, vd b) { return _mm256_add_pd(a, b); }
 LANES_TARGET inline vd sub(vd a, vd b) { return _mm256_sub_pd(a, b); }
 LANES_TARGET inline vd mul(vd a, vd b) { return _mm256_mul_pd(a, b); }
 LANES_TARGET inline vd div(vd a, vd b) { return _mm256_div_pd(a, b); }
+LANES_TARGET inline vd sqrt(vd a) { return _mm256_sqrt_pd(a); }
 LANES_TARGET inline vd min(vd a, vd b) { return _mm256_min_pd(a, b); }
 LANES_TARGET inline vd max(vd a, vd b) { return _mm256_max_pd(a, b); }
 LANES_TARGET inline vd abs(vd a) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), a); }
@@ -136,6 +138,7 @@ LANES_TARGET inline vd add(vd a, vd b) { return _mm512_add_pd(a, b); }
 LANES_TARGET inline vd sub(vd a, vd b) { return _mm512_sub_pd(a, b); }
 LANES_TARGET inline vd mul(vd a, vd b) { return _mm512_mul_pd(a, b); }
 LANES_TARGET inline vd div(vd a, vd b) { return _mm512_div_pd(a, b); }
+LANES_TARGET inline vd sqrt(vd a) { return _mm512_maskz_sqrt_pd(0xFF, a); }
 LANES_TARGET inline vd min(vd a, vd b) { return _mm512_maskz_min_pd(0xFF, a, b); }
 LANES_TARGET inline vd max(vd a, vd b) { return _mm512_maskz_max_pd(0xFF, a, b); }
 LANES_TARGET inline vd abs(vd a) { return _mm512_abs_pd(a); }
@@ -198,18 +201,18 @@ void render_pixels_lanes(ShadeRow shade_row)
         const float zy = s.y_coords[py];
         shade_row(s.x_coords, zy, fr, row);
         for (int px = 0; px < frame_width; ++px) {
-            float acc = row.acc[px];
+            std::int32_t n = row.intensity[px];
             std::int32_t last_hit = row.last_hit[px];
             if (row.doubt[px]) {
                 last_hit = 0;
-                acc = ring_accumulate(s.x_coords[px], zy, last_hit);
+                n = ring_intensity(ring_accumulate(s.x_coords[px], zy, last_hit));
                 ++fallbacks;
             }
             // The reference leaves last_hit at the last hit of the last pixel that
             // had one; a lit pixel's colour uses its own last hit.
             if (last_hit != 0)
                 s.last_hit = last_hit;
-            const std::uint32_t colour = acc > 0.0f ? ring_colour(ring_intensity(acc), last_hit) : 0u;
+            const std::uint32_t colour = n > 0 ? ring_colour(n, last_hit) : 0u;
             *s.top++ = colour;
             *s.bottom-- = colour;
         }
