@@ -157,5 +157,5 @@ void render_pixels_reference()
 void render_frame()
 {
     render_advance();
-    render_pixels_reference();
+    render_pixels(render_selected_path());
 }

@@ -56,3 +56,26 @@ std::int32_t ring_intensity(float acc);
 
 // Intensity bands, channel blend and rotation by last_hit mod 3, packed 0x00RRGGBB.
 std::uint32_t ring_colour(std::int32_t n, std::int32_t last_hit);
+
+// Ways to shade the pixels of a frame. All give the same picture bit for bit: the
+// lane paths run several orbits at once in double precision and hand any pixel
+// whose rounding they cannot vouch for back to the reference path.
+enum class RenderPath { reference, sse2, avx2, avx512 };
+
+// Nonzero when this processor can run `path`; the reference path always can.
+int render_path_available(RenderPath path);
+
+// The widest lane path this processor runs.
+RenderPath render_best_path();
+
+// Chooses the path render_frame uses; 0 (and no change) when it is not available.
+// Until a path is chosen render_frame uses render_best_path().
+int render_select_path(RenderPath path);
+RenderPath render_selected_path();
+
+// Shades the top half with `path` and mirrors it, like render_pixels_reference.
+void render_pixels(RenderPath path);
+
+// Pixels of the last frame that a lane path handed back to the reference path
+// (0 after a frame drawn by the reference path).
+int render_fallback_count();

@@ -75,6 +75,17 @@ TEST_F(CaptureTest, RawToStandardOutputAndExtremeFrameNumbers)
         ASSERT_EQ(b, 0) << "frame 0 is black";
 }
 
+TEST_F(CaptureTest, ReferencePathWritesTheSameFrames)
+{
+    const fs::path fast = dir_ / "fast.raw", reference = dir_ / "reference.raw";
+    ASSERT_EQ(run("--frames 178-181 --raw " + fast.string()), 0);
+    ASSERT_EQ(run("--reference --frames 178-181 --raw " + reference.string()), 0);
+    const auto bytes = read_file(fast);
+    EXPECT_EQ(bytes.size(), 4u * frame_pixel_count * 4);
+    EXPECT_TRUE(bytes == read_file(reference));
+    EXPECT_EQ(run("--frames 1 --reference=yes --raw " + reference.string()), 2);
+}
+
 TEST_F(CaptureTest, PngFilesOnePerFrame)
 {
     const fs::path out = dir_ / "png" / "nested";

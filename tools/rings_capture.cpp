@@ -27,17 +27,20 @@ namespace {
 
 constexpr int exit_usage = 2;
 constexpr const char* usage_text =
-    "usage: rings_capture --frames A[-B] (--png DIR | --raw FILE|-)\n"
+    "usage: rings_capture --frames A[-B] (--png DIR | --raw FILE|-) [--reference]\n"
     "  --frames A[-B]  frames A to B (0 to 2147483647; the demo's first frame is 1)\n"
     "  --png DIR       write DIR/frame-<n>.png for every frame\n"
     "  --raw FILE      write the frames back to back as 32-bit little-endian\n"
-    "                  0x00RRGGBB pixels, 320 x 240 per frame; - is standard output\n";
+    "                  0x00RRGGBB pixels, 320 x 240 per frame; - is standard output\n"
+    "  --reference     shade with the reference path rather than the fastest one;\n"
+    "                  the pictures are identical, only slower\n";
 
 struct Options {
     std::int32_t first = 0;
     std::int32_t last = 0;
     std::string png_dir;
     std::string raw_file;
+    bool reference = false;
 };
 
 int fail(const std::string& message)
@@ -62,6 +65,10 @@ std::optional<std::string> parse_options(int argc, char** argv, Options& options
     bool have_frames = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
+        if (arg == "--reference") {
+            options.reference = true;
+            continue;
+        }
         if (arg != "--frames" && arg != "--png" && arg != "--raw")
             return "unknown option '" + std::string(arg) + "'";
         if (i + 1 == argc)
@@ -244,5 +251,6 @@ int main(int argc, char** argv)
 
     precision_setup();
     render_setup();
+    render_select_path(options.reference ? RenderPath::reference : render_best_path());
     return options.png_dir.empty() ? capture_raw(options) : capture_png(options);
 }

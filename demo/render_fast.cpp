@@ -1,0 +1,280 @@
+// The lane paths of the pixel loop: several orbits at once in double precision,
+// SSE2 everywhere and AVX2 or AVX-512 where the processor has them, with every
+// pixel they cannot vouch for redone by ring_accumulate. The frame parameters
+// always come from render_advance.
+#include <immintrin.h>
+
+#include <cstdint>
+#include <initializer_list>
+
+#include "render.h"
+#include "render_lanes.h"
+
+namespace {
+
+// The frame's constants, as the lanes read them.
+struct LaneFrame {
+    float cx, cy, c_abs_sq, ring_width, ring_lo_sq, ring_hi_sq;
+};
+
+// One row's orbits: intensity, pass of the last ring hit (0 for none: pass 0
+// never counts) and whether the lanes doubt the pixel.
+struct LaneRow {
+    std::int32_t intensity[frame_width];
+    std::int32_t last_hit[frame_width];
+    std::uint8_t doubt[frame_width];
+};
+
+struct LanePathState {
+    int chosen;  // 0 until a path is selected
+    RenderPath path;
+    int fallback_count;
+};
+LanePathState lane_path_state;
+
+}  // namespace
+
+namespace sse2_lanes {
+namespace {
+#define LANES_TARGET __attribute__((target("sse2")))
+using vd = __m128d;
+using mask = __m128d;
+constexpr int lanes = 2;
+LANES_TARGET inline vd set1(double x) { return _mm_set1_pd(x); }
+LANES_TARGET inline vd add(vd a, vd b) { return _mm_add_pd(a, b); }
+LANES_TARGET inline vd sub(vd a, vd b) { return _mm_sub_pd(a, b); }
+LANES_TARGET inline vd mul(vd a, vd b) { return _mm_mul_pd(a, b); }
+LANES_TARGET inline vd div(vd a, vd b) { return _mm_div_pd(a, b); }
+LANES_TARGET inline vd sqrt(vd a) { return _mm_sqrt_pd(a); }
+LANES_TARGET inline vd min(vd a, vd b) { return _mm_min_pd(a, b); }
+LANES_TARGET inline vd max(vd a, vd b) { return _mm_max_pd(a, b); }
+LANES_TARGET inline vd abs(vd a) { return _mm_andnot_pd(_mm_set1_pd(-0.0), a); }
+LANES_TARGET inline vd exponent(vd a)
+{
+    return _mm_and_pd(a, _mm_castsi128_pd(_mm_set1_epi64x(0x7FF0000000000000)));
+}
+LANES_TARGET inline vd to_float(vd a) { return _mm_cvtps_pd(_mm_cvtpd_ps(a)); }
+LANES_TARGET inline vd load_floats(const float* p)
+{
+    return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
+}
+LANES_TARGET inline void store_floats(float* p, vd a)
+{
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_castps_si128(_mm_cvtpd_ps(a)));
+}
+LANES_TARGET inline void store_ints(std::int32_t* p, vd a)
+{
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_cvttpd_epi32(a));
+}
+LANES_TARGET inline mask lt(vd a, vd b) { return _mm_cmplt_pd(a, b); }
+LANES_TARGET inline mask gt(vd a, vd b) { return _mm_cmpgt_pd(a, b); }
+LANES_TARGET inline mask ge(vd a, vd b) { return _mm_cmpge_pd(a, b); }
+LANES_TARGET inline mask m_and(mask a, mask b) { return _mm_and_pd(a, b); }
+LANES_TARGET inline mask m_or(mask a, mask b) { return _mm_or_pd(a, b); }
+LANES_TARGET inline mask m_andnot(mask a, mask b) { return _mm_andnot_pd(a, b); }  // b and not a
+LANES_TARGET inline mask none() { return _mm_setzero_pd(); }
+LANES_TARGET inline mask all() { return _mm_castsi128_pd(_mm_set1_epi32(-1)); }
+LANES_TARGET inline unsigned bits(mask a) { return static_cast<unsigned>(_mm_movemask_pd(a)); }
+LANES_TARGET inline bool any(mask a) { return _mm_movemask_pd(a) != 0; }
+LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear)
+{
+    return _mm_or_pd(_mm_and_pd(m, if_set), _mm_andnot_pd(m, if_clear));
+}
+#include "render_lanes.inc"
+#undef LANES_TARGET
+}  // namespace
+}  // namespace sse2_lanes
+
+namespace avx2_lanes {
+namespace {
+#define LANES_TARGET __attribute__((target("avx2")))
+using vd = __m256d;
+using mask = __m256d;
+constexpr int lanes = 4;
+LANES_TARGET inline vd set1(double x) { return _mm256_set1_pd(x); }
+LANES_TARGET inline vd add(vd a, vd b) { return _mm256_add_pd(a, b); }
+LANES_TARGET inline vd sub(vd a, vd b) { return _mm256_sub_pd(a, b); }
+LANES_TARGET inline vd mul(vd a, vd b) { return _mm256_mul_pd(a, b); }
+LANES_TARGET inline vd div(vd a, vd b) { return _mm256_div_pd(a, b); }
+LANES_TARGET inline vd sqrt(vd a) { return _mm256_sqrt_pd(a); }
+LANES_TARGET inline vd min(vd a, vd b) { return _mm256_min_pd(a, b); }
+LANES_TARGET inline vd max(vd a, vd b) { return _mm256_max_pd(a, b); }
+LANES_TARGET inline vd abs(vd a) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), a); }
+LANES_TARGET inline vd exponent(vd a)
+{
+    return _mm256_and_pd(a, _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FF0000000000000)));
+}
+LANES_TARGET inline vd to_float(vd a) { return _mm256_cvtps_pd(_mm256_cvtpd_ps(a)); }
+LANES_TARGET inline vd load_floats(const float* p) { return _mm256_cvtps_pd(_mm_loadu_ps(p)); }
+LANES_TARGET inline void store_floats(float* p, vd a) { _mm_storeu_ps(p, _mm256_cvtpd_ps(a)); }
+LANES_TARGET inline void store_ints(std::int32_t* p, vd a)
+{
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_cvttpd_epi32(a));
+}
+LANES_TARGET inline mask lt(vd a, vd b) { return _mm256_cmp_pd(a, b, _CMP_LT_OQ); }
+LANES_TARGET inline mask gt(vd a, vd b) { return _mm256_cmp_pd(a, b, _CMP_GT_OQ); }
+LANES_TARGET inline mask ge(vd a, vd b) { return _mm256_cmp_pd(a, b, _CMP_GE_OQ); }
+LANES_TARGET inline mask m_and(mask a, mask b) { return _mm256_and_pd(a, b); }
+LANES_TARGET inline mask m_or(mask a, mask b) { return _mm256_or_pd(a, b); }
+LANES_TARGET inline mask m_andnot(mask a, mask b) { return _mm256_andnot_pd(a, b); }  // b and not a
+LANES_TARGET inline mask none() { return _mm256_setzero_pd(); }
+LANES_TARGET inline mask all() { return _mm256_castsi256_pd(_mm256_set1_epi32(-1)); }
+LANES_TARGET inline unsigned bits(mask a) { return static_cast<unsigned>(_mm256_movemask_pd(a)); }
+LANES_TARGET inline bool any(mask a) { return _mm256_movemask_pd(a) != 0; }
+LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear) { return _mm256_blendv_pd(if_clear, if_set, m); }
+#include "render_lanes.inc"
+#undef LANES_TARGET
+}  // namespace
+}  // namespace avx2_lanes
+
+namespace avx512_lanes {
+namespace {
+#define LANES_TARGET __attribute__((target("avx512f")))
+using vd = __m512d;
+using mask = __mmask8;
+constexpr int lanes = 8;
+LANES_TARGET inline vd set1(double x) { return _mm512_set1_pd(x); }
+LANES_TARGET inline vd add(vd a, vd b) { return _mm512_add_pd(a, b); }
+LANES_TARGET inline vd sub(vd a, vd b) { return _mm512_sub_pd(a, b); }
+LANES_TARGET inline vd mul(vd a, vd b) { return _mm512_mul_pd(a, b); }
+LANES_TARGET inline vd div(vd a, vd b) { return _mm512_div_pd(a, b); }
+LANES_TARGET inline vd sqrt(vd a) { return _mm512_maskz_sqrt_pd(0xFF, a); }
+LANES_TARGET inline vd min(vd a, vd b) { return _mm512_maskz_min_pd(0xFF, a, b); }
+LANES_TARGET inline vd max(vd a, vd b) { return _mm512_maskz_max_pd(0xFF, a, b); }
+LANES_TARGET inline vd abs(vd a) { return _mm512_abs_pd(a); }
+LANES_TARGET inline vd exponent(vd a)
+{
+    return _mm512_castsi512_pd(_mm512_and_si512(_mm512_castpd_si512(a), _mm512_set1_epi64(0x7FF0000000000000)));
+}
+// The masked forms: GCC 12 warns about the undefined pass-through of the plain ones.
+LANES_TARGET inline vd to_float(vd a) { return _mm512_maskz_cvtps_pd(0xFF, _mm512_maskz_cvtpd_ps(0xFF, a)); }
+LANES_TARGET inline vd load_floats(const float* p) { return _mm512_maskz_cvtps_pd(0xFF, _mm256_loadu_ps(p)); }
+LANES_TARGET inline void store_floats(float* p, vd a) { _mm256_storeu_ps(p, _mm512_maskz_cvtpd_ps(0xFF, a)); }
+LANES_TARGET inline void store_ints(std::int32_t* p, vd a)
+{
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), _mm512_maskz_cvttpd_epi32(0xFF, a));
+}
+LANES_TARGET inline mask lt(vd a, vd b) { return _mm512_cmp_pd_mask(a, b, _CMP_LT_OQ); }
+LANES_TARGET inline mask gt(vd a, vd b) { return _mm512_cmp_pd_mask(a, b, _CMP_GT_OQ); }
+LANES_TARGET inline mask ge(vd a, vd b) { return _mm512_cmp_pd_mask(a, b, _CMP_GE_OQ); }
+LANES_TARGET inline mask m_and(mask a, mask b) { return static_cast<mask>(a & b); }
+LANES_TARGET inline mask m_or(mask a, mask b) { return static_cast<mask>(a | b); }
+LANES_TARGET inline mask m_andnot(mask a, mask b) { return static_cast<mask>(~a & b); }  // b and not a
+LANES_TARGET inline mask none() { return 0; }
+LANES_TARGET inline mask all() { return 0xFF; }
+LANES_TARGET inline unsigned bits(mask a) { return a; }
+LANES_TARGET inline bool any(mask a) { return a != 0; }
+LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear) { return _mm512_mask_blend_pd(m, if_clear, if_set); }
+#include "render_lanes.inc"
+#undef LANES_TARGET
+}  // namespace
+}  // namespace avx512_lanes
+
+namespace {
+
+using ShadeRow = void (*)(const float*, float, const LaneFrame&, LaneRow&);
+using Probe = int (*)(LaneProbe, float, float, float, float&);
+
+struct LaneKernel {
+    ShadeRow shade_row;
+    Probe probe;
+};
+
+LaneKernel lane_kernel(RenderPath path)
+{
+    switch (path) {
+    case RenderPath::sse2: return {sse2_lanes::shade_row, sse2_lanes::probe};
+    case RenderPath::avx2: return {avx2_lanes::shade_row, avx2_lanes::probe};
+    case RenderPath::avx512: return {avx512_lanes::shade_row, avx512_lanes::probe};
+    case RenderPath::reference: break;
+    }
+    return {nullptr, nullptr};
+}
+
+void render_pixels_lanes(ShadeRow shade_row)
+{
+    RenderState& s = render_state;
+    const LaneFrame fr{s.cx, s.cy, s.c_abs_sq, s.ring_width, s.ring_lo_sq, s.ring_hi_sq};
+    LaneRow row;
+    int fallbacks = 0;
+    for (int py = 0; py < ring_rows_computed; ++py) {
+        const float zy = s.y_coords[py];
+        shade_row(s.x_coords, zy, fr, row);
+        for (int px = 0; px < frame_width; ++px) {
+            std::int32_t n = row.intensity[px];
+            std::int32_t last_hit = row.last_hit[px];
+            if (row.doubt[px]) {
+                last_hit = 0;
+                n = ring_intensity(ring_accumulate(s.x_coords[px], zy, last_hit));
+                ++fallbacks;
+            }
+            // The reference leaves last_hit at the last hit of the last pixel that
+            // had one; a lit pixel's colour uses its own last hit.
+            if (last_hit != 0)
+                s.last_hit = last_hit;
+            const std::uint32_t colour = n > 0 ? ring_colour(n, last_hit) : 0u;
+            *s.top++ = colour;
+            *s.bottom-- = colour;
+        }
+    }
+    lane_path_state.fallback_count = fallbacks;
+}
+
+}  // namespace
+
+int render_path_available(RenderPath path)
+{
+    __builtin_cpu_init();
+    switch (path) {
+    case RenderPath::reference: return 1;
+    case RenderPath::sse2: return __builtin_cpu_supports("sse2");
+    case RenderPath::avx2: return __builtin_cpu_supports("avx2");
+    case RenderPath::avx512: return __builtin_cpu_supports("avx512f");
+    }
+    return 0;
+}
+
+RenderPath render_best_path()
+{
+    for (RenderPath path : {RenderPath::avx512, RenderPath::avx2, RenderPath::sse2})
+        if (render_path_available(path))
+            return path;
+    return RenderPath::reference;
+}
+
+int render_select_path(RenderPath path)
+{
+    if (!render_path_available(path))
+        return 0;
+    lane_path_state.path = path;
+    lane_path_state.chosen = 1;
+    return 1;
+}
+
+RenderPath render_selected_path()
+{
+    if (!lane_path_state.chosen)
+        render_select_path(render_best_path());
+    return lane_path_state.path;
+}
+
+void render_pixels(RenderPath path)
+{
+    const LaneKernel kernel = render_path_available(path) ? lane_kernel(path) : LaneKernel{};
+    if (!kernel.shade_row) {
+        render_pixels_reference();
+        lane_path_state.fallback_count = 0;
+        return;
+    }
+    render_pixels_lanes(kernel.shade_row);
+}
+
+int render_fallback_count() { return lane_path_state.fallback_count; }
+
+int render_lane_probe(RenderPath path, LaneProbe probe, float a, float b, float c, float& result)
+{
+    const LaneKernel kernel = render_path_available(path) ? lane_kernel(path) : LaneKernel{};
+    if (!kernel.probe)
+        return 0;
+    return kernel.probe(probe, a, b, c, result);
+}

@@ -1,0 +1,16 @@
+// The lane paths' arithmetic, open to tests: each operation as the orbit loop
+// evaluates it, with its verdict on whether the float it stores can be trusted.
+#pragma once
+
+#include "demo/render.h"
+
+enum class LaneProbe {
+    difference_sum,  // a - b + c, with a, b >= 0 (zx from sx, sy and cx)
+    exact_sum,       // a + b (zy from cy and txy)
+    square_sum,      // a * a + b * b (m from zx and zy)
+};
+
+// Evaluates `probe` in every lane of `path` (a lane path) on the same operands and
+// stores the float the lanes produced in `result`. Returns nonzero when the lanes
+// vouch for it, 0 when they would hand the pixel to the reference path.
+int render_lane_probe(RenderPath path, LaneProbe probe, float a, float b, float c, float& result);

@@ -1,0 +1,204 @@
+// The lane paths against the reference path: same pixels, same last_hit, and the
+// lane arithmetic on the cases where double precision parts from the rule.
+//
+// CI checks 400 frames spread over the curve's whole period (3600 frames) and the
+// edge frames; VORLIX_ALL_FRAMES=1 checks every frame of the period.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "demo/precision.h"
+#include "demo/render.h"
+#include "demo/render_lanes.h"
+
+namespace {
+
+std::vector<RenderPath> lane_paths()
+{
+    std::vector<RenderPath> paths;
+    for (RenderPath path : {RenderPath::sse2, RenderPath::avx2, RenderPath::avx512})
+        if (render_path_available(path))
+            paths.push_back(path);
+    return paths;
+}
+
+const char* path_name(RenderPath path)
+{
+    switch (path) {
+    case RenderPath::reference: return "reference";
+    case RenderPath::sse2: return "sse2";
+    case RenderPath::avx2: return "avx2";
+    case RenderPath::avx512: return "avx512";
+    }
+    return "?";
+}
+
+bool same_bits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+class RenderFastTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        precision_setup();
+        render_state = RenderState{};
+        render_setup();
+    }
+
+    // Draws `frame` with `path` from a given last_hit over a buffer of sentinels.
+    static void draw(RenderPath path, std::int32_t frame, std::int32_t last_hit)
+    {
+        std::memset(frame_buffer, 0xA5, sizeof frame_buffer);
+        render_state.last_hit = last_hit;
+        render_seek(frame);
+        render_advance();
+        render_pixels(path);
+    }
+
+    // Every lane path against the reference on each frame; returns the fallbacks.
+    static long compare_frames(const std::vector<std::int32_t>& frames)
+    {
+        long fallbacks = 0;
+        std::vector<std::uint32_t> reference(frame_pixel_count);
+        for (std::int32_t frame : frames) {
+            const std::int32_t start_hit = frame % 3 + 1;
+            draw(RenderPath::reference, frame, start_hit);
+            EXPECT_EQ(render_fallback_count(), 0);
+            std::memcpy(reference.data(), frame_buffer, sizeof frame_buffer);
+            const std::int32_t reference_hit = render_state.last_hit;
+            for (RenderPath path : lane_paths()) {
+                draw(path, frame, start_hit);
+                for (int p = 0; p < frame_pixel_count; ++p)
+                    if (frame_buffer[p] != reference[p]) {
+                        ADD_FAILURE() << path_name(path) << " frame " << frame << " pixel " << p << ": " << std::hex
+                                      << frame_buffer[p] << " instead of " << reference[p];
+                        return fallbacks;
+                    }
+                EXPECT_EQ(render_state.last_hit, reference_hit) << path_name(path) << " frame " << frame;
+                EXPECT_EQ(render_state.top, frame_buffer + frame_pixel_count / 2);
+                EXPECT_EQ(render_state.bottom, frame_buffer + frame_pixel_count / 2 - 1);
+                fallbacks += render_fallback_count();
+            }
+        }
+        return fallbacks;
+    }
+};
+
+TEST_F(RenderFastTest, LanePathsDrawTheReferencePicturesOverAPeriod)
+{
+    ASSERT_FALSE(lane_paths().empty()) << "SSE2 is the baseline";
+    const bool all = std::getenv("VORLIX_ALL_FRAMES") != nullptr;
+    std::vector<std::int32_t> frames;
+    for (std::int32_t frame = 1; frame <= 3600; frame += all ? 1 : 9)
+        frames.push_back(frame);
+    const long fallbacks = compare_frames(frames);
+    const double per_frame = static_cast<double>(fallbacks) / (frames.size() * lane_paths().size());
+    RecordProperty("mean_fallbacks_per_frame", std::to_string(per_frame));
+    EXPECT_LT(per_frame, 10.0) << "lanes that doubt too much cost the speed they exist for";
+}
+
+TEST_F(RenderFastTest, LanePathsDrawTheEdgeFrames)
+{
+    // Frame 0 has c = 0 and no hits at all, so it must leave last_hit alone;
+    // compare_frames checks last_hit after every frame.
+    compare_frames({0, 89, 90, 91, 180, 1 << 30, 2147483647});
+}
+
+TEST_F(RenderFastTest, SelectedPathDrawsTheFrame)
+{
+    EXPECT_TRUE(render_path_available(RenderPath::reference));
+    EXPECT_TRUE(render_path_available(render_best_path()));
+    ASSERT_TRUE(render_select_path(RenderPath::reference));
+    EXPECT_EQ(render_selected_path(), RenderPath::reference);
+    render_seek(45);
+    render_frame();
+    std::vector<std::uint32_t> reference(frame_buffer, frame_buffer + frame_pixel_count);
+    for (RenderPath path : lane_paths()) {
+        ASSERT_TRUE(render_select_path(path));
+        EXPECT_EQ(render_selected_path(), path);
+        render_seek(45);
+        render_frame();
+        EXPECT_EQ(std::memcmp(reference.data(), frame_buffer, sizeof frame_buffer), 0) << path_name(path);
+    }
+    render_select_path(render_best_path());
+}
+
+// The two vectors where double precision gives another float than the rule:
+// the lanes must either produce the rule's float or hand the pixel back.
+TEST(LaneArithmetic, CounterexamplesAreCaughtOrRight)
+{
+    using ext = long double;
+    const float x = 4097.0f / 4096.0f, y = 0x1p-27f;
+    const float want_m = static_cast<float>(ext{x} * x + ext{y} * y);
+    ASSERT_EQ(want_m, 0x1.002002p+0f);
+    ASSERT_EQ(static_cast<float>(double{x} * x + double{y} * y), 0x1.002p+0f) << "not a counterexample here";
+
+    const float a = 0x1.000002p+0f, b = 0x1p-60f, c = 0x1p-24f;
+    const float want_zx = static_cast<float>(ext{a} - b + c);
+    ASSERT_EQ(want_zx, 0x1.000002p+0f);
+    ASSERT_EQ(static_cast<float>(double{a} - b + c), 0x1.000004p+0f) << "not a counterexample here";
+
+    for (RenderPath path : lane_paths()) {
+        float m = 0, zx = 0;
+        if (render_lane_probe(path, LaneProbe::square_sum, x, y, 0, m)) {
+            EXPECT_TRUE(same_bits(m, want_m)) << path_name(path) << ": " << m;
+        }
+        if (render_lane_probe(path, LaneProbe::difference_sum, a, b, c, zx)) {
+            EXPECT_TRUE(same_bits(zx, want_zx)) << path_name(path) << ": " << zx;
+        }
+    }
+}
+
+// Exact sums that land on a float midpoint round alike in both formats, and are
+// common: doubting them would send a good share of all pixels back.
+TEST(LaneArithmetic, ExactMidpointsAreTrusted)
+{
+    for (RenderPath path : lane_paths()) {
+        float r = 0;
+        EXPECT_TRUE(render_lane_probe(path, LaneProbe::difference_sum, 1.0f, 0.0f, 0x1p-24f, r));
+        EXPECT_EQ(r, 1.0f) << "tie to even";
+        EXPECT_TRUE(render_lane_probe(path, LaneProbe::difference_sum, 0x1.000002p+0f, 0.0f, 0x1p-24f, r));
+        EXPECT_EQ(r, 0x1.000004p+0f) << "tie to even";
+        EXPECT_TRUE(render_lane_probe(path, LaneProbe::exact_sum, 0x1.000002p+0f, 0x1p-24f, 0, r));
+        EXPECT_EQ(r, 0x1.000004p+0f);
+        EXPECT_TRUE(render_lane_probe(path, LaneProbe::square_sum, 1.0f, 0x1p-12f, 0, r));
+        EXPECT_EQ(r, 1.0f) << "1 + 2^-24 is a tie";
+    }
+}
+
+// Random operands of every scale, many of them near ties, against the rule in
+// long double: a trusted lane result must be the rule's float.
+TEST(LaneArithmetic, TrustedResultsFollowTheRule)
+{
+    using ext = long double;
+    std::mt19937 rng(20240601);
+    std::uniform_real_distribution<float> unit(-2.0f, 2.0f);
+    std::uniform_int_distribution<int> scale(-40, 2);
+    auto operand = [&] {
+        const float v = std::ldexp(unit(rng), scale(rng));
+        return rng() % 4 == 0 ? std::ldexp(std::round(std::ldexp(v, 12)), -12) : v;  // short ones make ties
+    };
+    for (RenderPath path : lane_paths()) {
+        int trusted = 0;
+        for (int i = 0; i < 200000; ++i) {
+            const float a = operand(), b = operand(), c = operand();
+            float r = 0;
+            if (render_lane_probe(path, LaneProbe::square_sum, a, b, 0, r)) {
+                ++trusted;
+                ASSERT_TRUE(same_bits(r, static_cast<float>(ext{a} * a + ext{b} * b))) << a << " " << b;
+            }
+            const float sa = std::fabs(a), sb = std::fabs(b);
+            if (render_lane_probe(path, LaneProbe::difference_sum, sa, sb, c, r)) {
+                ASSERT_TRUE(same_bits(r, static_cast<float>(ext{sa} - sb + c))) << sa << " " << sb << " " << c;
+            }
+            ASSERT_TRUE(render_lane_probe(path, LaneProbe::exact_sum, a, b, 0, r));
+            ASSERT_TRUE(same_bits(r, static_cast<float>(ext{a} + b))) << a << " " << b;
+        }
+        EXPECT_GT(trusted, 199000) << path_name(path);
+    }
+}
+
+}  // namespace
