@@ -1,0 +1,118 @@
+// What the windowed and the fullscreen presentation do alike.
+#include "display/display.h"
+
+#include "display/display_state.h"
+
+DisplayState display_state;
+
+namespace {
+
+using DirectDrawCreateProc = HRESULT(WINAPI*)(GUID*, LPDIRECTDRAW*, IUnknown*);
+
+}  // namespace
+
+int display_bind_ddraw()
+{
+    DisplayState& d = display_state;
+    d.ddraw_library = LoadLibraryA("ddraw.dll");
+    if (!d.ddraw_library)
+        return 0;
+    const FARPROC create = GetProcAddress(d.ddraw_library, "DirectDrawCreate");
+    if (!create)
+        return 0;
+    // Through a plain function pointer type, which any function pointer converts to.
+    const auto direct_draw_create = reinterpret_cast<DirectDrawCreateProc>(reinterpret_cast<void (*)()>(create));
+    return direct_draw_create(nullptr, &d.ddraw, nullptr) >= 0;
+}
+
+int display_choose_converter()
+{
+    DisplayState& d = display_state;
+    DDPIXELFORMAT format{};
+    format.dwSize = sizeof format;
+    if (d.primary->GetPixelFormat(&format) < 0 || !(format.dwFlags & DDPF_RGB))
+        return 0;
+    d.converter = select_converter(format.dwRGBBitCount, format.dwRBitMask, format.dwGBitMask, format.dwBBitMask);
+    return d.converter != nullptr;
+}
+
+void display_screensaver_off()
+{
+    DisplayState& d = display_state;
+    // Remember the user's setting so that close puts back exactly that, not "on".
+    BOOL was_active = TRUE;
+    if (!SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &was_active, 0))
+        was_active = TRUE;
+    d.screensaver_was_active = was_active;
+    d.screensaver_saved = 1;
+    SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, FALSE, nullptr, 0);
+}
+
+void display_pump_messages()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, display_state.window, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+int display_convert_frame(const std::uint32_t* pixels)
+{
+    DisplayState& d = display_state;
+    DDSURFACEDESC desc{};
+    desc.dwSize = sizeof desc;
+    if (d.draw_surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr) < 0)
+        return 0;
+    const std::uint32_t* source = pixels;
+    auto* destination = static_cast<std::uint8_t*>(desc.lpSurface);
+    for (std::int32_t row = 0; row < d.height; ++row) {
+        d.converter(source, destination, static_cast<std::uint32_t>(d.width));
+        source += d.width;
+        destination += desc.lPitch;
+    }
+    d.draw_surface->Unlock(desc.lpSurface);
+    return 1;
+}
+
+void display_release_ddraw()
+{
+    DisplayState& d = display_state;
+    if (!d.ddraw)
+        return;
+    d.ddraw->RestoreDisplayMode();
+    d.ddraw->SetCooperativeLevel(d.window, DDSCL_NORMAL);
+    d.ddraw->Release();
+    d.ddraw = nullptr;
+}
+
+void display_close_window_and_library()
+{
+    DisplayState& d = display_state;
+    DestroyWindow(d.window);
+    if (d.ddraw_library) {
+        FreeLibrary(d.ddraw_library);
+        d.ddraw_library = nullptr;
+    }
+    // An open that never turned the screensaver off has nothing to put back.
+    if (d.screensaver_saved) {
+        SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, d.screensaver_was_active ? TRUE : FALSE, nullptr, 0);
+        d.screensaver_saved = 0;
+    }
+}
+
+LRESULT display_shared_message(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CLOSE:
+        display_close();
+        ExitProcess(0);
+        return 0;
+    case WM_KEYDOWN:
+        // The demo polls the runtime library's console push-back; one code waits at most.
+        _ungetch(static_cast<int>(wParam & 0xFF));
+        return 0;
+    default:
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+}

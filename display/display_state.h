@@ -1,0 +1,41 @@
+// The display library's process-wide state and the pieces its two presentations share.
+#pragma once
+
+#include <cstdint>
+
+#include "display/convert.h"
+#include "platform/platform.h"
+
+struct DisplayState {
+    HWND window;  // kept after display_close
+    std::int32_t width;
+    std::int32_t height;
+    WNDCLASSA window_class;  // registered once, never unregistered
+    HMODULE ddraw_library;
+    LPDIRECTDRAW ddraw;
+    LPDIRECTDRAWSURFACE primary;
+    LPDIRECTDRAWSURFACE draw_surface;  // a second reference, never released through here
+    LPDIRECTDRAWCLIPPER clipper;       // windowed; goes with the DirectDraw object
+    LPDIRECTDRAWSURFACE offscreen;     // windowed
+    std::int32_t active;               // fullscreen: frames are shown only while nonzero
+    PixelConverter converter;
+    // The screensaver setting found when the open turned it off, put back at close.
+    std::int32_t screensaver_saved;
+    BOOL screensaver_was_active;
+};
+extern DisplayState display_state;
+
+LRESULT CALLBACK display_window_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Windowed only: blits the offscreen surface onto the window's client area.
+void display_paint();
+
+// Shared steps of both presentations.
+int display_bind_ddraw();                   // load ddraw.dll and create the DirectDraw object
+int display_choose_converter();             // from the primary surface's pixel format
+void display_screensaver_off();             // the last step of a successful open
+void display_pump_messages();               // every waiting message of the window
+int display_convert_frame(const std::uint32_t* pixels);  // lock, convert each row, unlock
+void display_release_ddraw();               // restore the mode, normal level, release
+void display_close_window_and_library();    // destroy, unload, screensaver back
+LRESULT display_shared_message(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
