@@ -1,7 +1,14 @@
-// The runtime library's floating-point control, on the x87 control word itself.
+// The runtime library's floating-point control, on the x87 control word itself,
+// and its number formatting.
 #include "include/crt.h"
 
+#include "journal.h"
+
+#include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
 
 namespace {
 
@@ -63,11 +70,59 @@ std::uint16_t x87_from_crt(unsigned int value, std::uint16_t cw, unsigned int ma
     return cw;
 }
 
+std::string printed(const char* format, int precision, double value)
+{
+    const int length = std::snprintf(nullptr, 0, format, precision, value);
+    std::string result(static_cast<std::size_t>(length) + 1, '\0');
+    std::snprintf(result.data(), result.size(), format, precision, value);
+    result.resize(static_cast<std::size_t>(length));
+    return result;
+}
+
+// Drops the zeros that end a fraction; a point left last stays.
+std::string without_trailing_zeros(std::string number)
+{
+    if (number.find('.') == std::string::npos)
+        return number + '.';
+    while (number.back() == '0')
+        number.pop_back();
+    return number;
+}
+
 }  // namespace
 
 unsigned int _controlfp(unsigned int new_value, unsigned int mask)
 {
+    platform::Call call("_controlfp", [&] { return platform::hex(new_value) + ", " + platform::hex(mask); });
     const std::uint16_t cw = x87_from_crt(new_value, read_x87_control(), mask);
     write_x87_control(cw);
-    return crt_from_x87(cw);
+    const unsigned int result = crt_from_x87(cw);
+    call.done(platform::hex(result));
+    return result;
+}
+
+char* _gcvt(double value, int digits, char* buffer)
+{
+    platform::Call call("_gcvt", [&] { return printed("%.*g", 17, value) + ", " + std::to_string(digits); });
+    if (digits < 1)
+        digits = 1;
+    std::string result;
+    if (!std::isfinite(value)) {
+        result = printed("%.*g", digits, value);
+    } else {
+        // The rounded digits decide the exponent: 9.99999999 to 8 digits is 10.
+        const std::string scientific = printed("%.*e", digits - 1, value);
+        const std::size_t e = scientific.find('e');
+        const int exponent = std::stoi(scientific.substr(e + 1));
+        if (exponent < -4 || exponent >= digits) {
+            char tail[16];
+            std::snprintf(tail, sizeof tail, "e%c%03d", exponent < 0 ? '-' : '+', std::abs(exponent));
+            result = without_trailing_zeros(scientific.substr(0, e)) + tail;
+        } else {
+            result = without_trailing_zeros(printed("%.*f", digits - 1 - exponent, value));
+        }
+    }
+    std::memcpy(buffer, result.c_str(), result.size() + 1);
+    call.done(platform::text(buffer));
+    return buffer;
 }

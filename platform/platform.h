@@ -8,5 +8,7 @@
 #include <conio.h>
 #include <float.h>
 #else
+#include "include/win32.h"
+#include "include/directdraw.h"
 #include "include/crt.h"
 #endif
