@@ -4,6 +4,7 @@
 
 #include "journal.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -79,15 +80,7 @@ std::string printed(const char* format, int precision, double value)
     return result;
 }
 
-// Drops the zeros that end a fraction; a point left last stays.
-std::string without_trailing_zeros(std::string number)
-{
-    if (number.find('.') == std::string::npos)
-        return number + '.';
-    while (number.back() == '0')
-        number.pop_back();
-    return number;
-}
+constexpr int most_digits = 349;  // the Windows runtime's conversion buffer
 
 }  // namespace
 
@@ -104,22 +97,46 @@ unsigned int _controlfp(unsigned int new_value, unsigned int mask)
 char* _gcvt(double value, int digits, char* buffer)
 {
     platform::Call call("_gcvt", [&] { return printed("%.*g", 17, value) + ", " + std::to_string(digits); });
-    if (digits < 1)
-        digits = 1;
+    digits = std::clamp(digits, 1, most_digits);
     std::string result;
     if (!std::isfinite(value)) {
         result = printed("%.*g", digits, value);
     } else {
-        // The rounded digits decide the exponent: 9.99999999 to 8 digits is 10.
-        const std::string scientific = printed("%.*e", digits - 1, value);
-        const std::size_t e = scientific.find('e');
-        const int exponent = std::stoi(scientific.substr(e + 1));
+        // The exact decimal expansion, rounded half away from zero as the
+        // Windows runtime rounds, not to even as printf does.
+        const std::string exact = printed("%.*e", 800, std::fabs(value));
+        const std::size_t e = exact.find('e');
+        int exponent = std::stoi(exact.substr(e + 1));
+        const std::string all = exact.substr(0, 1) + exact.substr(2, e - 2);
+        std::string kept = all.substr(0, static_cast<std::size_t>(digits));
+        if (all[static_cast<std::size_t>(digits)] >= '5') {
+            int i = digits - 1;
+            for (; i >= 0 && kept[static_cast<std::size_t>(i)] == '9'; --i)
+                kept[static_cast<std::size_t>(i)] = '0';
+            if (i < 0) {
+                kept.insert(kept.begin(), '1');
+                kept.pop_back();
+                ++exponent;
+            } else {
+                ++kept[static_cast<std::size_t>(i)];
+            }
+        }
+        while (kept.size() > 1 && kept.back() == '0')
+            kept.pop_back();
+        if (value == 0)
+            exponent = 0;
+        result = std::signbit(value) ? "-" : "";
         if (exponent < -4 || exponent >= digits) {
             char tail[16];
             std::snprintf(tail, sizeof tail, "e%c%03d", exponent < 0 ? '-' : '+', std::abs(exponent));
-            result = without_trailing_zeros(scientific.substr(0, e)) + tail;
+            result += kept.substr(0, 1) + '.' + kept.substr(1) + tail;
+        } else if (exponent >= 0) {
+            const std::size_t whole = static_cast<std::size_t>(exponent) + 1;
+            if (kept.size() < whole)
+                kept.append(whole - kept.size(), '0');
+            result += kept.substr(0, whole) + '.' + kept.substr(whole);
         } else {
-            result = without_trailing_zeros(printed("%.*f", digits - 1 - exponent, value));
+            result += "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + kept;
         }
     }
     std::memcpy(buffer, result.c_str(), result.size() + 1);
