@@ -3,8 +3,8 @@ BUILD := build
 ASAN_BUILD := build-asan
 JOBS := $(shell nproc)
 
-BUILD_PACKAGES := cmake make g++ pkg-config libpng-dev
-TEST_PACKAGES := $(BUILD_PACKAGES) libgtest-dev libbenchmark-dev libmpfr-dev
+BUILD_PACKAGES := cmake make g++ pkg-config libpng-dev libsdl2-dev
+TEST_PACKAGES := $(BUILD_PACKAGES) libgtest-dev libbenchmark-dev libmpfr-dev xvfb xauth xdotool g++-mingw-w64-i686
 
 .PHONY: run test build bench clean
 
