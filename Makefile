@@ -6,7 +6,7 @@ JOBS := $(shell nproc)
 
 BUILD_PACKAGES := cmake make g++ pkg-config libpng-dev libsdl2-dev
 TEST_PACKAGES := $(BUILD_PACKAGES) libgtest-dev libbenchmark-dev libmpfr-dev libx11-dev \
-	xvfb xdotool imagemagick
+	xvfb xauth xdotool imagemagick
 # The Windows executables: a cross compiler, and Wine with the Mesa GL drivers that its
 # DirectDraw needs even on Xvfb.
 WIN_PACKAGES := g++-mingw-w64-i686 wine wine32:i386 libgl1-mesa-dri libgl1-mesa-dri:i386

@@ -1,7 +1,15 @@
-// The runtime library's floating-point control, on the x87 control word itself.
+// The runtime library's floating-point control, on the x87 control word itself,
+// and its number formatting.
 #include "include/crt.h"
 
+#include "journal.h"
+
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
 
 namespace {
 
@@ -63,11 +71,75 @@ std::uint16_t x87_from_crt(unsigned int value, std::uint16_t cw, unsigned int ma
     return cw;
 }
 
+std::string printed(const char* format, int precision, double value)
+{
+    const int length = std::snprintf(nullptr, 0, format, precision, value);
+    std::string result(static_cast<std::size_t>(length) + 1, '\0');
+    std::snprintf(result.data(), result.size(), format, precision, value);
+    result.resize(static_cast<std::size_t>(length));
+    return result;
+}
+
+constexpr int most_digits = 349;  // the Windows runtime's conversion buffer
+
 }  // namespace
 
 unsigned int _controlfp(unsigned int new_value, unsigned int mask)
 {
+    platform::Call call("_controlfp", [&] { return platform::hex(new_value) + ", " + platform::hex(mask); });
     const std::uint16_t cw = x87_from_crt(new_value, read_x87_control(), mask);
     write_x87_control(cw);
-    return crt_from_x87(cw);
+    const unsigned int result = crt_from_x87(cw);
+    call.done(platform::hex(result));
+    return result;
+}
+
+char* _gcvt(double value, int digits, char* buffer)
+{
+    platform::Call call("_gcvt", [&] { return printed("%.*g", 17, value) + ", " + std::to_string(digits); });
+    digits = std::clamp(digits, 1, most_digits);
+    std::string result;
+    if (!std::isfinite(value)) {
+        result = printed("%.*g", digits, value);
+    } else {
+        // The exact decimal expansion, rounded half away from zero as the
+        // Windows runtime rounds, not to even as printf does.
+        const std::string exact = printed("%.*e", 800, std::fabs(value));
+        const std::size_t e = exact.find('e');
+        int exponent = std::stoi(exact.substr(e + 1));
+        const std::string all = exact.substr(0, 1) + exact.substr(2, e - 2);
+        std::string kept = all.substr(0, static_cast<std::size_t>(digits));
+        if (all[static_cast<std::size_t>(digits)] >= '5') {
+            int i = digits - 1;
+            for (; i >= 0 && kept[static_cast<std::size_t>(i)] == '9'; --i)
+                kept[static_cast<std::size_t>(i)] = '0';
+            if (i < 0) {
+                kept.insert(kept.begin(), '1');
+                kept.pop_back();
+                ++exponent;
+            } else {
+                ++kept[static_cast<std::size_t>(i)];
+            }
+        }
+        while (kept.size() > 1 && kept.back() == '0')
+            kept.pop_back();
+        if (value == 0)
+            exponent = 0;
+        result = std::signbit(value) ? "-" : "";
+        if (exponent < -4 || exponent >= digits) {
+            char tail[16];
+            std::snprintf(tail, sizeof tail, "e%c%03d", exponent < 0 ? '-' : '+', std::abs(exponent));
+            result += kept.substr(0, 1) + '.' + kept.substr(1) + tail;
+        } else if (exponent >= 0) {
+            const std::size_t whole = static_cast<std::size_t>(exponent) + 1;
+            if (kept.size() < whole)
+                kept.append(whole - kept.size(), '0');
+            result += kept.substr(0, whole) + '.' + kept.substr(whole);
+        } else {
+            result += "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + kept;
+        }
+    }
+    std::memcpy(buffer, result.c_str(), result.size() + 1);
+    call.done(platform::text(buffer));
+    return buffer;
 }

@@ -17,6 +17,8 @@ inline void platform_binary_stdout()
     _setmode(_fileno(stdout), _O_BINARY);
 }
 #else
+#include "include/win32.h"
+#include "include/directdraw.h"
 #include "include/crt.h"
 
 inline void platform_binary_stdout() {}

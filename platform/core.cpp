@@ -1,0 +1,223 @@
+#include "core.h"
+
+#include "journal.h"
+
+#include <algorithm>
+#include <bit>
+
+namespace platform {
+
+PixelFormat format_for_depth(std::uint32_t bits, const PixelFormat& desktop)
+{
+    if (bits == desktop.bits)
+        return desktop;
+    switch (bits) {
+    case 32: return formats::xrgb8888;
+    case 24: return formats::rgb888;
+    case 16: return formats::rgb565;
+    default: return formats::pal8;
+    }
+}
+
+std::uint32_t read_pixel(const std::uint8_t* at, int bytes)
+{
+    std::uint32_t value = 0;
+    for (int i = 0; i < bytes; ++i)
+        value |= static_cast<std::uint32_t>(at[i]) << (8 * i);
+    return value;
+}
+
+void write_pixel(std::uint8_t* at, int bytes, std::uint32_t value)
+{
+    for (int i = 0; i < bytes; ++i)
+        at[i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+namespace {
+
+std::uint32_t widen(std::uint32_t pixel, std::uint32_t mask)
+{
+    if (!mask)
+        return 0;
+    const int width = std::popcount(mask);
+    std::uint32_t value = (pixel & mask) >> std::countr_zero(mask);
+    if (width >= 8)
+        return value >> (width - 8);
+    std::uint32_t wide = 0;
+    for (int filled = 0; filled < 8; filled += width)
+        wide = (wide << width) | value;
+    return (wide >> ((width - 8 % width) % width)) & 0xFF;
+}
+
+std::uint32_t narrow(std::uint32_t channel, std::uint32_t mask)
+{
+    if (!mask)
+        return 0;
+    const int width = std::popcount(mask);
+    const std::uint32_t value = width >= 8 ? channel << (width - 8) : channel >> (8 - width);
+    return (value << std::countr_zero(mask)) & mask;
+}
+
+}  // namespace
+
+std::uint32_t pixel_to_rgb(std::uint32_t pixel, const PixelFormat& format, const Palette& palette)
+{
+    if (format.palette)
+        return palette[pixel & 0xFF] & 0x00FFFFFF;
+    return widen(pixel, format.red) << 16 | widen(pixel, format.green) << 8 | widen(pixel, format.blue);
+}
+
+std::uint32_t rgb_to_pixel(std::uint32_t rgb, const PixelFormat& format)
+{
+    if (format.palette)
+        return 0;
+    return narrow((rgb >> 16) & 0xFF, format.red) | narrow((rgb >> 8) & 0xFF, format.green) |
+           narrow(rgb & 0xFF, format.blue);
+}
+
+Buffer::Buffer(int width, int height, const PixelFormat& format)
+    : width(width), height(height), format(format),
+      pitch(static_cast<std::int32_t>((width * format.bytes() + 3) / 4 * 4 + slack_bytes)),
+      bytes(static_cast<std::size_t>(pitch) * height, 0)
+{
+    const int used = width * format.bytes();
+    for (int y = 0; y < height; ++y)
+        std::fill(row(y) + used, row(y) + pitch, slack_sentinel);
+}
+
+void Buffer::fill(std::uint32_t pixel)
+{
+    const int size = format.bytes();
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            write_pixel(row(y) + x * size, size, pixel);
+}
+
+bool Buffer::slack_touched() const
+{
+    const int used = width * format.bytes();
+    for (int y = 0; y < height; ++y)
+        if (std::any_of(row(y) + used, row(y) + pitch, [](std::uint8_t b) { return b != slack_sentinel; }))
+            return true;
+    return false;
+}
+
+RECT frame_insets(DWORD style, bool menu)
+{
+    int border = 0;
+    if (style & WS_THICKFRAME)
+        border = 4;
+    else if (style & WS_DLGFRAME)
+        border = 3;
+    else if (style & WS_BORDER)
+        border = 1;
+    const int caption = (style & WS_CAPTION) == WS_CAPTION ? 19 : 0;
+    return RECT{border, border + caption + (menu ? 19 : 0), border, border};
+}
+
+RECT Window::client_on_screen() const
+{
+    const RECT inset = frame_insets(style, false);
+    if (minimized)
+        return RECT{-32000 + inset.left, -32000 + inset.top, -32000 + inset.left, -32000 + inset.top};
+    RECT client{outer.left + inset.left, outer.top + inset.top, outer.right - inset.right,
+                outer.bottom - inset.bottom};
+    client.right = std::max(client.right, client.left);
+    client.bottom = std::max(client.bottom, client.top);
+    return client;
+}
+
+namespace {
+
+std::unique_ptr<State>& state_slot()
+{
+    static std::unique_ptr<State> instance;
+    return instance;
+}
+
+}  // namespace
+
+State& state()
+{
+    std::unique_ptr<State>& slot = state_slot();
+    if (!slot) {
+        slot = std::make_unique<State>();
+        slot->setup = host().setup();
+        slot->mode = slot->setup.desktop;
+        slot->screen = std::make_unique<Buffer>(slot->mode.width, slot->mode.height, slot->mode.format);
+        slot->screen->fill(rgb_to_pixel(slot->setup.desktop_rgb, slot->mode.format));
+        slot->screensaver_on = slot->setup.screensaver_on;
+        slot->cursor = cursor_handle(32512);
+    }
+    return *slot;
+}
+
+void reset()
+{
+    release_all_directdraw();
+    state_slot().reset();
+    clear_journal();
+    clear_failures();
+}
+
+Window* find_window(HWND handle)
+{
+    if (!handle)
+        return nullptr;
+    for (const auto& window : state().windows)
+        if (window->handle == handle)
+            return window.get();
+    return nullptr;
+}
+
+Window* last_window()
+{
+    State& s = state();
+    return s.windows.empty() ? nullptr : s.windows.back().get();
+}
+
+void post_message(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (window && !find_window(window))
+        return;  // as PostMessage to a window that is gone
+    MSG msg{};
+    msg.hwnd = window;
+    msg.message = message;
+    msg.wParam = wParam;
+    msg.lParam = lParam;
+    msg.time = host().ticks();
+    state().queue.push_back(msg);
+}
+
+void invalidate(HWND handle)
+{
+    if (Window* window = find_window(handle); window && window->visible)
+        window->needs_paint = true;
+}
+
+void set_app_active(HWND window, bool active)
+{
+    State& s = state();
+    if (active) {
+        s.active_window = window;
+        if (!s.app_active) {
+            s.app_active = true;
+            post_message(window, WM_ACTIVATEAPP, TRUE, 0);
+        }
+    } else if (s.app_active) {
+        s.app_active = false;
+        s.active_window = nullptr;
+        post_message(window, WM_ACTIVATEAPP, FALSE, 0);
+        app_deactivated();
+    }
+}
+
+void activate(HWND window)
+{
+    if (!state().setup.focus_elsewhere)
+        set_app_active(window, true);
+}
+
+void show_screen_changed() { host().screen_changed(); }
+
+}  // namespace platform

@@ -1,0 +1,384 @@
+// The SDL2 host: each visible window is an SDL window showing its client area
+// of the stand-in's screen through a streaming texture in the screen's own
+// format; the exclusive window is a fullscreen-desktop window showing the
+// display mode scaled by a whole factor, letterboxed.
+#include "sdl_host.h"
+
+#include <SDL.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <thread>
+
+namespace platform {
+
+namespace {
+
+struct NamedFormat {
+    const char* name;
+    PixelFormat format;
+    std::uint32_t sdl;
+};
+
+// SDL's names differ: its RGB888 is 32-bit xRGB, BGR24 holds bytes B, G, R
+// (our 24-bit rgb888), RGB555 is xRGB1555.
+const NamedFormat named_formats[] = {
+    {"xrgb8888", formats::xrgb8888, SDL_PIXELFORMAT_RGB888}, {"xbgr8888", formats::xbgr8888, SDL_PIXELFORMAT_BGR888},
+    {"rgb888", formats::rgb888, SDL_PIXELFORMAT_BGR24},      {"bgr888", formats::bgr888, SDL_PIXELFORMAT_RGB24},
+    {"rgb565", formats::rgb565, SDL_PIXELFORMAT_RGB565},     {"bgr565", formats::bgr565, SDL_PIXELFORMAT_BGR565},
+    {"rgb555", formats::rgb555, SDL_PIXELFORMAT_RGB555},     {"bgr555", formats::bgr555, SDL_PIXELFORMAT_BGR555},
+    {"pal8", formats::pal8, SDL_PIXELFORMAT_RGB888},
+};
+
+const char* const default_modes = "320x240x32,320x240x24,320x240x16";
+
+std::optional<PixelFormat> format_of_sdl(std::uint32_t sdl)
+{
+    for (const NamedFormat& named : named_formats)
+        if (named.sdl == sdl && !named.format.palette)
+            return named.format;
+    return std::nullopt;
+}
+
+struct View {
+    SDL_Window* window = nullptr;
+    SDL_Renderer* renderer = nullptr;
+    SDL_Texture* texture = nullptr;
+    int texture_width = 0, texture_height = 0;
+    std::uint32_t texture_format = 0;
+    bool fullscreen = false;
+};
+
+class SdlHost final : public Host {
+public:
+    ~SdlHost() override
+    {
+        for (auto& [handle, view] : views)
+            close(view);
+        views.clear();
+        if (started)
+            SDL_Quit();
+    }
+
+    ScreenSetup setup() override
+    {
+        start();
+        ScreenSetup setup;
+        SDL_DisplayMode desktop{};
+        if (SDL_GetDesktopDisplayMode(0, &desktop) == 0) {
+            setup.desktop.width = desktop.w;
+            setup.desktop.height = desktop.h;
+            setup.desktop.format = format_of_sdl(desktop.format).value_or(formats::xrgb8888);
+        }
+        if (const char* chosen = std::getenv("VORLIX_SCREEN_FORMAT")) {
+            if (const auto format = parse_screen_format(chosen))
+                setup.desktop.format = *format;
+            else
+                std::fprintf(stderr, "VORLIX_SCREEN_FORMAT=%s is not a screen format; using the desktop's\n", chosen);
+        }
+        const char* modes = std::getenv("VORLIX_DISPLAY_MODES");
+        auto parsed = parse_display_modes(modes ? modes : default_modes, setup.desktop.format);
+        if (!parsed) {
+            std::fprintf(stderr, "VORLIX_DISPLAY_MODES=%s is not a list of modes; using %s\n", modes, default_modes);
+            parsed = parse_display_modes(default_modes, setup.desktop.format);
+        }
+        setup.modes = *parsed;
+        for (std::uint32_t i = 0; i < 256; ++i)
+            setup.palette[i] = i * 0x010101u;
+        setup.screensaver_on = SDL_IsScreenSaverEnabled() == SDL_TRUE;
+        return setup;
+    }
+
+    std::uint32_t ticks() override
+    {
+        const auto since = std::chrono::steady_clock::now().time_since_epoch();
+        return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+    }
+
+    void sleep(std::uint32_t milliseconds) override
+    {
+        if (milliseconds == 0)
+            std::this_thread::yield();
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    }
+
+    void pump_events() override
+    {
+        SDL_Event event;
+        while (SDL_PollEvent(&event))
+            translate(event);
+    }
+
+    void window_changed(const Window& window) override
+    {
+        View& view = views[window.handle];
+        if (!window.visible) {
+            if (view.window)
+                SDL_HideWindow(view.window);
+            return;
+        }
+        const RECT client = window.client_on_screen();
+        const int width = std::max(1, static_cast<int>(client.right - client.left));
+        const int height = std::max(1, static_cast<int>(client.bottom - client.top));
+        if (!view.window) {
+            view.window = SDL_CreateWindow(window.title.c_str(), client.left, client.top, width, height, SDL_WINDOW_HIDDEN);
+            if (!view.window)
+                return;
+            view.renderer = SDL_CreateRenderer(view.window, -1, 0);
+            if (!view.renderer)
+                view.renderer = SDL_CreateRenderer(view.window, -1, SDL_RENDERER_SOFTWARE);
+        }
+        SDL_SetWindowTitle(view.window, window.title.c_str());
+        if (!view.fullscreen) {
+            SDL_SetWindowPosition(view.window, client.left, client.top);
+            SDL_SetWindowSize(view.window, width, height);
+        }
+        if (window.minimized)
+            SDL_MinimizeWindow(view.window);
+        else
+            SDL_ShowWindow(view.window);
+        present(window.handle, view);
+    }
+
+    void window_destroyed(HWND window) override
+    {
+        const auto found = views.find(window);
+        if (found == views.end())
+            return;
+        close(found->second);
+        views.erase(found);
+    }
+
+    void exclusive_changed(HWND window) override
+    {
+        for (auto& [handle, view] : views) {
+            const bool fullscreen = handle == window;
+            if (view.window && view.fullscreen != fullscreen) {
+                SDL_SetWindowFullscreen(view.window, fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+                view.fullscreen = fullscreen;
+            }
+        }
+        screen_changed();
+    }
+
+    void mode_changed(const DisplayMode&) override { screen_changed(); }
+
+    void screen_changed() override
+    {
+        for (auto& [handle, view] : views)
+            present(handle, view);
+    }
+
+    void cursor_changed(bool shown) override { SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE); }
+
+    void screensaver_changed(bool on) override
+    {
+        if (on)
+            SDL_EnableScreenSaver();
+        else
+            SDL_DisableScreenSaver();
+    }
+
+private:
+    void start()
+    {
+        if (started)
+            return;
+        // A desktop's screensaver is on until someone turns it off; Ctrl+C
+        // still ends the program; a fullscreen window that loses focus stays.
+        SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+        if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+            std::fprintf(stderr, "SDL: %s\n", SDL_GetError());
+            std::exit(1);
+        }
+        started = true;
+    }
+
+    static void close(View& view)
+    {
+        if (view.texture)
+            SDL_DestroyTexture(view.texture);
+        if (view.renderer)
+            SDL_DestroyRenderer(view.renderer);
+        if (view.window)
+            SDL_DestroyWindow(view.window);
+        view = View{};
+    }
+
+    HWND window_of(std::uint32_t sdl_id) const
+    {
+        for (const auto& [handle, view] : views)
+            if (view.window && SDL_GetWindowID(view.window) == sdl_id)
+                return handle;
+        return nullptr;
+    }
+
+    void translate(const SDL_Event& event)
+    {
+        switch (event.type) {
+        case SDL_WINDOWEVENT: {
+            const HWND window = window_of(event.window.windowID);
+            if (!window)
+                return;
+            switch (event.window.event) {
+            case SDL_WINDOWEVENT_CLOSE: post_message(window, WM_CLOSE, 0, 0); break;
+            case SDL_WINDOWEVENT_FOCUS_GAINED: set_app_active(window, true); break;
+            case SDL_WINDOWEVENT_FOCUS_LOST: set_app_active(window, false); break;
+            case SDL_WINDOWEVENT_EXPOSED:
+                invalidate(window);
+                present(window, views[window]);
+                break;
+            case SDL_WINDOWEVENT_ENTER:
+                post_message(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+                break;
+            default: break;
+            }
+            break;
+        }
+        case SDL_MOUSEMOTION:
+            if (const HWND window = window_of(event.motion.windowID))
+                post_message(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+            break;
+        case SDL_KEYDOWN: {
+            const HWND window = window_of(event.key.windowID);
+            const int key = virtual_key_of(event.key.keysym.sym);
+            if (!window || !key)
+                return;
+            // Alt combinations and F10 belong to the system menu.
+            const bool alt = (event.key.keysym.mod & KMOD_ALT) != 0 || key == VK_MENU;
+            LPARAM lParam = 1 | static_cast<LPARAM>(event.key.keysym.scancode & 0xFF) << 16;
+            if (alt)
+                lParam |= LPARAM{1} << 29;
+            if (event.key.repeat)
+                lParam |= LPARAM{1} << 30;
+            post_message(window, alt || key == VK_F10 ? WM_SYSKEYDOWN : WM_KEYDOWN, static_cast<WPARAM>(key), lParam);
+            break;
+        }
+        default: break;
+        }
+    }
+
+    void present(HWND handle, View& view)
+    {
+        const Window* window = find_window(handle);
+        if (!view.renderer || !window || !window->visible || window->minimized)
+            return;
+        State& s = state();
+        const Buffer& screen = *s.screen;
+        const RECT area = view.fullscreen ? RECT{0, 0, screen.width, screen.height} : window->client_on_screen();
+        const int width = area.right - area.left, height = area.bottom - area.top;
+        if (width <= 0 || height <= 0)
+            return;
+        const std::uint32_t format = sdl_format_of(screen.format);
+        if (!view.texture || view.texture_width != width || view.texture_height != height ||
+            view.texture_format != format) {
+            if (view.texture)
+                SDL_DestroyTexture(view.texture);
+            view.texture = SDL_CreateTexture(view.renderer, format, SDL_TEXTUREACCESS_STREAMING, width, height);
+            view.texture_width = width;
+            view.texture_height = height;
+            view.texture_format = format;
+            if (!view.texture)
+                return;
+        }
+        // Only the part of the client area on the screen has pixels to show.
+        const LONG left = std::max(area.left, LONG{0}), top = std::max(area.top, LONG{0});
+        const LONG right = std::min(area.right, static_cast<LONG>(screen.width));
+        const LONG bottom = std::min(area.bottom, static_cast<LONG>(screen.height));
+        if (left < right && top < bottom) {
+            const SDL_Rect into{left - area.left, top - area.top, right - left, bottom - top};
+            if (screen.format.palette) {
+                converted.resize(static_cast<std::size_t>(into.w) * into.h);
+                for (int y = 0; y < into.h; ++y)
+                    for (int x = 0; x < into.w; ++x)
+                        converted[static_cast<std::size_t>(y) * into.w + x] =
+                            s.setup.palette[screen.row(top + y)[left + x]];
+                SDL_UpdateTexture(view.texture, &into, converted.data(), into.w * 4);
+            } else {
+                SDL_UpdateTexture(view.texture, &into, screen.row(top) + left * screen.format.bytes(), screen.pitch);
+            }
+        }
+        SDL_RenderSetLogicalSize(view.renderer, width, height);
+        SDL_RenderSetIntegerScale(view.renderer, view.fullscreen ? SDL_TRUE : SDL_FALSE);
+        SDL_SetRenderDrawColor(view.renderer, 0, 0, 0, 255);
+        SDL_RenderClear(view.renderer);
+        SDL_RenderCopy(view.renderer, view.texture, nullptr, nullptr);
+        SDL_RenderPresent(view.renderer);
+    }
+
+    bool started = false;
+    std::map<HWND, View> views;
+    std::vector<std::uint32_t> converted;
+};
+
+}  // namespace
+
+std::optional<PixelFormat> parse_screen_format(const char* text)
+{
+    for (const NamedFormat& named : named_formats)
+        if (text && std::strcmp(text, named.name) == 0)
+            return named.format;
+    return std::nullopt;
+}
+
+std::optional<std::vector<DisplayMode>> parse_display_modes(const char* text, const PixelFormat& desktop)
+{
+    if (!text)
+        return std::nullopt;
+    std::vector<DisplayMode> modes;
+    std::string all(text);
+    std::size_t at = 0;
+    while (at <= all.size()) {
+        const std::size_t end = std::min(all.find(',', at), all.size());
+        const std::string item = all.substr(at, end - at);
+        int width = 0, height = 0, bits = 0, used = 0;
+        if (std::sscanf(item.c_str(), "%dx%dx%d%n", &width, &height, &bits, &used) != 3 ||
+            used != static_cast<int>(item.size()) || width <= 0 || height <= 0 ||
+            (bits != 8 && bits != 16 && bits != 24 && bits != 32))
+            return std::nullopt;
+        modes.push_back(DisplayMode{width, height, format_for_depth(static_cast<std::uint32_t>(bits), desktop)});
+        at = end + 1;
+    }
+    return modes;
+}
+
+std::uint32_t sdl_format_of(const PixelFormat& format)
+{
+    for (const NamedFormat& named : named_formats)
+        if (named.format == format)
+            return named.sdl;
+    return SDL_PIXELFORMAT_RGB888;
+}
+
+int virtual_key_of(std::int32_t key)
+{
+    if (key >= SDLK_a && key <= SDLK_z)
+        return 'A' + (key - SDLK_a);
+    if (key >= SDLK_0 && key <= SDLK_9)
+        return '0' + (key - SDLK_0);
+    if (key >= SDLK_F1 && key <= SDLK_F12)
+        return VK_F1 + (key - SDLK_F1);
+    static const std::map<std::int32_t, int> others = {
+        {SDLK_ESCAPE, VK_ESCAPE}, {SDLK_SPACE, VK_SPACE},   {SDLK_RETURN, VK_RETURN}, {SDLK_BACKSPACE, VK_BACK},
+        {SDLK_TAB, VK_TAB},       {SDLK_LEFT, VK_LEFT},     {SDLK_UP, VK_UP},         {SDLK_RIGHT, VK_RIGHT},
+        {SDLK_DOWN, VK_DOWN},     {SDLK_LSHIFT, VK_SHIFT},  {SDLK_RSHIFT, VK_SHIFT},  {SDLK_LCTRL, VK_CONTROL},
+        {SDLK_RCTRL, VK_CONTROL}, {SDLK_LALT, VK_MENU},     {SDLK_RALT, VK_MENU},
+    };
+    const auto found = others.find(key);
+    return found != others.end() ? found->second : 0;
+}
+
+Host& host()
+{
+    static SdlHost instance;
+    return instance;
+}
+
+}  // namespace platform

@@ -1,0 +1,23 @@
+// The SDL host's settings and format names, for its tests.
+#pragma once
+
+#include "core.h"
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace platform {
+
+// VORLIX_SCREEN_FORMAT: xrgb8888, xbgr8888, rgb888, bgr888, rgb565, bgr565,
+// rgb555, bgr555 or pal8.
+std::optional<PixelFormat> parse_screen_format(const char* text);
+// VORLIX_DISPLAY_MODES: WIDTHxHEIGHTxBITS, comma-separated; bits 8, 16, 24 or 32.
+std::optional<std::vector<DisplayMode>> parse_display_modes(const char* text, const PixelFormat& desktop);
+// The SDL texture format holding pixels of format as they are (pal8 is shown
+// through 32-bit xRGB).
+std::uint32_t sdl_format_of(const PixelFormat& format);
+// The Win32 virtual-key code of an SDL key, 0 for keys the stand-in ignores.
+int virtual_key_of(std::int32_t sdl_keycode);
+
+}  // namespace platform

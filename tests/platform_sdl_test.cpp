@@ -1,0 +1,111 @@
+// The SDL host under SDL_VIDEODRIVER=dummy: its format names, settings and keys,
+// and a display opened and closed through it.
+#include "platform/sdl_host.h"
+#include "platform_usage.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+using namespace platform;
+
+namespace {
+
+const PixelFormat all_rgb[] = {formats::xrgb8888, formats::xbgr8888, formats::rgb888, formats::bgr888,
+                               formats::rgb565,   formats::bgr565,   formats::rgb555, formats::bgr555};
+
+// SDL must read each format's bytes as the colours the stand-in stored (give
+// or take SDL's own widening of narrow channels: 6-bit 63 may come out 0xFE).
+bool near(std::uint32_t a, std::uint32_t b)
+{
+    for (int shift = 0; shift < 24; shift += 8) {
+        const int difference = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+        if (difference < -2 || difference > 2)
+            return false;
+    }
+    return true;
+}
+
+TEST(SdlHost, TextureFormatsHoldTheSurfaceBytesAsTheyAre)
+{
+    for (const PixelFormat& format : all_rgb)
+        for (const std::uint32_t rgb : {0xFF0000u, 0x00FF00u, 0x0000FFu, 0x123456u}) {
+            const std::uint32_t pixel = rgb_to_pixel(rgb, format);
+            std::uint8_t bytes[4] = {};
+            write_pixel(bytes, format.bytes(), pixel);
+            std::uint32_t argb = 0;
+            ASSERT_EQ(SDL_ConvertPixels(1, 1, sdl_format_of(format), bytes, 4, SDL_PIXELFORMAT_ARGB8888, &argb, 4), 0);
+            EXPECT_PRED2(near, argb & 0xFFFFFF, pixel_to_rgb(pixel, format, Palette{}))
+                << SDL_GetPixelFormatName(sdl_format_of(format)) << ' ' << std::hex << rgb;
+        }
+}
+
+TEST(SdlHost, SettingsParse)
+{
+    EXPECT_EQ(parse_screen_format("bgr555"), formats::bgr555);
+    EXPECT_EQ(parse_screen_format("pal8"), formats::pal8);
+    EXPECT_EQ(parse_screen_format("RGB565"), std::nullopt);
+    EXPECT_EQ(parse_screen_format(nullptr), std::nullopt);
+    const auto modes = parse_display_modes("320x240x32,640x480x16", formats::bgr565);
+    ASSERT_TRUE(modes);
+    ASSERT_EQ(modes->size(), 2u);
+    EXPECT_EQ((*modes)[0].format, formats::xrgb8888);
+    EXPECT_EQ((*modes)[1].width, 640);
+    EXPECT_EQ((*modes)[1].format, formats::bgr565);  // the desktop's depth keeps its format
+    for (const char* bad : {"", "320x240", "320x240x15", "320x240x32,", "320x240x32x1", "ax240x32", "-320x240x32"})
+        EXPECT_EQ(parse_display_modes(bad, formats::xrgb8888), std::nullopt) << bad;
+}
+
+TEST(SdlHost, KeysBecomeVirtualKeyCodes)
+{
+    const struct {
+        SDL_Keycode sdl;
+        int vk;
+    } cases[] = {{SDLK_a, 0x41},         {SDLK_z, 0x5A},     {SDLK_0, 0x30},        {SDLK_9, 0x39},
+                 {SDLK_ESCAPE, VK_ESCAPE}, {SDLK_SPACE, 0x20}, {SDLK_RETURN, 0x0D},   {SDLK_LEFT, VK_LEFT},
+                 {SDLK_DOWN, VK_DOWN},   {SDLK_F1, VK_F1},   {SDLK_F10, VK_F10},    {SDLK_F12, VK_F12},
+                 {SDLK_LALT, VK_MENU},   {SDLK_CAPSLOCK, 0}};
+    for (const auto& c : cases)
+        EXPECT_EQ(virtual_key_of(c.sdl), c.vk) << SDL_GetKeyName(c.sdl);
+}
+
+void expect_nothing_alive()
+{
+    const LiveObjects live = live_directdraw();
+    EXPECT_EQ(live.directdraws + live.surfaces + live.clippers, 0);
+    EXPECT_TRUE(state().windows.empty());
+    EXPECT_EQ(state().module_references, 0);
+}
+
+TEST(SdlHost, WindowedDisplayOpensShowsAndCloses)
+{
+    ASSERT_EQ(usage_windowed_open("sdl windowed", 320, 240), 1);
+    const std::vector<std::uint32_t> frame(320 * 240, 0x00FF00);
+    EXPECT_EQ(usage_windowed_update(frame.data()), 1);
+    EXPECT_EQ(usage_windowed_update(frame.data()), 1);
+    BOOL on = TRUE;
+    SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &on, 0);
+    EXPECT_EQ(on, FALSE);
+    EXPECT_EQ(SDL_IsScreenSaverEnabled(), SDL_FALSE);
+    usage_windowed_close();
+    EXPECT_EQ(SDL_IsScreenSaverEnabled(), SDL_TRUE);
+    expect_nothing_alive();
+}
+
+TEST(SdlHost, FullscreenDisplaySwitchesModeAndBack)
+{
+    const DisplayMode desktop = state().setup.desktop;
+    ASSERT_EQ(usage_fullscreen_open("sdl fullscreen", 320, 240, 2), 1);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 320);
+    const std::vector<std::uint32_t> frame(320 * 240, 0x0000FF);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(usage_fullscreen_update(frame.data()), 1);
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);  // hidden only over the window, by WM_SETCURSOR
+    usage_fullscreen_close();
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), desktop.width);
+    expect_nothing_alive();
+}
+
+}  // namespace
