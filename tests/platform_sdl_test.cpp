@@ -1,7 +1,6 @@
 // The SDL host under SDL_VIDEODRIVER=dummy: its format names, settings and keys,
 // and a display opened and closed through it.
 #include "platform/sdl_host.h"
-#include "platform_usage.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -69,43 +68,6 @@ TEST(SdlHost, KeysBecomeVirtualKeyCodes)
                  {SDLK_LALT, VK_MENU},   {SDLK_CAPSLOCK, 0}};
     for (const auto& c : cases)
         EXPECT_EQ(virtual_key_of(c.sdl), c.vk) << SDL_GetKeyName(c.sdl);
-}
-
-void expect_nothing_alive()
-{
-    const LiveObjects live = live_directdraw();
-    EXPECT_EQ(live.directdraws + live.surfaces + live.clippers, 0);
-    EXPECT_TRUE(state().windows.empty());
-    EXPECT_EQ(state().module_references, 0);
-}
-
-TEST(SdlHost, WindowedDisplayOpensShowsAndCloses)
-{
-    ASSERT_EQ(usage_windowed_open("sdl windowed", 320, 240), 1);
-    const std::vector<std::uint32_t> frame(320 * 240, 0x00FF00);
-    EXPECT_EQ(usage_windowed_update(frame.data()), 1);
-    EXPECT_EQ(usage_windowed_update(frame.data()), 1);
-    BOOL on = TRUE;
-    SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &on, 0);
-    EXPECT_EQ(on, FALSE);
-    EXPECT_EQ(SDL_IsScreenSaverEnabled(), SDL_FALSE);
-    usage_windowed_close();
-    EXPECT_EQ(SDL_IsScreenSaverEnabled(), SDL_TRUE);
-    expect_nothing_alive();
-}
-
-TEST(SdlHost, FullscreenDisplaySwitchesModeAndBack)
-{
-    const DisplayMode desktop = state().setup.desktop;
-    ASSERT_EQ(usage_fullscreen_open("sdl fullscreen", 320, 240, 2), 1);
-    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 320);
-    const std::vector<std::uint32_t> frame(320 * 240, 0x0000FF);
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(usage_fullscreen_update(frame.data()), 1);
-    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);  // hidden only over the window, by WM_SETCURSOR
-    usage_fullscreen_close();
-    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), desktop.width);
-    expect_nothing_alive();
 }
 
 }  // namespace
