@@ -9,6 +9,11 @@ namespace {
 
 using DirectDrawCreateProc = HRESULT(WINAPI*)(GUID*, LPDIRECTDRAW*, IUnknown*);
 
+// More than a frame's worth of input ever queues; the bound only matters when a
+// message keeps coming back (a WM_PAINT that is never validated), which would
+// otherwise hold the demo inside the pump for good.
+constexpr int max_messages_per_update = 1024;
+
 }  // namespace
 
 int display_bind_ddraw()
@@ -22,7 +27,7 @@ int display_bind_ddraw()
         return 0;
     // Through a plain function pointer type, which any function pointer converts to.
     const auto direct_draw_create = reinterpret_cast<DirectDrawCreateProc>(reinterpret_cast<void (*)()>(create));
-    return direct_draw_create(nullptr, &d.ddraw, nullptr) >= 0;
+    return direct_draw_create(nullptr, &d.ddraw, nullptr) >= 0 && d.ddraw;
 }
 
 int display_choose_converter()
@@ -50,8 +55,9 @@ void display_screensaver_off()
 
 void display_pump_messages()
 {
-    MSG msg;
-    while (PeekMessageA(&msg, display_state.window, 0, 0, PM_REMOVE)) {
+    MSG msg{};
+    for (int handled = 0; handled < max_messages_per_update && PeekMessageA(&msg, display_state.window, 0, 0, PM_REMOVE);
+         ++handled) {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }

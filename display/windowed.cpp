@@ -96,7 +96,7 @@ void display_paint()
     RECT source = {0, 0, d.width, d.height};
     POINT origin = {0, 0};
     ClientToScreen(d.window, &origin);
-    RECT client;
+    RECT client{};  // stays empty, so the blit is refused, if the window has gone
     GetClientRect(d.window, &client);
     client.left += origin.x;
     client.right += origin.x;

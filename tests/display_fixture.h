@@ -57,6 +57,16 @@ inline std::vector<std::uint32_t> screen_area(const RECT& area)
     return out;
 }
 
+// Where the picture shows: the whole screen in a display mode of its size, else the
+// window's client area.
+inline RECT picture_area()
+{
+    const FakeMode mode = fake_display_mode();
+    if (mode.width == picture_width && mode.height == picture_height)
+        return RECT{0, 0, picture_width, picture_height};
+    return fake_window().client;
+}
+
 inline std::vector<std::uint32_t> shown_as(const std::vector<std::uint32_t>& picture, const FakeFormat& format)
 {
     std::vector<std::uint32_t> out(picture.size());
