@@ -2,6 +2,8 @@
 BUILD := build
 ASAN_BUILD := build-asan
 WIN_BUILD := build-win
+FUZZ_BUILD := build-fuzz
+FUZZ_SECONDS := 60
 JOBS := $(shell nproc)
 
 BUILD_PACKAGES := cmake make g++ pkg-config libpng-dev libsdl2-dev
@@ -10,8 +12,10 @@ TEST_PACKAGES := $(BUILD_PACKAGES) libgtest-dev libbenchmark-dev libmpfr-dev lib
 # The Windows executables: a cross compiler, and Wine with the Mesa GL drivers that its
 # DirectDraw needs even on Xvfb.
 WIN_PACKAGES := g++-mingw-w64-i686 wine wine32:i386 libgl1-mesa-dri libgl1-mesa-dri:i386
+# The converters' fuzz target: clang and its libFuzzer and sanitizer runtimes.
+FUZZ_PACKAGES := cmake make clang libclang-rt-14-dev
 
-.PHONY: run test build windows bench clean
+.PHONY: run test build windows fuzz bench clean
 
 run:
 	@tools/install-deps.sh $(BUILD_PACKAGES)
@@ -31,16 +35,28 @@ windows:
 	cmake --build $(WIN_BUILD) -j$(JOBS)
 
 # Every test twice: an optimised build (with the Windows executables under Wine), then
-# under AddressSanitizer and UndefinedBehaviorSanitizer.
+# under AddressSanitizer and UndefinedBehaviorSanitizer; between them a bounded fuzz run.
 test: build windows
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+	$(MAKE) fuzz
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLIX_SANITIZE=ON -DBUILD_TESTING=ON -DVORLIX_BENCHMARKS=OFF
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(JOBS)
+
+# The converters under libFuzzer for FUZZ_SECONDS. It runs on a copy of the corpus, since
+# the fuzzer adds the inputs it finds to it; a crash leaves its input in $(FUZZ_BUILD)/.
+fuzz:
+	@tools/install-deps.sh $(FUZZ_PACKAGES)
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLIX_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j$(JOBS)
+	rm -rf $(FUZZ_BUILD)/corpus
+	cp -R tests/fuzz/corpus $(FUZZ_BUILD)/corpus
+	$(FUZZ_BUILD)/tests/fuzz/convert_fuzz -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+		-artifact_prefix=$(FUZZ_BUILD)/ $(FUZZ_BUILD)/corpus
 
 bench: build
 	$(BUILD)/bench/render_bench
 	$(BUILD)/bench/convert_bench
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD) $(FUZZ_BUILD)
