@@ -30,6 +30,22 @@ int display_bind_ddraw()
     return direct_draw_create(nullptr, &d.ddraw, nullptr) >= 0 && d.ddraw;
 }
 
+void display_register_class(const char* title, UINT style, HCURSOR cursor)
+{
+    WNDCLASSA& c = display_state.window_class;
+    c.style = style;
+    c.lpfnWndProc = display_window_proc;
+    c.cbClsExtra = 0;
+    c.cbWndExtra = 0;
+    c.hInstance = nullptr;
+    c.hIcon = nullptr;  // the icon is the program's resource, not the class's
+    c.hCursor = cursor;
+    c.hbrBackground = nullptr;  // every pixel is drawn by the display
+    c.lpszMenuName = nullptr;
+    c.lpszClassName = title;
+    RegisterClassA(&c);  // a class left from an earlier open is fine as it is
+}
+
 int display_choose_converter()
 {
     DisplayState& d = display_state;

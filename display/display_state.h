@@ -32,6 +32,7 @@ void display_paint();
 
 // Shared steps of both presentations.
 int display_bind_ddraw();                   // load ddraw.dll and create the DirectDraw object
+void display_register_class(const char* title, UINT style, HCURSOR cursor);  // the window class
 int display_choose_converter();             // from the primary surface's pixel format
 void display_screensaver_off();             // the last step of a successful open
 void display_pump_messages();               // every waiting message of the window

@@ -19,17 +19,7 @@ int display_open(const char* title, std::int32_t width, std::int32_t height)
     if (!display_bind_ddraw())
         return 0;
 
-    d.window_class.style = 0;
-    d.window_class.lpfnWndProc = display_window_proc;
-    d.window_class.cbClsExtra = 0;
-    d.window_class.cbWndExtra = 0;
-    d.window_class.hInstance = nullptr;
-    d.window_class.hIcon = nullptr;
-    d.window_class.hCursor = nullptr;
-    d.window_class.hbrBackground = nullptr;
-    d.window_class.lpszMenuName = nullptr;
-    d.window_class.lpszClassName = title;
-    RegisterClassA(&d.window_class);
+    display_register_class(title, 0, nullptr);
 
     d.window = CreateWindowExA(0, title, title, WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     // A window never shown is never activated: it would get no WM_ACTIVATEAPP, so no

@@ -18,17 +18,7 @@ int display_open(const char* title, std::int32_t width, std::int32_t height)
     if (!display_bind_ddraw())
         return 0;
 
-    d.window_class.style = CS_HREDRAW | CS_VREDRAW;
-    d.window_class.lpfnWndProc = display_window_proc;
-    d.window_class.cbClsExtra = 0;
-    d.window_class.cbWndExtra = 0;
-    d.window_class.hInstance = nullptr;
-    d.window_class.hIcon = nullptr;
-    d.window_class.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    d.window_class.hbrBackground = nullptr;
-    d.window_class.lpszMenuName = nullptr;
-    d.window_class.lpszClassName = title;
-    RegisterClassA(&d.window_class);
+    display_register_class(title, CS_HREDRAW | CS_VREDRAW, LoadCursorA(nullptr, IDC_ARROW));
 
     RECT outer = {0, 0, width, height};
     AdjustWindowRect(&outer, window_style, FALSE);
