@@ -17,9 +17,11 @@ FUZZ_PACKAGES := cmake make clang libclang-rt-14-dev
 
 .PHONY: run test build windows fuzz bench clean
 
+# A tree that `make test` has not configured yet is configured for the programs alone.
 run:
 	@tools/install-deps.sh $(BUILD_PACKAGES)
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	@[ -f $(BUILD)/CMakeCache.txt ] || cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DBUILD_TESTING=OFF -DVORLIX_BENCHMARKS=OFF
 	cmake --build $(BUILD) -j$(JOBS) --target rings_window
 	$(BUILD)/rings_window
 
