@@ -46,6 +46,8 @@ void display_register_class(const char* title, UINT style, HCURSOR cursor)
     RegisterClassA(&c);  // a class left from an earlier open is fine as it is
 }
 
+namespace {
+
 int display_choose_converter()
 {
     DisplayState& d = display_state;
@@ -67,6 +69,16 @@ void display_screensaver_off()
     d.screensaver_was_active = was_active;
     d.screensaver_saved = 1;
     SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, FALSE, nullptr, 0);
+}
+
+}  // namespace
+
+int display_finish_open()
+{
+    if (!display_choose_converter())
+        return 0;
+    display_screensaver_off();
+    return 1;
 }
 
 void display_pump_messages()

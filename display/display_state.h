@@ -33,8 +33,7 @@ void display_paint();
 // Shared steps of both presentations.
 int display_bind_ddraw();                   // load ddraw.dll and create the DirectDraw object
 void display_register_class(const char* title, UINT style, HCURSOR cursor);  // the window class
-int display_choose_converter();             // from the primary surface's pixel format
-void display_screensaver_off();             // the last step of a successful open
+int display_finish_open();                  // converter, then screensaver off; 1 when ready
 void display_pump_messages();               // every waiting message of the window
 int display_convert_frame(const std::uint32_t* pixels);  // lock, convert each row, unlock
 void display_release_ddraw();               // restore the mode, normal level, release

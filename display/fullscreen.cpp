@@ -60,10 +60,7 @@ int display_open(const char* title, std::int32_t width, std::int32_t height)
     if (d.primary->GetAttachedSurface(&back_buffer_caps, &d.draw_surface) < 0)
         return 0;
 
-    if (!display_choose_converter())
-        return 0;
-    display_screensaver_off();
-    return 1;
+    return display_finish_open();
 }
 
 int display_update(const std::uint32_t* pixels)

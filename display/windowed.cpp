@@ -57,10 +57,7 @@ int display_open(const char* title, std::int32_t width, std::int32_t height)
         return 0;
     d.draw_surface = d.offscreen;
 
-    if (!display_choose_converter())
-        return 0;
-    display_screensaver_off();
-    return 1;
+    return display_finish_open();
 }
 
 int display_update(const std::uint32_t* pixels)
