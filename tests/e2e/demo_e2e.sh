@@ -115,8 +115,25 @@ if [ "$picture" = 1 ]; then
     fi
 fi
 
+ended_within() {  # seconds: whether the program ends within them
+    for _ in $(seq $(($1 * 5))); do
+        kill -0 "$program_pid" 2>/dev/null || return 0
+        sleep 0.2
+    done
+    return 1
+}
+
 case "$end" in
-    key) xdotool key --window "$window" Escape 2>/dev/null || xdotool key Escape ;;
+    key)
+        # On a loaded machine the X server can drop a synthetic key sent before the
+        # window has the input focus; give it the focus and press again, and say so.
+        xdotool key --window "$window" Escape 2>/dev/null || xdotool key Escape
+        for attempt in 2 3; do
+            ended_within 15 && break
+            echo "no exit 15 s after the key; focusing the window and pressing again (press $attempt)"
+            xdotool windowfocus --sync "$window" 2>/dev/null
+            xdotool key Escape
+        done ;;
     close) "$x_close" "$window" || fail "could not ask the window to close" ;;
 esac
 finish
