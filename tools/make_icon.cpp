@@ -95,7 +95,8 @@ std::vector<unsigned char> icon_file()
         put32(out, palette_colour(i));  // B, G, R, 0 in memory
     for (int row = icon_height - 1; row >= 0; --row) {  // bottom row first
         for (int column = 0; column < icon_width; ++column)
-            out.push_back(static_cast<unsigned char>(palette_index(cell_colour(column, row, icon_width, icon_height, 0, frame_width))));
+            out.push_back(static_cast<unsigned char>(
+                palette_index(cell_colour(column, row, icon_width, icon_height, 0, frame_width))));
         out.resize(out.size() + (xor_row_bytes - icon_width), 0);
     }
     out.resize(out.size() + and_row_bytes * icon_height, 0);  // fully opaque
@@ -109,7 +110,8 @@ std::vector<unsigned char> square_pixels(int size)
     std::vector<unsigned char> out;
     for (int row = 0; row < size; ++row)
         for (int column = 0; column < size; ++column) {
-            const std::uint32_t p = cell_colour(column, row, size, size, (frame_width - frame_height) / 2, frame_height);
+            const std::uint32_t p =
+                cell_colour(column, row, size, size, (frame_width - frame_height) / 2, frame_height);
             for (int shift : {16, 8, 0})
                 out.push_back(static_cast<unsigned char>(p >> shift));
         }
