@@ -3,19 +3,23 @@ BUILD := build
 ASAN_BUILD := build-asan
 WIN_BUILD := build-win
 FUZZ_BUILD := build-fuzz
+DIST_BUILD := build-dist
+DIST := dist
 FUZZ_SECONDS := 60
 JOBS := $(shell nproc)
 
 BUILD_PACKAGES := cmake make g++ pkg-config libpng-dev libsdl2-dev
+# CPack's .deb: dpkg-shlibdeps finds the run-time dependencies, file picks the binaries.
+PACKAGE_PACKAGES := dpkg-dev file
 TEST_PACKAGES := $(BUILD_PACKAGES) libgtest-dev libbenchmark-dev libmpfr-dev libx11-dev \
-	xvfb xauth xdotool imagemagick
+	xvfb xauth xdotool imagemagick $(PACKAGE_PACKAGES) desktop-file-utils
 # The Windows executables: a cross compiler, and Wine with the Mesa GL drivers that its
 # DirectDraw needs even on Xvfb.
 WIN_PACKAGES := g++-mingw-w64-i686 wine wine32:i386 libgl1-mesa-dri libgl1-mesa-dri:i386
 # The converters' fuzz target: clang and its libFuzzer and sanitizer runtimes.
 FUZZ_PACKAGES := cmake make clang libclang-rt-14-dev
 
-.PHONY: run test build windows fuzz bench clean
+.PHONY: run test build windows fuzz bench dist clean
 
 # A tree that `make test` has not configured yet is configured for the programs alone.
 run:
@@ -60,5 +64,18 @@ bench: build
 	$(BUILD)/bench/render_bench
 	$(BUILD)/bench/convert_bench
 
+# The release archives, from an optimised tree of the programs alone and the Windows
+# tree: the .deb and .tar.gz of the Linux install tree, the -win32.zip of the programs.
+dist:
+	@tools/install-deps.sh $(BUILD_PACKAGES) $(PACKAGE_PACKAGES)
+	cmake -S . -B $(DIST_BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DVORLIX_BENCHMARKS=OFF
+	cmake --build $(DIST_BUILD) -j$(JOBS)
+	$(MAKE) windows WIN_PACKAGES=g++-mingw-w64-i686
+	rm -rf $(DIST)
+	cd $(DIST_BUILD) && cpack -B $(CURDIR)/$(DIST)
+	cd $(WIN_BUILD) && cpack -B $(CURDIR)/$(DIST)
+	rm -rf $(DIST)/_CPack_Packages
+	@ls -l $(DIST)
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD) $(FUZZ_BUILD) $(DIST_BUILD) $(DIST)
