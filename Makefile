@@ -23,7 +23,9 @@ run:
 	@[ -f $(BUILD)/CMakeCache.txt ] || cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DBUILD_TESTING=OFF -DVORLIX_BENCHMARKS=OFF
 	cmake --build $(BUILD) -j$(JOBS) --target rings_window
-	$(BUILD)/rings_window
+	@$(BUILD)/rings_window; status=$$?; \
+	if [ $$status = 255 ]; then echo "rings_window: no display could be opened; is DISPLAY set?" >&2; fi; \
+	exit $$status
 
 build:
 	@tools/install-deps.sh $(TEST_PACKAGES)

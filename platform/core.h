@@ -64,6 +64,7 @@ struct ScreenSetup {
     bool screensaver_on = true;
     bool focus_elsewhere = false;
     int max_back_buffers = 3;
+    bool no_display = false;  // nothing to show on: DirectDraw finds no display driver
 };
 
 struct Window {
