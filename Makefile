@@ -6,7 +6,7 @@ FUZZ_BUILD := build-fuzz
 FUZZ_SECONDS := 60
 JOBS := $(shell nproc)
 
-BUILD_PACKAGES := cmake make g++ pkg-config libpng-dev libsdl2-dev
+BUILD_PACKAGES := cmake make g++ pkg-config libpng-dev libsdl2-dev libx11-dev
 TEST_PACKAGES := $(BUILD_PACKAGES) libgtest-dev libbenchmark-dev libmpfr-dev libx11-dev \
 	xvfb xauth xdotool imagemagick
 # The Windows executables: a cross compiler, and Wine with the Mesa GL drivers that its

@@ -205,6 +205,8 @@ private:
             SDL_Quit();
             return false;
         }
+        if (std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0)
+            end_when_x_connection_lost();
         started = true;
         return true;
     }
