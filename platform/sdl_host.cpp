@@ -249,6 +249,10 @@ private:
             case SDL_WINDOWEVENT_CLOSE: post_message(window, WM_CLOSE, 0, 0); break;
             case SDL_WINDOWEVENT_FOCUS_GAINED: set_app_active(window, true); break;
             case SDL_WINDOWEVENT_FOCUS_LOST: set_app_active(window, false); break;
+            // The window manager's minimise: the window stays minimised until it
+            // restores it, so a retitle must not show it again.
+            case SDL_WINDOWEVENT_MINIMIZED: set_minimized(window, true); break;
+            case SDL_WINDOWEVENT_RESTORED: set_minimized(window, false); break;
             case SDL_WINDOWEVENT_EXPOSED:
                 invalidate(window);
                 present(window, views[window]);
