@@ -7,8 +7,10 @@ FUZZ_SECONDS := 60
 JOBS := $(shell nproc)
 
 BUILD_PACKAGES := cmake make g++ pkg-config libpng-dev libsdl2-dev libx11-dev
-TEST_PACKAGES := $(BUILD_PACKAGES) libgtest-dev libbenchmark-dev libmpfr-dev libx11-dev \
-	xvfb xauth xdotool imagemagick
+# The end-to-end runs: a private X server, a window manager on it, and tools that act
+# on windows as a person would (xmessage is the other program that takes the focus).
+TEST_PACKAGES := $(BUILD_PACKAGES) libgtest-dev libbenchmark-dev libmpfr-dev \
+	xvfb xauth xdotool imagemagick openbox wmctrl x11-utils
 # The Windows executables: a cross compiler, and Wine with the Mesa GL drivers that its
 # DirectDraw needs even on Xvfb.
 WIN_PACKAGES := g++-mingw-w64-i686 wine wine32:i386 libgl1-mesa-dri libgl1-mesa-dri:i386
