@@ -65,7 +65,8 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-# Waits up to $1 seconds for the command after it to succeed.
+# Tries the command after $1 every tenth of a second, for $1 seconds and the time
+# the tries take, until it succeeds.
 wait_for() {
     local limit=$(($1 * 10)); shift
     for _ in $(seq $limit); do "$@" && return 0; sleep 0.1; done
@@ -90,14 +91,16 @@ esac
 export XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
+wm_running() { wmctrl -m >/dev/null 2>&1; }
+listed() { wmctrl -l | grep -q "$1"; }  # a window the window manager manages
 if [ "$wm" = 1 ]; then
     # On a loaded machine a client started as the X server comes up is now and then
     # refused; start the window manager again when it gives up, and say so.
     for attempt in 1 2 3; do
         openbox --sm-disable >"$work/wm.log" 2>&1 &
         wm_pid=$!
-        wait_for 20 eval 'wmctrl -m >/dev/null 2>&1 || ! kill -0 $wm_pid 2>/dev/null'
-        wmctrl -m >/dev/null 2>&1 && break
+        wait_for 20 eval 'wm_running || ! kill -0 "$wm_pid" 2>/dev/null'
+        wm_running && break
         echo "the window manager did not start (attempt $attempt): $(cat "$work/wm.log")"
         kill "$wm_pid" 2>/dev/null; wm_pid=""
     done
@@ -113,8 +116,9 @@ fi
 env "${envs[@]+"${envs[@]}"}" timeout 120 "${launch[@]}" >"$work/out.log" 2>&1 &
 program_pid=$!
 
+ended() { ! kill -0 "$program_pid" 2>/dev/null; }
 finish() {  # waits for the program to end by itself, then checks its status
-    wait_for "$within" eval '! kill -0 "$program_pid" 2>/dev/null' ||
+    wait_for "$within" ended ||
         fail "the program did not end within $within s"
     wait "$program_pid"; local got=$?
     program_pid=""
@@ -137,7 +141,7 @@ for _ in $(seq 600); do
 done
 [ -n "$window" ] || fail "no window appeared"
 if [ "$wm" = 1 ]; then  # what the window manager is asked to do waits until it manages the window
-    wait_for 20 eval 'wmctrl -l | grep -q "^$(printf 0x%08x "$window") "' || fail "the window manager does not manage the window"
+    wait_for 20 listed "^$(printf 0x%08x "$window") " || fail "the window manager does not manage the window"
 fi
 
 if [ "$title" = 1 ]; then
@@ -187,7 +191,7 @@ if [ "$focus_away" = 1 ]; then
     wait_for 20 moving || fail "the picture does not move"
     xmessage -title "another program" "another program" >/dev/null 2>&1 &
     other_pid=$!
-    wait_for 10 eval 'wmctrl -l | grep -q "another program"' || fail "the other program's window did not appear"
+    wait_for 10 listed "another program" || fail "the other program's window did not appear"
     wmctrl -a "another program"
     wait_for 10 focus_is_elsewhere || fail "the other program did not take the focus"
     wait_for 10 standing || fail "the picture still moves while another program has the focus"
@@ -196,21 +200,13 @@ if [ "$focus_away" = 1 ]; then
     echo "focus away: the picture stood still; focus back: it moves"
 fi
 
-ended_within() {  # seconds: whether the program ends within them
-    for _ in $(seq $(($1 * 5))); do
-        kill -0 "$program_pid" 2>/dev/null || return 0
-        sleep 0.2
-    done
-    return 1
-}
-
 case "$end" in
     key)
         # On a loaded machine the X server can drop a synthetic key sent before the
         # window has the input focus; give it the focus and press again, and say so.
         xdotool key --window "$window" Escape 2>/dev/null || xdotool key Escape
         for attempt in 2 3; do
-            ended_within 15 && break
+            wait_for 15 ended && break
             echo "no exit 15 s after the key; focusing the window and pressing again (press $attempt)"
             xdotool windowfocus --sync "$window" 2>/dev/null
             xdotool key Escape
