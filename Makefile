@@ -8,11 +8,13 @@ DIST := dist
 FUZZ_SECONDS := 60
 JOBS := $(shell nproc)
 
-BUILD_PACKAGES := cmake make g++ pkg-config libpng-dev libsdl2-dev
+BUILD_PACKAGES := cmake make g++ pkg-config libpng-dev libsdl2-dev libx11-dev
 # CPack's .deb: dpkg-shlibdeps finds the run-time dependencies, file picks the binaries.
 PACKAGE_PACKAGES := dpkg-dev file
-TEST_PACKAGES := $(BUILD_PACKAGES) libgtest-dev libbenchmark-dev libmpfr-dev libx11-dev \
-	xvfb xauth xdotool imagemagick $(PACKAGE_PACKAGES) desktop-file-utils
+# The end-to-end runs: a private X server, a window manager on it, and tools that act
+# on windows as a person would (xmessage is the other program that takes the focus).
+TEST_PACKAGES := $(BUILD_PACKAGES) libgtest-dev libbenchmark-dev libmpfr-dev \
+	xvfb xauth xdotool imagemagick openbox wmctrl x11-utils $(PACKAGE_PACKAGES) desktop-file-utils
 # The Windows executables: a cross compiler, and Wine with the Mesa GL drivers that its
 # DirectDraw needs even on Xvfb.
 WIN_PACKAGES := g++-mingw-w64-i686 wine wine32:i386 libgl1-mesa-dri libgl1-mesa-dri:i386
@@ -27,7 +29,9 @@ run:
 	@[ -f $(BUILD)/CMakeCache.txt ] || cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DBUILD_TESTING=OFF -DVORLIX_BENCHMARKS=OFF
 	cmake --build $(BUILD) -j$(JOBS) --target rings_window
-	$(BUILD)/rings_window
+	@$(BUILD)/rings_window; status=$$?; \
+	if [ $$status = 255 ]; then echo "rings_window: no display could be opened; is DISPLAY set?" >&2; fi; \
+	exit $$status
 
 build:
 	@tools/install-deps.sh $(TEST_PACKAGES)
