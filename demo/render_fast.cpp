@@ -25,10 +25,18 @@ struct LaneRow {
     std::uint8_t doubt[frame_width];
 };
 
+// Every intensity from 767 up is white in every rotation, and a pass of the last
+// hit counts only mod 3: the colours of the lane paths come from a table of
+// ring_colour, filled once.
+constexpr int colour_intensities = 768;
+constexpr int colour_hits = ring_max_passes;
+
 struct LanePathState {
     int chosen;  // 0 until a path is selected
     RenderPath path;
     int fallback_count;
+    int colours_filled;
+    std::uint32_t colours[colour_hits][colour_intensities];  // [last hit][intensity]
 };
 LanePathState lane_path_state;
 
@@ -40,6 +48,9 @@ namespace {
 using vd = __m128d;
 using mask = __m128d;
 constexpr int lanes = 2;
+// Independent groups in flight, so that one orbit's latency hides behind the
+// others'; 32-bit code has only eight vector registers.
+constexpr int groups = sizeof(void*) == 8 ? 4 : 2;
 LANES_TARGET inline vd set1(double x) { return _mm_set1_pd(x); }
 LANES_TARGET inline vd add(vd a, vd b) { return _mm_add_pd(a, b); }
 LANES_TARGET inline vd sub(vd a, vd b) { return _mm_sub_pd(a, b); }
@@ -69,6 +80,15 @@ LANES_TARGET inline void store_ints(std::int32_t* p, vd a)
 LANES_TARGET inline mask lt(vd a, vd b) { return _mm_cmplt_pd(a, b); }
 LANES_TARGET inline mask gt(vd a, vd b) { return _mm_cmpgt_pd(a, b); }
 LANES_TARGET inline mask ge(vd a, vd b) { return _mm_cmpge_pd(a, b); }
+LANES_TARGET inline mask eq(vd a, vd b) { return _mm_cmpeq_pd(a, b); }
+LANES_TARGET inline mask ne(vd a, vd b) { return _mm_cmpneq_pd(a, b); }
+// No 64-bit integer compare in SSE2: both 32-bit halves must match.
+LANES_TARGET inline mask low_bits_are(vd a, long long low_mask, long long pattern)
+{
+    const __m128i low = _mm_and_si128(_mm_castpd_si128(a), _mm_set1_epi64x(low_mask));
+    const __m128i halves = _mm_cmpeq_epi32(low, _mm_set1_epi64x(pattern));
+    return _mm_castsi128_pd(_mm_and_si128(halves, _mm_shuffle_epi32(halves, _MM_SHUFFLE(2, 3, 0, 1))));
+}
 LANES_TARGET inline mask m_and(mask a, mask b) { return _mm_and_pd(a, b); }
 LANES_TARGET inline mask m_or(mask a, mask b) { return _mm_or_pd(a, b); }
 LANES_TARGET inline mask m_andnot(mask a, mask b) { return _mm_andnot_pd(a, b); }  // b and not a
@@ -91,6 +111,7 @@ namespace {
 using vd = __m256d;
 using mask = __m256d;
 constexpr int lanes = 4;
+constexpr int groups = sizeof(void*) == 8 ? 4 : 2;
 LANES_TARGET inline vd set1(double x) { return _mm256_set1_pd(x); }
 LANES_TARGET inline vd add(vd a, vd b) { return _mm256_add_pd(a, b); }
 LANES_TARGET inline vd sub(vd a, vd b) { return _mm256_sub_pd(a, b); }
@@ -114,6 +135,13 @@ LANES_TARGET inline void store_ints(std::int32_t* p, vd a)
 LANES_TARGET inline mask lt(vd a, vd b) { return _mm256_cmp_pd(a, b, _CMP_LT_OQ); }
 LANES_TARGET inline mask gt(vd a, vd b) { return _mm256_cmp_pd(a, b, _CMP_GT_OQ); }
 LANES_TARGET inline mask ge(vd a, vd b) { return _mm256_cmp_pd(a, b, _CMP_GE_OQ); }
+LANES_TARGET inline mask eq(vd a, vd b) { return _mm256_cmp_pd(a, b, _CMP_EQ_OQ); }
+LANES_TARGET inline mask ne(vd a, vd b) { return _mm256_cmp_pd(a, b, _CMP_NEQ_UQ); }
+LANES_TARGET inline mask low_bits_are(vd a, long long low_mask, long long pattern)
+{
+    const __m256i low = _mm256_and_si256(_mm256_castpd_si256(a), _mm256_set1_epi64x(low_mask));
+    return _mm256_castsi256_pd(_mm256_cmpeq_epi64(low, _mm256_set1_epi64x(pattern)));
+}
 LANES_TARGET inline mask m_and(mask a, mask b) { return _mm256_and_pd(a, b); }
 LANES_TARGET inline mask m_or(mask a, mask b) { return _mm256_or_pd(a, b); }
 LANES_TARGET inline mask m_andnot(mask a, mask b) { return _mm256_andnot_pd(a, b); }  // b and not a
@@ -133,6 +161,7 @@ namespace {
 using vd = __m512d;
 using mask = __mmask8;
 constexpr int lanes = 8;
+constexpr int groups = sizeof(void*) == 8 ? 4 : 2;
 LANES_TARGET inline vd set1(double x) { return _mm512_set1_pd(x); }
 LANES_TARGET inline vd add(vd a, vd b) { return _mm512_add_pd(a, b); }
 LANES_TARGET inline vd sub(vd a, vd b) { return _mm512_sub_pd(a, b); }
@@ -157,6 +186,13 @@ LANES_TARGET inline void store_ints(std::int32_t* p, vd a)
 LANES_TARGET inline mask lt(vd a, vd b) { return _mm512_cmp_pd_mask(a, b, _CMP_LT_OQ); }
 LANES_TARGET inline mask gt(vd a, vd b) { return _mm512_cmp_pd_mask(a, b, _CMP_GT_OQ); }
 LANES_TARGET inline mask ge(vd a, vd b) { return _mm512_cmp_pd_mask(a, b, _CMP_GE_OQ); }
+LANES_TARGET inline mask eq(vd a, vd b) { return _mm512_cmp_pd_mask(a, b, _CMP_EQ_OQ); }
+LANES_TARGET inline mask ne(vd a, vd b) { return _mm512_cmp_pd_mask(a, b, _CMP_NEQ_UQ); }
+LANES_TARGET inline mask low_bits_are(vd a, long long low_mask, long long pattern)
+{
+    const __m512i low = _mm512_and_si512(_mm512_castpd_si512(a), _mm512_set1_epi64(low_mask));
+    return _mm512_cmpeq_epi64_mask(low, _mm512_set1_epi64(pattern));
+}
 LANES_TARGET inline mask m_and(mask a, mask b) { return static_cast<mask>(a & b); }
 LANES_TARGET inline mask m_or(mask a, mask b) { return static_cast<mask>(a | b); }
 LANES_TARGET inline mask m_andnot(mask a, mask b) { return static_cast<mask>(~a & b); }  // b and not a
@@ -191,32 +227,48 @@ LaneKernel lane_kernel(RenderPath path)
     return {nullptr, nullptr};
 }
 
+void fill_colours()
+{
+    for (int hit = 0; hit < colour_hits; ++hit)
+        for (int n = 0; n < colour_intensities; ++n)
+            lane_path_state.colours[hit][n] = ring_colour(n, hit);
+    lane_path_state.colours_filled = 1;
+}
+
 void render_pixels_lanes(ShadeRow shade_row)
 {
     RenderState& s = render_state;
+    if (!lane_path_state.colours_filled)
+        fill_colours();
     const LaneFrame fr{s.cx, s.cy, s.c_abs_sq, s.ring_width, s.ring_lo_sq, s.ring_hi_sq};
     LaneRow row;
     int fallbacks = 0;
+    std::int32_t carried_hit = s.last_hit;
+    std::uint32_t* top = s.top;
+    std::uint32_t* bottom = s.bottom;
     for (int py = 0; py < ring_rows_computed; ++py) {
         const float zy = s.y_coords[py];
         shade_row(s.x_coords, zy, fr, row);
         for (int px = 0; px < frame_width; ++px) {
             std::int32_t n = row.intensity[px];
             std::int32_t last_hit = row.last_hit[px];
-            if (row.doubt[px]) {
+            if (row.doubt[px]) [[unlikely]] {
                 last_hit = 0;
                 n = ring_intensity(ring_accumulate(s.x_coords[px], zy, last_hit));
                 ++fallbacks;
             }
             // The reference leaves last_hit at the last hit of the last pixel that
-            // had one; a lit pixel's colour uses its own last hit.
-            if (last_hit != 0)
-                s.last_hit = last_hit;
-            const std::uint32_t colour = n > 0 ? ring_colour(n, last_hit) : 0u;
-            *s.top++ = colour;
-            *s.bottom-- = colour;
+            // had one; a lit pixel's colour uses its own last hit, and an unlit
+            // one is black (intensity 0) whatever the hit.
+            carried_hit = last_hit != 0 ? last_hit : carried_hit;
+            const std::uint32_t colour = lane_path_state.colours[last_hit][n < colour_intensities ? n : colour_intensities - 1];
+            *top++ = colour;
+            *bottom-- = colour;
         }
     }
+    s.last_hit = carried_hit;
+    s.top = top;
+    s.bottom = bottom;
     lane_path_state.fallback_count = fallbacks;
 }
 
