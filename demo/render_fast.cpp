@@ -4,7 +4,9 @@
 // always come from render_advance.
 #include <immintrin.h>
 
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 
 #include "render.h"
@@ -12,9 +14,13 @@
 
 namespace {
 
-// The frame's constants, as the lanes read them.
+// The frame's constants, as the lanes read them. The lanes hold m as the double
+// r it is rounded from; fl24(r) < b exactly when r < below(b), fl24(r) > b
+// exactly when r > above(b) (see lane_frame).
 struct LaneFrame {
     float cx, cy, c_abs_sq, ring_width, ring_lo_sq, ring_hi_sq;
+    double ring_hi_below, ring_lo_above, escape_above;
+    double plain_square;  // see difference_sum
 };
 
 // One row's orbits: intensity, pass of the last ring hit (0 for none: pass 0
@@ -65,6 +71,17 @@ LANES_TARGET inline vd exponent(vd a)
     return _mm_and_pd(a, _mm_castsi128_pd(_mm_set1_epi64x(0x7FF0000000000000)));
 }
 LANES_TARGET inline vd to_float(vd a) { return _mm_cvtps_pd(_mm_cvtpd_ps(a)); }
+// The same lanes in single precision: the low half of a vector.
+using vf = __m128;
+LANES_TARGET inline vf set1f(float x) { return _mm_set1_ps(x); }
+LANES_TARGET inline vf fadd(vf a, vf b) { return _mm_add_ps(a, b); }
+LANES_TARGET inline vf fmul(vf a, vf b) { return _mm_mul_ps(a, b); }
+LANES_TARGET inline vf to_single(vd a) { return _mm_cvtpd_ps(a); }
+LANES_TARGET inline vd to_double(vf a) { return _mm_cvtps_pd(a); }
+LANES_TARGET inline vf load_singles(const float* p)
+{
+    return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+}
 LANES_TARGET inline vd load_floats(const float* p)
 {
     return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
@@ -126,6 +143,13 @@ LANES_TARGET inline vd exponent(vd a)
     return _mm256_and_pd(a, _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FF0000000000000)));
 }
 LANES_TARGET inline vd to_float(vd a) { return _mm256_cvtps_pd(_mm256_cvtpd_ps(a)); }
+using vf = __m128;
+LANES_TARGET inline vf set1f(float x) { return _mm_set1_ps(x); }
+LANES_TARGET inline vf fadd(vf a, vf b) { return _mm_add_ps(a, b); }
+LANES_TARGET inline vf fmul(vf a, vf b) { return _mm_mul_ps(a, b); }
+LANES_TARGET inline vf to_single(vd a) { return _mm256_cvtpd_ps(a); }
+LANES_TARGET inline vd to_double(vf a) { return _mm256_cvtps_pd(a); }
+LANES_TARGET inline vf load_singles(const float* p) { return _mm_loadu_ps(p); }
 LANES_TARGET inline vd load_floats(const float* p) { return _mm256_cvtps_pd(_mm_loadu_ps(p)); }
 LANES_TARGET inline void store_floats(float* p, vd a) { _mm_storeu_ps(p, _mm256_cvtpd_ps(a)); }
 LANES_TARGET inline void store_ints(std::int32_t* p, vd a)
@@ -177,6 +201,13 @@ LANES_TARGET inline vd exponent(vd a)
 }
 // The masked forms: GCC 12 warns about the undefined pass-through of the plain ones.
 LANES_TARGET inline vd to_float(vd a) { return _mm512_maskz_cvtps_pd(0xFF, _mm512_maskz_cvtpd_ps(0xFF, a)); }
+using vf = __m256;
+LANES_TARGET inline vf set1f(float x) { return _mm256_set1_ps(x); }
+LANES_TARGET inline vf fadd(vf a, vf b) { return _mm256_add_ps(a, b); }
+LANES_TARGET inline vf fmul(vf a, vf b) { return _mm256_mul_ps(a, b); }
+LANES_TARGET inline vf to_single(vd a) { return _mm512_maskz_cvtpd_ps(0xFF, a); }
+LANES_TARGET inline vd to_double(vf a) { return _mm512_maskz_cvtps_pd(0xFF, a); }
+LANES_TARGET inline vf load_singles(const float* p) { return _mm256_loadu_ps(p); }
 LANES_TARGET inline vd load_floats(const float* p) { return _mm512_maskz_cvtps_pd(0xFF, _mm256_loadu_ps(p)); }
 LANES_TARGET inline void store_floats(float* p, vd a) { _mm256_storeu_ps(p, _mm512_maskz_cvtpd_ps(0xFF, a)); }
 LANES_TARGET inline void store_ints(std::int32_t* p, vd a)
@@ -235,12 +266,50 @@ void fill_colours()
     lane_path_state.colours_filled = 1;
 }
 
+bool even_float(float f)
+{
+    std::uint32_t bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    return (bits & 1u) == 0;
+}
+
+// fl24(r) <= p, the float below b, exactly when r lies below the midpoint of p
+// and b, or on it when the tie goes to p (p even). The midpoint of two floats
+// is a double.
+double below(float b)
+{
+    const float p = std::nextafter(b, -INFINITY);
+    const double mid = (double{p} + b) / 2;
+    return even_float(p) ? std::nextafter(mid, INFINITY) : mid;
+}
+
+// fl24(r) >= n, the float above b, exactly when r lies above the midpoint of b
+// and n, or on it when the tie goes to n.
+double above(float b)
+{
+    const float n = std::nextafter(b, INFINITY);
+    const double mid = (double{b} + n) / 2;
+    return even_float(n) ? std::nextafter(mid, -INFINITY) : mid;
+}
+
+LaneFrame lane_frame()
+{
+    const RenderState& s = render_state;
+    LaneFrame fr{s.cx, s.cy, s.c_abs_sq, s.ring_width, s.ring_lo_sq, s.ring_hi_sq, 0, 0, 0, 0};
+    fr.ring_hi_below = below(s.ring_hi_sq);
+    fr.ring_lo_above = above(s.ring_lo_sq);
+    fr.escape_above = above(4.0f);
+    // A c this small leaves every pass to the full test of zx.
+    fr.plain_square = std::fabs(s.cx) >= 0x1p-20f ? 0x1p-20 : INFINITY;
+    return fr;
+}
+
 void render_pixels_lanes(ShadeRow shade_row)
 {
     RenderState& s = render_state;
     if (!lane_path_state.colours_filled)
         fill_colours();
-    const LaneFrame fr{s.cx, s.cy, s.c_abs_sq, s.ring_width, s.ring_lo_sq, s.ring_hi_sq};
+    const LaneFrame fr = lane_frame();
     LaneRow row;
     int fallbacks = 0;
     std::int32_t carried_hit = s.last_hit;
