@@ -55,8 +55,8 @@ using vd = __m128d;
 using mask = __m128d;
 constexpr int lanes = 2;
 // Independent groups in flight, so that one orbit's latency hides behind the
-// others'; 32-bit code has only eight vector registers.
-constexpr int groups = sizeof(void*) == 8 ? 4 : 2;
+// other's; more make a block wait longer for its slowest orbit.
+constexpr int groups = 2;
 LANES_TARGET inline vd set1(double x) { return _mm_set1_pd(x); }
 LANES_TARGET inline vd add(vd a, vd b) { return _mm_add_pd(a, b); }
 LANES_TARGET inline vd sub(vd a, vd b) { return _mm_sub_pd(a, b); }
@@ -119,6 +119,7 @@ LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear)
 }
 #include "render_lanes.inc"
 #undef LANES_TARGET
+#undef LANES_MASKED_COMPARES
 }  // namespace
 }  // namespace sse2_lanes
 
@@ -128,7 +129,7 @@ namespace {
 using vd = __m256d;
 using mask = __m256d;
 constexpr int lanes = 4;
-constexpr int groups = sizeof(void*) == 8 ? 4 : 2;
+constexpr int groups = 2;
 LANES_TARGET inline vd set1(double x) { return _mm256_set1_pd(x); }
 LANES_TARGET inline vd add(vd a, vd b) { return _mm256_add_pd(a, b); }
 LANES_TARGET inline vd sub(vd a, vd b) { return _mm256_sub_pd(a, b); }
@@ -176,6 +177,7 @@ LANES_TARGET inline bool any(mask a) { return _mm256_movemask_pd(a) != 0; }
 LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear) { return _mm256_blendv_pd(if_clear, if_set, m); }
 #include "render_lanes.inc"
 #undef LANES_TARGET
+#undef LANES_MASKED_COMPARES
 }  // namespace
 }  // namespace avx2_lanes
 
@@ -185,7 +187,7 @@ namespace {
 using vd = __m512d;
 using mask = __mmask8;
 constexpr int lanes = 8;
-constexpr int groups = sizeof(void*) == 8 ? 4 : 2;
+constexpr int groups = 2;
 LANES_TARGET inline vd set1(double x) { return _mm512_set1_pd(x); }
 LANES_TARGET inline vd add(vd a, vd b) { return _mm512_add_pd(a, b); }
 LANES_TARGET inline vd sub(vd a, vd b) { return _mm512_sub_pd(a, b); }
@@ -227,6 +229,12 @@ LANES_TARGET inline mask low_bits_are(vd a, long long low_mask, long long patter
 LANES_TARGET inline mask m_and(mask a, mask b) { return static_cast<mask>(a & b); }
 LANES_TARGET inline mask m_or(mask a, mask b) { return static_cast<mask>(a | b); }
 LANES_TARGET inline mask m_andnot(mask a, mask b) { return static_cast<mask>(~a & b); }  // b and not a
+// Compares under a mask, in one instruction.
+#define LANES_MASKED_COMPARES
+LANES_TARGET inline mask lt_where(mask m, vd a, vd b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_LT_OQ); }
+LANES_TARGET inline mask gt_where(mask m, vd a, vd b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_GT_OQ); }
+LANES_TARGET inline mask not_gt_where(mask m, vd a, vd b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_NGT_UQ); }
+LANES_TARGET inline mask not_ge_where(mask m, vd a, vd b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_NGE_UQ); }
 LANES_TARGET inline mask none() { return 0; }
 LANES_TARGET inline mask all() { return 0xFF; }
 LANES_TARGET inline unsigned bits(mask a) { return a; }
@@ -234,6 +242,7 @@ LANES_TARGET inline bool any(mask a) { return a != 0; }
 LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear) { return _mm512_mask_blend_pd(m, if_clear, if_set); }
 #include "render_lanes.inc"
 #undef LANES_TARGET
+#undef LANES_MASKED_COMPARES
 }  // namespace
 }  // namespace avx512_lanes
 
