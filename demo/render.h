@@ -65,7 +65,10 @@ enum class RenderPath { reference, sse2, avx2, avx512 };
 // Nonzero when this processor can run `path`; the reference path always can.
 int render_path_available(RenderPath path);
 
-// The widest lane path this processor runs.
+// "reference", "sse2", "avx2" or "avx512".
+const char* render_path_name(RenderPath path);
+
+// The lane path this processor runs fastest.
 RenderPath render_best_path();
 
 // Chooses the path render_frame uses; 0 (and no change) when it is not available.

@@ -364,6 +364,17 @@ int render_path_available(RenderPath path)
     return 0;
 }
 
+const char* render_path_name(RenderPath path)
+{
+    switch (path) {
+    case RenderPath::reference: return "reference";
+    case RenderPath::sse2: return "sse2";
+    case RenderPath::avx2: return "avx2";
+    case RenderPath::avx512: return "avx512";
+    }
+    return "?";
+}
+
 RenderPath render_best_path()
 {
     for (RenderPath path : {RenderPath::avx512, RenderPath::avx2, RenderPath::sse2})

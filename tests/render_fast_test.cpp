@@ -26,17 +26,6 @@ std::vector<RenderPath> lane_paths()
     return paths;
 }
 
-const char* path_name(RenderPath path)
-{
-    switch (path) {
-    case RenderPath::reference: return "reference";
-    case RenderPath::sse2: return "sse2";
-    case RenderPath::avx2: return "avx2";
-    case RenderPath::avx512: return "avx512";
-    }
-    return "?";
-}
-
 bool same_bits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 class RenderFastTest : public ::testing::Test {
@@ -73,11 +62,11 @@ protected:
                 draw(path, frame, start_hit);
                 for (int p = 0; p < frame_pixel_count; ++p)
                     if (frame_buffer[p] != reference[p]) {
-                        ADD_FAILURE() << path_name(path) << " frame " << frame << " pixel " << p << ": " << std::hex
+                        ADD_FAILURE() << render_path_name(path) << " frame " << frame << " pixel " << p << ": " << std::hex
                                       << frame_buffer[p] << " instead of " << reference[p];
                         return fallbacks;
                     }
-                EXPECT_EQ(render_state.last_hit, reference_hit) << path_name(path) << " frame " << frame;
+                EXPECT_EQ(render_state.last_hit, reference_hit) << render_path_name(path) << " frame " << frame;
                 EXPECT_EQ(render_state.top, frame_buffer + frame_pixel_count / 2);
                 EXPECT_EQ(render_state.bottom, frame_buffer + frame_pixel_count / 2 - 1);
                 fallbacks += render_fallback_count();
@@ -121,7 +110,7 @@ TEST_F(RenderFastTest, SelectedPathDrawsTheFrame)
         EXPECT_EQ(render_selected_path(), path);
         render_seek(45);
         render_frame();
-        EXPECT_EQ(std::memcmp(reference.data(), frame_buffer, sizeof frame_buffer), 0) << path_name(path);
+        EXPECT_EQ(std::memcmp(reference.data(), frame_buffer, sizeof frame_buffer), 0) << render_path_name(path);
     }
     render_select_path(render_best_path());
 }
@@ -144,10 +133,10 @@ TEST(LaneArithmetic, CounterexamplesAreCaughtOrRight)
     for (RenderPath path : lane_paths()) {
         float m = 0, zx = 0;
         if (render_lane_probe(path, LaneProbe::square_sum, x, y, 0, m)) {
-            EXPECT_TRUE(same_bits(m, want_m)) << path_name(path) << ": " << m;
+            EXPECT_TRUE(same_bits(m, want_m)) << render_path_name(path) << ": " << m;
         }
         if (render_lane_probe(path, LaneProbe::difference_sum, a, b, c, zx)) {
-            EXPECT_TRUE(same_bits(zx, want_zx)) << path_name(path) << ": " << zx;
+            EXPECT_TRUE(same_bits(zx, want_zx)) << render_path_name(path) << ": " << zx;
         }
     }
 }
@@ -197,7 +186,7 @@ TEST(LaneArithmetic, TrustedResultsFollowTheRule)
             ASSERT_TRUE(render_lane_probe(path, LaneProbe::exact_sum, a, b, 0, r));
             ASSERT_TRUE(same_bits(r, static_cast<float>(ext{a} + b))) << a << " " << b;
         }
-        EXPECT_GT(trusted, 199000) << path_name(path);
+        EXPECT_GT(trusted, 199000) << render_path_name(path);
     }
 }
 
