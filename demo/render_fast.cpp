@@ -46,6 +46,32 @@ struct LanePathState {
 };
 LanePathState lane_path_state;
 
+bool even_float(float f)
+{
+    std::uint32_t bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    return (bits & 1u) == 0;
+}
+
+// fl24(r) <= p, the float below b, exactly when r lies below the midpoint of p
+// and b, or on it when the tie goes to p (p even). The midpoint of two floats
+// is a double.
+double below(float b)
+{
+    const float p = std::nextafter(b, -INFINITY);
+    const double mid = (double{p} + b) / 2;
+    return even_float(p) ? std::nextafter(mid, INFINITY) : mid;
+}
+
+// fl24(r) >= n, the float above b, exactly when r lies above the midpoint of b
+// and n, or on it when the tie goes to n.
+double above(float b)
+{
+    const float n = std::nextafter(b, INFINITY);
+    const double mid = (double{b} + n) / 2;
+    return even_float(n) ? std::nextafter(mid, -INFINITY) : mid;
+}
+
 }  // namespace
 
 namespace sse2_lanes {
@@ -273,32 +299,6 @@ void fill_colours()
         for (int n = 0; n < colour_intensities; ++n)
             lane_path_state.colours[hit][n] = ring_colour(n, hit);
     lane_path_state.colours_filled = 1;
-}
-
-bool even_float(float f)
-{
-    std::uint32_t bits;
-    std::memcpy(&bits, &f, sizeof bits);
-    return (bits & 1u) == 0;
-}
-
-// fl24(r) <= p, the float below b, exactly when r lies below the midpoint of p
-// and b, or on it when the tie goes to p (p even). The midpoint of two floats
-// is a double.
-double below(float b)
-{
-    const float p = std::nextafter(b, -INFINITY);
-    const double mid = (double{p} + b) / 2;
-    return even_float(p) ? std::nextafter(mid, INFINITY) : mid;
-}
-
-// fl24(r) >= n, the float above b, exactly when r lies above the midpoint of b
-// and n, or on it when the tie goes to n.
-double above(float b)
-{
-    const float n = std::nextafter(b, INFINITY);
-    const double mid = (double{b} + n) / 2;
-    return even_float(n) ? std::nextafter(mid, -INFINITY) : mid;
 }
 
 LaneFrame lane_frame()
