@@ -202,6 +202,30 @@ LANES_TARGET inline unsigned bits(mask a) { return static_cast<unsigned>(_mm256_
 LANES_TARGET inline bool any(mask a) { return _mm256_movemask_pd(a) != 0; }
 LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear) { return _mm256_blendv_pd(if_clear, if_set, m); }
 #include "render_lanes.inc"
+// Colours of one row from the table, written at the row's place and reversed at
+// its mirror place; returns the pass of the row's last hit, or `carried` when it
+// has none.
+LANES_TARGET std::int32_t colour_row(const LaneRow& row, const std::uint32_t* colours, std::uint32_t* top,
+                                     std::uint32_t* bottom_end, std::int32_t carried)
+{
+    const __m256i top_intensity = _mm256_set1_epi32(colour_intensities - 1);
+    const __m256i stride = _mm256_set1_epi32(colour_intensities);
+    const __m256i reverse = _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0);
+    int last = -1;
+    for (int px = 0; px < frame_width; px += 8) {
+        const __m256i n = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row.intensity + px));
+        const __m256i hit = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row.last_hit + px));
+        const __m256i at = _mm256_add_epi32(_mm256_mullo_epi32(hit, stride), _mm256_min_epi32(n, top_intensity));
+        const __m256i c = _mm256_i32gather_epi32(reinterpret_cast<const int*>(colours), at, 4);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(top + px), c);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(bottom_end - px - 7), _mm256_permutevar8x32_epi32(c, reverse));
+        const unsigned lit = static_cast<unsigned>(
+            _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpgt_epi32(hit, _mm256_setzero_si256()))));
+        if (lit)
+            last = px + 31 - __builtin_clz(lit);
+    }
+    return last < 0 ? carried : row.last_hit[last];
+}
 #undef LANES_TARGET
 #undef LANES_MASKED_COMPARES
 }  // namespace
@@ -267,6 +291,30 @@ LANES_TARGET inline unsigned bits(mask a) { return a; }
 LANES_TARGET inline bool any(mask a) { return a != 0; }
 LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear) { return _mm512_mask_blend_pd(m, if_clear, if_set); }
 #include "render_lanes.inc"
+// Colours of one row from the table, written at the row's place and reversed at
+// its mirror place; returns the pass of the row's last hit, or `carried` when it
+// has none.
+LANES_TARGET std::int32_t colour_row(const LaneRow& row, const std::uint32_t* colours, std::uint32_t* top,
+                                     std::uint32_t* bottom_end, std::int32_t carried)
+{
+    const __m512i top_intensity = _mm512_set1_epi32(colour_intensities - 1);
+    const __m512i stride = _mm512_set1_epi32(colour_intensities);
+    const __m512i reverse = _mm512_setr_epi32(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+    int last = -1;
+    for (int px = 0; px < frame_width; px += 16) {
+        const __m512i n = _mm512_loadu_si512(row.intensity + px);
+        const __m512i hit = _mm512_loadu_si512(row.last_hit + px);
+        const __m512i at =
+            _mm512_add_epi32(_mm512_mullo_epi32(hit, stride), _mm512_maskz_min_epi32(0xFFFF, n, top_intensity));
+        const __m512i c = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), 0xFFFF, at, colours, 4);
+        _mm512_storeu_si512(top + px, c);
+        _mm512_storeu_si512(bottom_end - px - 15, _mm512_maskz_permutexvar_epi32(0xFFFF, reverse, c));
+        const unsigned lit = _mm512_test_epi32_mask(hit, hit);
+        if (lit)
+            last = px + 31 - __builtin_clz(lit);
+    }
+    return last < 0 ? carried : row.last_hit[last];
+}
 #undef LANES_TARGET
 #undef LANES_MASKED_COMPARES
 }  // namespace
@@ -274,23 +322,38 @@ LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear) { return _mm512_mas
 
 namespace {
 
+std::int32_t colour_row(const LaneRow& row, const std::uint32_t* colours, std::uint32_t* top,
+                        std::uint32_t* bottom_end, std::int32_t carried)
+{
+    for (int px = 0; px < frame_width; ++px) {
+        const std::int32_t n = row.intensity[px], hit = row.last_hit[px];
+        carried = hit != 0 ? hit : carried;
+        const std::uint32_t colour = colours[hit * colour_intensities + (n < colour_intensities ? n : colour_intensities - 1)];
+        top[px] = colour;
+        bottom_end[-px] = colour;
+    }
+    return carried;
+}
+
 using ShadeRow = void (*)(const float*, float, const LaneFrame&, LaneRow&);
+using ColourRow = std::int32_t (*)(const LaneRow&, const std::uint32_t*, std::uint32_t*, std::uint32_t*, std::int32_t);
 using Probe = int (*)(LaneProbe, float, float, float, float&);
 
 struct LaneKernel {
     ShadeRow shade_row;
+    ColourRow colour_row;
     Probe probe;
 };
 
 LaneKernel lane_kernel(RenderPath path)
 {
     switch (path) {
-    case RenderPath::sse2: return {sse2_lanes::shade_row, sse2_lanes::probe};
-    case RenderPath::avx2: return {avx2_lanes::shade_row, avx2_lanes::probe};
-    case RenderPath::avx512: return {avx512_lanes::shade_row, avx512_lanes::probe};
+    case RenderPath::sse2: return {sse2_lanes::shade_row, colour_row, sse2_lanes::probe};
+    case RenderPath::avx2: return {avx2_lanes::shade_row, avx2_lanes::colour_row, avx2_lanes::probe};
+    case RenderPath::avx512: return {avx512_lanes::shade_row, avx512_lanes::colour_row, avx512_lanes::probe};
     case RenderPath::reference: break;
     }
-    return {nullptr, nullptr};
+    return {nullptr, nullptr, nullptr};
 }
 
 void fill_colours()
@@ -313,7 +376,7 @@ LaneFrame lane_frame()
     return fr;
 }
 
-void render_pixels_lanes(ShadeRow shade_row)
+void render_pixels_lanes(const LaneKernel& kernel)
 {
     RenderState& s = render_state;
     if (!lane_path_state.colours_filled)
@@ -322,31 +385,25 @@ void render_pixels_lanes(ShadeRow shade_row)
     LaneRow row;
     int fallbacks = 0;
     std::int32_t carried_hit = s.last_hit;
-    std::uint32_t* top = s.top;
-    std::uint32_t* bottom = s.bottom;
     for (int py = 0; py < ring_rows_computed; ++py) {
         const float zy = s.y_coords[py];
-        shade_row(s.x_coords, zy, fr, row);
+        kernel.shade_row(s.x_coords, zy, fr, row);
         for (int px = 0; px < frame_width; ++px) {
-            std::int32_t n = row.intensity[px];
-            std::int32_t last_hit = row.last_hit[px];
             if (row.doubt[px]) [[unlikely]] {
-                last_hit = 0;
-                n = ring_intensity(ring_accumulate(s.x_coords[px], zy, last_hit));
+                std::int32_t last_hit = 0;
+                row.intensity[px] = ring_intensity(ring_accumulate(s.x_coords[px], zy, last_hit));
+                row.last_hit[px] = last_hit;
                 ++fallbacks;
             }
-            // The reference leaves last_hit at the last hit of the last pixel that
-            // had one; a lit pixel's colour uses its own last hit, and an unlit
-            // one is black (intensity 0) whatever the hit.
-            carried_hit = last_hit != 0 ? last_hit : carried_hit;
-            const std::uint32_t colour = lane_path_state.colours[last_hit][n < colour_intensities ? n : colour_intensities - 1];
-            *top++ = colour;
-            *bottom-- = colour;
         }
+        // The reference leaves last_hit at the last hit of the last pixel that
+        // had one; a lit pixel's colour uses its own last hit, and an unlit one
+        // is black (intensity 0) whatever the hit.
+        carried_hit = kernel.colour_row(row, &lane_path_state.colours[0][0], s.top, s.bottom, carried_hit);
+        s.top += frame_width;
+        s.bottom -= frame_width;
     }
     s.last_hit = carried_hit;
-    s.top = top;
-    s.bottom = bottom;
     lane_path_state.fallback_count = fallbacks;
 }
 
@@ -407,7 +464,7 @@ void render_pixels(RenderPath path)
         lane_path_state.fallback_count = 0;
         return;
     }
-    render_pixels_lanes(kernel.shade_row);
+    render_pixels_lanes(kernel);
 }
 
 int render_fallback_count() { return lane_path_state.fallback_count; }
