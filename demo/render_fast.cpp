@@ -87,7 +87,6 @@ LANES_TARGET inline vd set1(double x) { return _mm_set1_pd(x); }
 LANES_TARGET inline vd add(vd a, vd b) { return _mm_add_pd(a, b); }
 LANES_TARGET inline vd sub(vd a, vd b) { return _mm_sub_pd(a, b); }
 LANES_TARGET inline vd mul(vd a, vd b) { return _mm_mul_pd(a, b); }
-LANES_TARGET inline vd div(vd a, vd b) { return _mm_div_pd(a, b); }
 LANES_TARGET inline vd sqrt(vd a) { return _mm_sqrt_pd(a); }
 LANES_TARGET inline vd min(vd a, vd b) { return _mm_min_pd(a, b); }
 LANES_TARGET inline vd max(vd a, vd b) { return _mm_max_pd(a, b); }
@@ -160,7 +159,6 @@ LANES_TARGET inline vd set1(double x) { return _mm256_set1_pd(x); }
 LANES_TARGET inline vd add(vd a, vd b) { return _mm256_add_pd(a, b); }
 LANES_TARGET inline vd sub(vd a, vd b) { return _mm256_sub_pd(a, b); }
 LANES_TARGET inline vd mul(vd a, vd b) { return _mm256_mul_pd(a, b); }
-LANES_TARGET inline vd div(vd a, vd b) { return _mm256_div_pd(a, b); }
 LANES_TARGET inline vd sqrt(vd a) { return _mm256_sqrt_pd(a); }
 LANES_TARGET inline vd min(vd a, vd b) { return _mm256_min_pd(a, b); }
 LANES_TARGET inline vd max(vd a, vd b) { return _mm256_max_pd(a, b); }
@@ -242,7 +240,6 @@ LANES_TARGET inline vd set1(double x) { return _mm512_set1_pd(x); }
 LANES_TARGET inline vd add(vd a, vd b) { return _mm512_add_pd(a, b); }
 LANES_TARGET inline vd sub(vd a, vd b) { return _mm512_sub_pd(a, b); }
 LANES_TARGET inline vd mul(vd a, vd b) { return _mm512_mul_pd(a, b); }
-LANES_TARGET inline vd div(vd a, vd b) { return _mm512_div_pd(a, b); }
 LANES_TARGET inline vd sqrt(vd a) { return _mm512_maskz_sqrt_pd(0xFF, a); }
 LANES_TARGET inline vd min(vd a, vd b) { return _mm512_maskz_min_pd(0xFF, a, b); }
 LANES_TARGET inline vd max(vd a, vd b) { return _mm512_maskz_max_pd(0xFF, a, b); }
