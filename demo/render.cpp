@@ -177,8 +177,9 @@ void render_pixels_reference()
     for (int py = 0; py < ring_rows_computed; ++py) {
         const float zy = s.y_coords[py];
         for (int px = 0; px < frame_width; ++px) {
-            const float acc = orbit(ring, s.x_coords[px], zy, last_hit);
-            const std::uint32_t c = colour(intensity(acc), last_hit);
+            const std::int32_t n = intensity(orbit(ring, s.x_coords[px], zy, last_hit));
+            // Intensity 0 is black in every rotation.
+            const std::uint32_t c = n > 0 ? colour(n, last_hit) : 0u;
             *top++ = c;
             *bottom-- = c;
         }
