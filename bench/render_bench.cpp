@@ -161,12 +161,14 @@ private:
 
 int main(int argc, char** argv)
 {
-    benchmark::RegisterBenchmark("render_frame/plain_scalar", plain_scalar_frame)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("render_frame/plain_scalar", plain_scalar_frame)
+        ->Unit(benchmark::kMillisecond)
+        ->Repetitions(3);
     for (RenderPath path : paths)
         if (render_path_available(path))
             benchmark::RegisterBenchmark((std::string("render_frame/") + render_path_name(path)).c_str(),
                                          render_frame_with, path)
-                ->Unit(benchmark::kMillisecond);
+                ->Unit(benchmark::kMillisecond)->Repetitions(3);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

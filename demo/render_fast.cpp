@@ -325,7 +325,8 @@ std::int32_t colour_row(const LaneRow& row, const std::uint32_t* colours, std::u
     for (int px = 0; px < frame_width; ++px) {
         const std::int32_t n = row.intensity[px], hit = row.last_hit[px];
         carried = hit != 0 ? hit : carried;
-        const std::uint32_t colour = colours[hit * colour_intensities + (n < colour_intensities ? n : colour_intensities - 1)];
+        const int at = hit * colour_intensities + (n < colour_intensities ? n : colour_intensities - 1);
+        const std::uint32_t colour = colours[at];
         top[px] = colour;
         bottom_end[-px] = colour;
     }

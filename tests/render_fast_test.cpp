@@ -62,8 +62,8 @@ protected:
                 draw(path, frame, start_hit);
                 for (int p = 0; p < frame_pixel_count; ++p)
                     if (frame_buffer[p] != reference[p]) {
-                        ADD_FAILURE() << render_path_name(path) << " frame " << frame << " pixel " << p << ": " << std::hex
-                                      << frame_buffer[p] << " instead of " << reference[p];
+                        ADD_FAILURE() << render_path_name(path) << " frame " << frame << " pixel " << p << ": "
+                                      << std::hex << frame_buffer[p] << " instead of " << reference[p];
                         return fallbacks;
                     }
                 EXPECT_EQ(render_state.last_hit, reference_hit) << render_path_name(path) << " frame " << frame;
