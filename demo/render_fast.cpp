@@ -168,10 +168,11 @@ LANES_TARGET inline vd exponent(vd a)
     return _mm256_and_pd(a, _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FF0000000000000)));
 }
 LANES_TARGET inline vd to_float(vd a) { return _mm256_cvtps_pd(_mm256_cvtpd_ps(a)); }
+// Four single-precision lanes are SSE2's whole vectors.
 using vf = __m128;
-LANES_TARGET inline vf set1f(float x) { return _mm_set1_ps(x); }
-LANES_TARGET inline vf fadd(vf a, vf b) { return _mm_add_ps(a, b); }
-LANES_TARGET inline vf fmul(vf a, vf b) { return _mm_mul_ps(a, b); }
+using sse2_lanes::fadd;
+using sse2_lanes::fmul;
+using sse2_lanes::set1f;
 LANES_TARGET inline vf to_single(vd a) { return _mm256_cvtpd_ps(a); }
 LANES_TARGET inline vd to_double(vf a) { return _mm256_cvtps_pd(a); }
 LANES_TARGET inline vf load_singles(const float* p) { return _mm_loadu_ps(p); }
