@@ -95,9 +95,9 @@ Ring frame_ring()
     return {s.cx, s.cy, s.c_abs_sq, s.ring_width, s.ring_lo_sq, s.ring_hi_sq};
 }
 
-// The orbit, written once as the rule's sequence of operations on ext. It
-// returns the pass of its last ring hit, or 0 for none (pass 0 never counts),
-// so the caller keeps last_hit in a register rather than in memory.
+// The orbit, written once as the rule's sequence of operations on ext. `hit`
+// is the caller's own copy of last_hit, so that it stays in a register rather
+// than in memory that every store into the frame buffer might change.
 inline __attribute__((always_inline)) float orbit(const Ring& r, float zx, float zy, std::int32_t& hit)
 {
     float sx = 0.0f, sy = 0.0f, acc = 0.0f;

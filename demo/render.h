@@ -68,7 +68,7 @@ int render_path_available(RenderPath path);
 // "reference", "sse2", "avx2" or "avx512".
 const char* render_path_name(RenderPath path);
 
-// The lane path this processor runs fastest.
+// The widest lane path this processor runs.
 RenderPath render_best_path();
 
 // Chooses the path render_frame uses; 0 (and no change) when it is not available.

@@ -31,9 +31,9 @@ struct LaneRow {
     std::uint8_t doubt[frame_width];
 };
 
-// Every intensity from 767 up is white in every rotation, and a pass of the last
-// hit counts only mod 3: the colours of the lane paths come from a table of
-// ring_colour, filled once.
+// The lane paths take their colours from a table of ring_colour, filled once,
+// by the pass of the last hit (0 to 19) and the intensity; every intensity from
+// 767 up is white in every rotation, so the table stops there.
 constexpr int colour_intensities = 768;
 constexpr int colour_hits = ring_max_passes;
 
