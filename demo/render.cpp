@@ -81,20 +81,36 @@ void render_advance()
     s.ring_hi_sq = static_cast<float>(ext{s.ring_hi_sq} * s.ring_hi_sq);
 }
 
-float ring_accumulate(float zx, float zy, std::int32_t& last_hit)
+namespace {
+
+// The frame's ring as the orbit loop reads it. A copy by value, so that the
+// compiler need not reload it after every store into the frame buffer.
+struct Ring {
+    float cx, cy, c_abs_sq, ring_width, ring_lo_sq, ring_hi_sq;
+};
+
+Ring frame_ring()
 {
     const RenderState& s = render_state;
+    return {s.cx, s.cy, s.c_abs_sq, s.ring_width, s.ring_lo_sq, s.ring_hi_sq};
+}
+
+// The orbit, written once as the rule's sequence of operations on ext. `hit`
+// is the caller's own copy of last_hit, so that it stays in a register rather
+// than in memory that every store into the frame buffer might change.
+inline __attribute__((always_inline)) float orbit(const Ring& r, float zx, float zy, std::int32_t& hit)
+{
     float sx = 0.0f, sy = 0.0f, acc = 0.0f;
     for (int pass = 0; pass < ring_max_passes && ext{sx} + sy < escape_bound;) {
         sx = static_cast<float>(ext{zx} * zx);
         sy = static_cast<float>(ext{zy} * zy);
         const float txy = static_cast<float>(ext{zy} * zx * cross_factor);
-        zx = static_cast<float>(ext{sx} - sy + s.cx);
-        zy = static_cast<float>(ext{s.cy} + txy);
+        zx = static_cast<float>(ext{sx} - sy + r.cx);
+        zy = static_cast<float>(ext{r.cy} + txy);
         const float m = static_cast<float>(ext{zx} * zx + ext{zy} * zy);
-        if (m < s.ring_hi_sq && m > s.ring_lo_sq && pass > 0) {
-            acc = static_cast<float>(-(std::fabs(ext{m} - s.c_abs_sq) / s.ring_width) + acc + hit_gain);
-            last_hit = pass;
+        if (m < r.ring_hi_sq && m > r.ring_lo_sq && pass > 0) {
+            acc = static_cast<float>(-(std::fabs(ext{m} - r.c_abs_sq) / r.ring_width) + acc + hit_gain);
+            hit = pass;
         }
         ++pass;
         if (m > escape_bound)
@@ -103,7 +119,7 @@ float ring_accumulate(float zx, float zy, std::int32_t& last_hit)
     return acc;
 }
 
-std::int32_t ring_intensity(float acc)
+inline __attribute__((always_inline)) std::int32_t intensity(float acc)
 {
     if (!(acc > acc_threshold))
         return 0;
@@ -111,7 +127,7 @@ std::int32_t ring_intensity(float acc)
     return static_cast<std::int32_t>(std::nearbyint(ext{std::sqrt(static_cast<double>(acc))} * intensity_scale));
 }
 
-std::uint32_t ring_colour(std::int32_t n, std::int32_t last_hit)
+inline __attribute__((always_inline)) std::uint32_t colour(std::int32_t n, std::int32_t last_hit)
 {
     int red = 0, green = 0, blue = 0;
     if (n >= 768) {
@@ -140,18 +156,37 @@ std::uint32_t ring_colour(std::int32_t n, std::int32_t last_hit)
     return static_cast<std::uint32_t>(r) << 16 | static_cast<std::uint32_t>(g) << 8 | static_cast<std::uint32_t>(b);
 }
 
+}  // namespace
+
+float ring_accumulate(float zx, float zy, std::int32_t& last_hit)
+{
+    return orbit(frame_ring(), zx, zy, last_hit);
+}
+
+std::int32_t ring_intensity(float acc) { return intensity(acc); }
+
+std::uint32_t ring_colour(std::int32_t n, std::int32_t last_hit) { return colour(n, last_hit); }
+
 void render_pixels_reference()
 {
     RenderState& s = render_state;
+    const Ring ring = frame_ring();
+    std::int32_t last_hit = s.last_hit;
+    std::uint32_t* top = s.top;
+    std::uint32_t* bottom = s.bottom;
     for (int py = 0; py < ring_rows_computed; ++py) {
         const float zy = s.y_coords[py];
         for (int px = 0; px < frame_width; ++px) {
-            const float acc = ring_accumulate(s.x_coords[px], zy, s.last_hit);
-            const std::uint32_t colour = ring_colour(ring_intensity(acc), s.last_hit);
-            *s.top++ = colour;
-            *s.bottom-- = colour;
+            const std::int32_t n = intensity(orbit(ring, s.x_coords[px], zy, last_hit));
+            // Intensity 0 is black in every rotation.
+            const std::uint32_t c = n > 0 ? colour(n, last_hit) : 0u;
+            *top++ = c;
+            *bottom-- = c;
         }
     }
+    s.last_hit = last_hit;
+    s.top = top;
+    s.bottom = bottom;
 }
 
 void render_frame()

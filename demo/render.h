@@ -65,6 +65,9 @@ enum class RenderPath { reference, sse2, avx2, avx512 };
 // Nonzero when this processor can run `path`; the reference path always can.
 int render_path_available(RenderPath path);
 
+// "reference", "sse2", "avx2" or "avx512".
+const char* render_path_name(RenderPath path);
+
 // The widest lane path this processor runs.
 RenderPath render_best_path();
 

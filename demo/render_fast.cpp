@@ -4,7 +4,9 @@
 // always come from render_advance.
 #include <immintrin.h>
 
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 
 #include "render.h"
@@ -12,9 +14,13 @@
 
 namespace {
 
-// The frame's constants, as the lanes read them.
+// The frame's constants, as the lanes read them. The lanes hold m as the double
+// r it is rounded from; fl24(r) < b exactly when r < below(b), fl24(r) > b
+// exactly when r > above(b) (see lane_frame).
 struct LaneFrame {
     float cx, cy, c_abs_sq, ring_width, ring_lo_sq, ring_hi_sq;
+    double ring_hi_below, ring_lo_above, escape_above;
+    double plain_square;  // see difference_sum
 };
 
 // One row's orbits: intensity, pass of the last ring hit (0 for none: pass 0
@@ -25,12 +31,46 @@ struct LaneRow {
     std::uint8_t doubt[frame_width];
 };
 
+// The lane paths take their colours from a table of ring_colour, filled once,
+// by the pass of the last hit (0 to 19) and the intensity; every intensity from
+// 767 up is white in every rotation, so the table stops there.
+constexpr int colour_intensities = 768;
+constexpr int colour_hits = ring_max_passes;
+
 struct LanePathState {
     int chosen;  // 0 until a path is selected
     RenderPath path;
     int fallback_count;
+    int colours_filled;
+    std::uint32_t colours[colour_hits][colour_intensities];  // [last hit][intensity]
 };
 LanePathState lane_path_state;
+
+bool even_float(float f)
+{
+    std::uint32_t bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    return (bits & 1u) == 0;
+}
+
+// fl24(r) <= p, the float below b, exactly when r lies below the midpoint of p
+// and b, or on it when the tie goes to p (p even). The midpoint of two floats
+// is a double.
+double below(float b)
+{
+    const float p = std::nextafter(b, -INFINITY);
+    const double mid = (double{p} + b) / 2;
+    return even_float(p) ? std::nextafter(mid, INFINITY) : mid;
+}
+
+// fl24(r) >= n, the float above b, exactly when r lies above the midpoint of b
+// and n, or on it when the tie goes to n.
+double above(float b)
+{
+    const float n = std::nextafter(b, INFINITY);
+    const double mid = (double{b} + n) / 2;
+    return even_float(n) ? std::nextafter(mid, -INFINITY) : mid;
+}
 
 }  // namespace
 
@@ -40,11 +80,13 @@ namespace {
 using vd = __m128d;
 using mask = __m128d;
 constexpr int lanes = 2;
+// Independent groups in flight, so that one orbit's latency hides behind the
+// other's; more make a block wait longer for its slowest orbit.
+constexpr int groups = 2;
 LANES_TARGET inline vd set1(double x) { return _mm_set1_pd(x); }
 LANES_TARGET inline vd add(vd a, vd b) { return _mm_add_pd(a, b); }
 LANES_TARGET inline vd sub(vd a, vd b) { return _mm_sub_pd(a, b); }
 LANES_TARGET inline vd mul(vd a, vd b) { return _mm_mul_pd(a, b); }
-LANES_TARGET inline vd div(vd a, vd b) { return _mm_div_pd(a, b); }
 LANES_TARGET inline vd sqrt(vd a) { return _mm_sqrt_pd(a); }
 LANES_TARGET inline vd min(vd a, vd b) { return _mm_min_pd(a, b); }
 LANES_TARGET inline vd max(vd a, vd b) { return _mm_max_pd(a, b); }
@@ -54,6 +96,17 @@ LANES_TARGET inline vd exponent(vd a)
     return _mm_and_pd(a, _mm_castsi128_pd(_mm_set1_epi64x(0x7FF0000000000000)));
 }
 LANES_TARGET inline vd to_float(vd a) { return _mm_cvtps_pd(_mm_cvtpd_ps(a)); }
+// The same lanes in single precision: the low half of a vector.
+using vf = __m128;
+LANES_TARGET inline vf set1f(float x) { return _mm_set1_ps(x); }
+LANES_TARGET inline vf fadd(vf a, vf b) { return _mm_add_ps(a, b); }
+LANES_TARGET inline vf fmul(vf a, vf b) { return _mm_mul_ps(a, b); }
+LANES_TARGET inline vf to_single(vd a) { return _mm_cvtpd_ps(a); }
+LANES_TARGET inline vd to_double(vf a) { return _mm_cvtps_pd(a); }
+LANES_TARGET inline vf load_singles(const float* p)
+{
+    return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+}
 LANES_TARGET inline vd load_floats(const float* p)
 {
     return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
@@ -69,6 +122,15 @@ LANES_TARGET inline void store_ints(std::int32_t* p, vd a)
 LANES_TARGET inline mask lt(vd a, vd b) { return _mm_cmplt_pd(a, b); }
 LANES_TARGET inline mask gt(vd a, vd b) { return _mm_cmpgt_pd(a, b); }
 LANES_TARGET inline mask ge(vd a, vd b) { return _mm_cmpge_pd(a, b); }
+LANES_TARGET inline mask eq(vd a, vd b) { return _mm_cmpeq_pd(a, b); }
+LANES_TARGET inline mask ne(vd a, vd b) { return _mm_cmpneq_pd(a, b); }
+// No 64-bit integer compare in SSE2: both 32-bit halves must match.
+LANES_TARGET inline mask low_bits_are(vd a, long long low_mask, long long pattern)
+{
+    const __m128i low = _mm_and_si128(_mm_castpd_si128(a), _mm_set1_epi64x(low_mask));
+    const __m128i halves = _mm_cmpeq_epi32(low, _mm_set1_epi64x(pattern));
+    return _mm_castsi128_pd(_mm_and_si128(halves, _mm_shuffle_epi32(halves, _MM_SHUFFLE(2, 3, 0, 1))));
+}
 LANES_TARGET inline mask m_and(mask a, mask b) { return _mm_and_pd(a, b); }
 LANES_TARGET inline mask m_or(mask a, mask b) { return _mm_or_pd(a, b); }
 LANES_TARGET inline mask m_andnot(mask a, mask b) { return _mm_andnot_pd(a, b); }  // b and not a
@@ -82,6 +144,7 @@ LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear)
 }
 #include "render_lanes.inc"
 #undef LANES_TARGET
+#undef LANES_MASKED_COMPARES
 }  // namespace
 }  // namespace sse2_lanes
 
@@ -91,11 +154,11 @@ namespace {
 using vd = __m256d;
 using mask = __m256d;
 constexpr int lanes = 4;
+constexpr int groups = 2;
 LANES_TARGET inline vd set1(double x) { return _mm256_set1_pd(x); }
 LANES_TARGET inline vd add(vd a, vd b) { return _mm256_add_pd(a, b); }
 LANES_TARGET inline vd sub(vd a, vd b) { return _mm256_sub_pd(a, b); }
 LANES_TARGET inline vd mul(vd a, vd b) { return _mm256_mul_pd(a, b); }
-LANES_TARGET inline vd div(vd a, vd b) { return _mm256_div_pd(a, b); }
 LANES_TARGET inline vd sqrt(vd a) { return _mm256_sqrt_pd(a); }
 LANES_TARGET inline vd min(vd a, vd b) { return _mm256_min_pd(a, b); }
 LANES_TARGET inline vd max(vd a, vd b) { return _mm256_max_pd(a, b); }
@@ -105,6 +168,14 @@ LANES_TARGET inline vd exponent(vd a)
     return _mm256_and_pd(a, _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FF0000000000000)));
 }
 LANES_TARGET inline vd to_float(vd a) { return _mm256_cvtps_pd(_mm256_cvtpd_ps(a)); }
+// Four single-precision lanes are SSE2's whole vectors.
+using vf = __m128;
+using sse2_lanes::fadd;
+using sse2_lanes::fmul;
+using sse2_lanes::set1f;
+LANES_TARGET inline vf to_single(vd a) { return _mm256_cvtpd_ps(a); }
+LANES_TARGET inline vd to_double(vf a) { return _mm256_cvtps_pd(a); }
+LANES_TARGET inline vf load_singles(const float* p) { return _mm_loadu_ps(p); }
 LANES_TARGET inline vd load_floats(const float* p) { return _mm256_cvtps_pd(_mm_loadu_ps(p)); }
 LANES_TARGET inline void store_floats(float* p, vd a) { _mm_storeu_ps(p, _mm256_cvtpd_ps(a)); }
 LANES_TARGET inline void store_ints(std::int32_t* p, vd a)
@@ -114,6 +185,13 @@ LANES_TARGET inline void store_ints(std::int32_t* p, vd a)
 LANES_TARGET inline mask lt(vd a, vd b) { return _mm256_cmp_pd(a, b, _CMP_LT_OQ); }
 LANES_TARGET inline mask gt(vd a, vd b) { return _mm256_cmp_pd(a, b, _CMP_GT_OQ); }
 LANES_TARGET inline mask ge(vd a, vd b) { return _mm256_cmp_pd(a, b, _CMP_GE_OQ); }
+LANES_TARGET inline mask eq(vd a, vd b) { return _mm256_cmp_pd(a, b, _CMP_EQ_OQ); }
+LANES_TARGET inline mask ne(vd a, vd b) { return _mm256_cmp_pd(a, b, _CMP_NEQ_UQ); }
+LANES_TARGET inline mask low_bits_are(vd a, long long low_mask, long long pattern)
+{
+    const __m256i low = _mm256_and_si256(_mm256_castpd_si256(a), _mm256_set1_epi64x(low_mask));
+    return _mm256_castsi256_pd(_mm256_cmpeq_epi64(low, _mm256_set1_epi64x(pattern)));
+}
 LANES_TARGET inline mask m_and(mask a, mask b) { return _mm256_and_pd(a, b); }
 LANES_TARGET inline mask m_or(mask a, mask b) { return _mm256_or_pd(a, b); }
 LANES_TARGET inline mask m_andnot(mask a, mask b) { return _mm256_andnot_pd(a, b); }  // b and not a
@@ -123,7 +201,32 @@ LANES_TARGET inline unsigned bits(mask a) { return static_cast<unsigned>(_mm256_
 LANES_TARGET inline bool any(mask a) { return _mm256_movemask_pd(a) != 0; }
 LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear) { return _mm256_blendv_pd(if_clear, if_set, m); }
 #include "render_lanes.inc"
+// Colours of one row from the table, written at the row's place and reversed at
+// its mirror place; returns the pass of the row's last hit, or `carried` when it
+// has none.
+LANES_TARGET std::int32_t colour_row(const LaneRow& row, const std::uint32_t* colours, std::uint32_t* top,
+                                     std::uint32_t* bottom_end, std::int32_t carried)
+{
+    const __m256i top_intensity = _mm256_set1_epi32(colour_intensities - 1);
+    const __m256i stride = _mm256_set1_epi32(colour_intensities);
+    const __m256i reverse = _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0);
+    int last = -1;
+    for (int px = 0; px < frame_width; px += 8) {
+        const __m256i n = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row.intensity + px));
+        const __m256i hit = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row.last_hit + px));
+        const __m256i at = _mm256_add_epi32(_mm256_mullo_epi32(hit, stride), _mm256_min_epi32(n, top_intensity));
+        const __m256i c = _mm256_i32gather_epi32(reinterpret_cast<const int*>(colours), at, 4);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(top + px), c);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(bottom_end - px - 7), _mm256_permutevar8x32_epi32(c, reverse));
+        const unsigned lit = static_cast<unsigned>(
+            _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpgt_epi32(hit, _mm256_setzero_si256()))));
+        if (lit)
+            last = px + 31 - __builtin_clz(lit);
+    }
+    return last < 0 ? carried : row.last_hit[last];
+}
 #undef LANES_TARGET
+#undef LANES_MASKED_COMPARES
 }  // namespace
 }  // namespace avx2_lanes
 
@@ -133,11 +236,11 @@ namespace {
 using vd = __m512d;
 using mask = __mmask8;
 constexpr int lanes = 8;
+constexpr int groups = 2;
 LANES_TARGET inline vd set1(double x) { return _mm512_set1_pd(x); }
 LANES_TARGET inline vd add(vd a, vd b) { return _mm512_add_pd(a, b); }
 LANES_TARGET inline vd sub(vd a, vd b) { return _mm512_sub_pd(a, b); }
 LANES_TARGET inline vd mul(vd a, vd b) { return _mm512_mul_pd(a, b); }
-LANES_TARGET inline vd div(vd a, vd b) { return _mm512_div_pd(a, b); }
 LANES_TARGET inline vd sqrt(vd a) { return _mm512_maskz_sqrt_pd(0xFF, a); }
 LANES_TARGET inline vd min(vd a, vd b) { return _mm512_maskz_min_pd(0xFF, a, b); }
 LANES_TARGET inline vd max(vd a, vd b) { return _mm512_maskz_max_pd(0xFF, a, b); }
@@ -148,6 +251,13 @@ LANES_TARGET inline vd exponent(vd a)
 }
 // The masked forms: GCC 12 warns about the undefined pass-through of the plain ones.
 LANES_TARGET inline vd to_float(vd a) { return _mm512_maskz_cvtps_pd(0xFF, _mm512_maskz_cvtpd_ps(0xFF, a)); }
+using vf = __m256;
+LANES_TARGET inline vf set1f(float x) { return _mm256_set1_ps(x); }
+LANES_TARGET inline vf fadd(vf a, vf b) { return _mm256_add_ps(a, b); }
+LANES_TARGET inline vf fmul(vf a, vf b) { return _mm256_mul_ps(a, b); }
+LANES_TARGET inline vf to_single(vd a) { return _mm512_maskz_cvtpd_ps(0xFF, a); }
+LANES_TARGET inline vd to_double(vf a) { return _mm512_maskz_cvtps_pd(0xFF, a); }
+LANES_TARGET inline vf load_singles(const float* p) { return _mm256_loadu_ps(p); }
 LANES_TARGET inline vd load_floats(const float* p) { return _mm512_maskz_cvtps_pd(0xFF, _mm256_loadu_ps(p)); }
 LANES_TARGET inline void store_floats(float* p, vd a) { _mm256_storeu_ps(p, _mm512_maskz_cvtpd_ps(0xFF, a)); }
 LANES_TARGET inline void store_ints(std::int32_t* p, vd a)
@@ -157,66 +267,142 @@ LANES_TARGET inline void store_ints(std::int32_t* p, vd a)
 LANES_TARGET inline mask lt(vd a, vd b) { return _mm512_cmp_pd_mask(a, b, _CMP_LT_OQ); }
 LANES_TARGET inline mask gt(vd a, vd b) { return _mm512_cmp_pd_mask(a, b, _CMP_GT_OQ); }
 LANES_TARGET inline mask ge(vd a, vd b) { return _mm512_cmp_pd_mask(a, b, _CMP_GE_OQ); }
+LANES_TARGET inline mask eq(vd a, vd b) { return _mm512_cmp_pd_mask(a, b, _CMP_EQ_OQ); }
+LANES_TARGET inline mask ne(vd a, vd b) { return _mm512_cmp_pd_mask(a, b, _CMP_NEQ_UQ); }
+LANES_TARGET inline mask low_bits_are(vd a, long long low_mask, long long pattern)
+{
+    const __m512i low = _mm512_and_si512(_mm512_castpd_si512(a), _mm512_set1_epi64(low_mask));
+    return _mm512_cmpeq_epi64_mask(low, _mm512_set1_epi64(pattern));
+}
 LANES_TARGET inline mask m_and(mask a, mask b) { return static_cast<mask>(a & b); }
 LANES_TARGET inline mask m_or(mask a, mask b) { return static_cast<mask>(a | b); }
 LANES_TARGET inline mask m_andnot(mask a, mask b) { return static_cast<mask>(~a & b); }  // b and not a
+// Compares under a mask, in one instruction.
+#define LANES_MASKED_COMPARES
+LANES_TARGET inline mask lt_where(mask m, vd a, vd b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_LT_OQ); }
+LANES_TARGET inline mask gt_where(mask m, vd a, vd b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_GT_OQ); }
+LANES_TARGET inline mask not_gt_where(mask m, vd a, vd b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_NGT_UQ); }
+LANES_TARGET inline mask not_ge_where(mask m, vd a, vd b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_NGE_UQ); }
 LANES_TARGET inline mask none() { return 0; }
 LANES_TARGET inline mask all() { return 0xFF; }
 LANES_TARGET inline unsigned bits(mask a) { return a; }
 LANES_TARGET inline bool any(mask a) { return a != 0; }
 LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear) { return _mm512_mask_blend_pd(m, if_clear, if_set); }
 #include "render_lanes.inc"
+// Colours of one row from the table, written at the row's place and reversed at
+// its mirror place; returns the pass of the row's last hit, or `carried` when it
+// has none.
+LANES_TARGET std::int32_t colour_row(const LaneRow& row, const std::uint32_t* colours, std::uint32_t* top,
+                                     std::uint32_t* bottom_end, std::int32_t carried)
+{
+    const __m512i top_intensity = _mm512_set1_epi32(colour_intensities - 1);
+    const __m512i stride = _mm512_set1_epi32(colour_intensities);
+    const __m512i reverse = _mm512_setr_epi32(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+    int last = -1;
+    for (int px = 0; px < frame_width; px += 16) {
+        const __m512i n = _mm512_loadu_si512(row.intensity + px);
+        const __m512i hit = _mm512_loadu_si512(row.last_hit + px);
+        const __m512i at =
+            _mm512_add_epi32(_mm512_mullo_epi32(hit, stride), _mm512_maskz_min_epi32(0xFFFF, n, top_intensity));
+        const __m512i c = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), 0xFFFF, at, colours, 4);
+        _mm512_storeu_si512(top + px, c);
+        _mm512_storeu_si512(bottom_end - px - 15, _mm512_maskz_permutexvar_epi32(0xFFFF, reverse, c));
+        const unsigned lit = _mm512_test_epi32_mask(hit, hit);
+        if (lit)
+            last = px + 31 - __builtin_clz(lit);
+    }
+    return last < 0 ? carried : row.last_hit[last];
+}
 #undef LANES_TARGET
+#undef LANES_MASKED_COMPARES
 }  // namespace
 }  // namespace avx512_lanes
 
 namespace {
 
+std::int32_t colour_row(const LaneRow& row, const std::uint32_t* colours, std::uint32_t* top,
+                        std::uint32_t* bottom_end, std::int32_t carried)
+{
+    for (int px = 0; px < frame_width; ++px) {
+        const std::int32_t n = row.intensity[px], hit = row.last_hit[px];
+        carried = hit != 0 ? hit : carried;
+        const int at = hit * colour_intensities + (n < colour_intensities ? n : colour_intensities - 1);
+        const std::uint32_t colour = colours[at];
+        top[px] = colour;
+        bottom_end[-px] = colour;
+    }
+    return carried;
+}
+
 using ShadeRow = void (*)(const float*, float, const LaneFrame&, LaneRow&);
+using ColourRow = std::int32_t (*)(const LaneRow&, const std::uint32_t*, std::uint32_t*, std::uint32_t*, std::int32_t);
 using Probe = int (*)(LaneProbe, float, float, float, float&);
 
 struct LaneKernel {
     ShadeRow shade_row;
+    ColourRow colour_row;
     Probe probe;
 };
 
 LaneKernel lane_kernel(RenderPath path)
 {
     switch (path) {
-    case RenderPath::sse2: return {sse2_lanes::shade_row, sse2_lanes::probe};
-    case RenderPath::avx2: return {avx2_lanes::shade_row, avx2_lanes::probe};
-    case RenderPath::avx512: return {avx512_lanes::shade_row, avx512_lanes::probe};
+    case RenderPath::sse2: return {sse2_lanes::shade_row, colour_row, sse2_lanes::probe};
+    case RenderPath::avx2: return {avx2_lanes::shade_row, avx2_lanes::colour_row, avx2_lanes::probe};
+    case RenderPath::avx512: return {avx512_lanes::shade_row, avx512_lanes::colour_row, avx512_lanes::probe};
     case RenderPath::reference: break;
     }
-    return {nullptr, nullptr};
+    return {nullptr, nullptr, nullptr};
 }
 
-void render_pixels_lanes(ShadeRow shade_row)
+void fill_colours()
+{
+    for (int hit = 0; hit < colour_hits; ++hit)
+        for (int n = 0; n < colour_intensities; ++n)
+            lane_path_state.colours[hit][n] = ring_colour(n, hit);
+    lane_path_state.colours_filled = 1;
+}
+
+LaneFrame lane_frame()
+{
+    const RenderState& s = render_state;
+    LaneFrame fr{s.cx, s.cy, s.c_abs_sq, s.ring_width, s.ring_lo_sq, s.ring_hi_sq, 0, 0, 0, 0};
+    fr.ring_hi_below = below(s.ring_hi_sq);
+    fr.ring_lo_above = above(s.ring_lo_sq);
+    fr.escape_above = above(4.0f);
+    // A c this small leaves every pass to the full test of zx.
+    fr.plain_square = std::fabs(s.cx) >= 0x1p-20f ? 0x1p-20 : INFINITY;
+    return fr;
+}
+
+void render_pixels_lanes(const LaneKernel& kernel)
 {
     RenderState& s = render_state;
-    const LaneFrame fr{s.cx, s.cy, s.c_abs_sq, s.ring_width, s.ring_lo_sq, s.ring_hi_sq};
+    if (!lane_path_state.colours_filled)
+        fill_colours();
+    const LaneFrame fr = lane_frame();
     LaneRow row;
     int fallbacks = 0;
+    std::int32_t carried_hit = s.last_hit;
     for (int py = 0; py < ring_rows_computed; ++py) {
         const float zy = s.y_coords[py];
-        shade_row(s.x_coords, zy, fr, row);
+        kernel.shade_row(s.x_coords, zy, fr, row);
         for (int px = 0; px < frame_width; ++px) {
-            std::int32_t n = row.intensity[px];
-            std::int32_t last_hit = row.last_hit[px];
-            if (row.doubt[px]) {
-                last_hit = 0;
-                n = ring_intensity(ring_accumulate(s.x_coords[px], zy, last_hit));
+            if (row.doubt[px]) [[unlikely]] {
+                std::int32_t last_hit = 0;
+                row.intensity[px] = ring_intensity(ring_accumulate(s.x_coords[px], zy, last_hit));
+                row.last_hit[px] = last_hit;
                 ++fallbacks;
             }
-            // The reference leaves last_hit at the last hit of the last pixel that
-            // had one; a lit pixel's colour uses its own last hit.
-            if (last_hit != 0)
-                s.last_hit = last_hit;
-            const std::uint32_t colour = n > 0 ? ring_colour(n, last_hit) : 0u;
-            *s.top++ = colour;
-            *s.bottom-- = colour;
         }
+        // The reference leaves last_hit at the last hit of the last pixel that
+        // had one; a lit pixel's colour uses its own last hit, and an unlit one
+        // is black (intensity 0) whatever the hit.
+        carried_hit = kernel.colour_row(row, &lane_path_state.colours[0][0], s.top, s.bottom, carried_hit);
+        s.top += frame_width;
+        s.bottom -= frame_width;
     }
+    s.last_hit = carried_hit;
     lane_path_state.fallback_count = fallbacks;
 }
 
@@ -232,6 +418,17 @@ int render_path_available(RenderPath path)
     case RenderPath::avx512: return __builtin_cpu_supports("avx512f");
     }
     return 0;
+}
+
+const char* render_path_name(RenderPath path)
+{
+    switch (path) {
+    case RenderPath::reference: return "reference";
+    case RenderPath::sse2: return "sse2";
+    case RenderPath::avx2: return "avx2";
+    case RenderPath::avx512: return "avx512";
+    }
+    return "?";
 }
 
 RenderPath render_best_path()
@@ -266,7 +463,7 @@ void render_pixels(RenderPath path)
         lane_path_state.fallback_count = 0;
         return;
     }
-    render_pixels_lanes(kernel.shade_row);
+    render_pixels_lanes(kernel);
 }
 
 int render_fallback_count() { return lane_path_state.fallback_count; }

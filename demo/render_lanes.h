@@ -8,6 +8,8 @@ enum class LaneProbe {
     difference_sum,  // a - b + c, with a, b >= 0 (zx from sx, sy and cx)
     exact_sum,       // a + b (zy from cy and txy)
     square_sum,      // a * a + b * b (m from zx and zy)
+    below_bound,     // 1 when fl24(b + c) < a, as the lanes compare m with a ring bound, else 0
+    above_bound,     // 1 when fl24(b + c) > a, else 0
 };
 
 // Evaluates `probe` in every lane of `path` (a lane path) on the same operands and

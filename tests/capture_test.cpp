@@ -114,6 +114,9 @@ TEST_F(CaptureTest, BadArgumentsExitTwoAndWriteNothing)
              "--frames 1 --bogus --raw " + raw,
              "--frames 1 --raw " + (dir_ / "missing" / "x.raw").string(),
              "--frames 1 --png /proc/version",
+             "--bench --raw " + raw,
+             "--bench --reference",
+             "--bench --frames 3-2",
     };
     for (const std::string& args : bad) {
         EXPECT_EQ(run(args), 2) << args;

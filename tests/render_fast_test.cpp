@@ -26,17 +26,6 @@ std::vector<RenderPath> lane_paths()
     return paths;
 }
 
-const char* path_name(RenderPath path)
-{
-    switch (path) {
-    case RenderPath::reference: return "reference";
-    case RenderPath::sse2: return "sse2";
-    case RenderPath::avx2: return "avx2";
-    case RenderPath::avx512: return "avx512";
-    }
-    return "?";
-}
-
 bool same_bits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 class RenderFastTest : public ::testing::Test {
@@ -73,11 +62,11 @@ protected:
                 draw(path, frame, start_hit);
                 for (int p = 0; p < frame_pixel_count; ++p)
                     if (frame_buffer[p] != reference[p]) {
-                        ADD_FAILURE() << path_name(path) << " frame " << frame << " pixel " << p << ": " << std::hex
-                                      << frame_buffer[p] << " instead of " << reference[p];
+                        ADD_FAILURE() << render_path_name(path) << " frame " << frame << " pixel " << p << ": "
+                                      << std::hex << frame_buffer[p] << " instead of " << reference[p];
                         return fallbacks;
                     }
-                EXPECT_EQ(render_state.last_hit, reference_hit) << path_name(path) << " frame " << frame;
+                EXPECT_EQ(render_state.last_hit, reference_hit) << render_path_name(path) << " frame " << frame;
                 EXPECT_EQ(render_state.top, frame_buffer + frame_pixel_count / 2);
                 EXPECT_EQ(render_state.bottom, frame_buffer + frame_pixel_count / 2 - 1);
                 fallbacks += render_fallback_count();
@@ -100,11 +89,16 @@ TEST_F(RenderFastTest, LanePathsDrawTheReferencePicturesOverAPeriod)
     EXPECT_LT(per_frame, 10.0) << "lanes that doubt too much cost the speed they exist for";
 }
 
-TEST_F(RenderFastTest, LanePathsDrawTheEdgeFrames)
+TEST_F(RenderFastTest, LanePathsDrawTheEdgeFramesAndASpreadOverTheCounter)
 {
     // Frame 0 has c = 0 and no hits at all, so it must leave last_hit alone;
     // compare_frames checks last_hit after every frame.
-    compare_frames({0, 89, 90, 91, 180, 1 << 30, 2147483647});
+    // Frame 90 has |cx| below 2^-20, where every zx takes the full test. Far
+    // frames have angles of few bits and c anywhere on the curve.
+    std::vector<std::int32_t> frames = {0, 89, 90, 91, 180, 1 << 30, 2147483647};
+    for (std::int32_t k = 1; k < 32; ++k)
+        frames.push_back(k * (2147483647 / 32) + 7 * k);
+    compare_frames(frames);
 }
 
 TEST_F(RenderFastTest, SelectedPathDrawsTheFrame)
@@ -121,33 +115,75 @@ TEST_F(RenderFastTest, SelectedPathDrawsTheFrame)
         EXPECT_EQ(render_selected_path(), path);
         render_seek(45);
         render_frame();
-        EXPECT_EQ(std::memcmp(reference.data(), frame_buffer, sizeof frame_buffer), 0) << path_name(path);
+        EXPECT_EQ(std::memcmp(reference.data(), frame_buffer, sizeof frame_buffer), 0) << render_path_name(path);
     }
     render_select_path(render_best_path());
 }
 
-// The two vectors where double precision gives another float than the rule:
-// the lanes must either produce the rule's float or hand the pixel back.
+// Vectors where double precision gives another float than the rule: the lanes
+// must either produce the rule's float or hand the pixel back.
 TEST(LaneArithmetic, CounterexamplesAreCaughtOrRight)
 {
     using ext = long double;
-    const float x = 4097.0f / 4096.0f, y = 0x1p-27f;
-    const float want_m = static_cast<float>(ext{x} * x + ext{y} * y);
-    ASSERT_EQ(want_m, 0x1.002002p+0f);
-    ASSERT_EQ(static_cast<float>(double{x} * x + double{y} * y), 0x1.002p+0f) << "not a counterexample here";
-
-    const float a = 0x1.000002p+0f, b = 0x1p-60f, c = 0x1p-24f;
-    const float want_zx = static_cast<float>(ext{a} - b + c);
-    ASSERT_EQ(want_zx, 0x1.000002p+0f);
-    ASSERT_EQ(static_cast<float>(double{a} - b + c), 0x1.000004p+0f) << "not a counterexample here";
-
-    for (RenderPath path : lane_paths()) {
-        float m = 0, zx = 0;
-        if (render_lane_probe(path, LaneProbe::square_sum, x, y, 0, m)) {
-            EXPECT_TRUE(same_bits(m, want_m)) << path_name(path) << ": " << m;
+    struct Case {
+        LaneProbe probe;
+        float a, b, c;
+        float wrong;  // what plain double arithmetic stores
+    };
+    const Case cases[] = {
+        // x*x + y*y: the double sum drops y*y and lands on a midpoint.
+        {LaneProbe::square_sum, 4097.0f / 4096.0f, 0x1p-27f, 0, 0x1.002p+0f},
+        // The same below 2^-126: 2^-150 + 2^-206 is a tie in double only.
+        {LaneProbe::square_sum, 0x1p-75f, 0x1p-103f, 0, 0.0f},
+        // a - b + c with a - b inexact in double.
+        {LaneProbe::difference_sum, 0x1.000002p+0f, 0x1p-60f, 0x1p-24f, 0x1.000004p+0f},
+        // a - b exact and a midpoint; c too small for the double sum to move it.
+        {LaneProbe::difference_sum, 1.0f, 0x1.1p-21f, -0x1p-60f, 0x1.fffffp-1f},
+    };
+    for (const Case& c : cases) {
+        const bool squares = c.probe == LaneProbe::square_sum;
+        const float want = squares ? static_cast<float>(ext{c.a} * c.a + ext{c.b} * c.b)
+                                   : static_cast<float>(ext{c.a} - c.b + c.c);
+        const float plain = squares ? static_cast<float>(double{c.a} * c.a + double{c.b} * c.b)
+                                    : static_cast<float>(double{c.a} - c.b + c.c);
+        ASSERT_TRUE(same_bits(plain, c.wrong)) << c.a << " " << c.b << " " << c.c;
+        ASSERT_FALSE(same_bits(want, c.wrong)) << "not a counterexample: " << c.a << " " << c.b << " " << c.c;
+        for (RenderPath path : lane_paths()) {
+            float r = 0;
+            if (render_lane_probe(path, c.probe, c.a, c.b, c.c, r)) {
+                EXPECT_TRUE(same_bits(r, want)) << render_path_name(path) << ": " << c.a << " " << c.b << " " << c.c;
+            }
         }
-        if (render_lane_probe(path, LaneProbe::difference_sum, a, b, c, zx)) {
-            EXPECT_TRUE(same_bits(zx, want_zx)) << path_name(path) << ": " << zx;
+    }
+}
+
+// The lanes compare m with the ring bounds before rounding it, through
+// thresholds: on the tie between a bound and its neighbour, and one double ulp
+// beside it, the verdict must be that of the rounded float.
+TEST(LaneArithmetic, BoundComparesFollowTheRoundedValue)
+{
+    struct Case {
+        float bound, b, c;  // r = b + c, exact in double
+    };
+    const Case cases[] = {
+        {1.0f, 0x1.fffffep-1f, 0x1p-25f},                  // tie below 1, goes up to 1 (even)
+        {1.0f, 0x1.fffffep-1f, 0x1.fffffep-26f},           // just below that tie
+        {0x1.000002p+0f, 1.0f, 0x1p-24f},                  // tie below an odd bound goes down
+        {0x1.000002p+0f, 1.0f, 0x1.000002p-24f},           // just above that tie
+        {1.0f, 1.0f, 0x1p-24f},                            // tie above 1 goes down to 1
+        {1.0f, 1.0f, 0x1.000002p-24f},                     // just above it
+        {0x1.fffffep-1f, 0x1.fffffep-1f, 0x1p-25f},        // tie above an odd bound goes up
+        {0x1.fffffep-1f, 0x1.fffffep-1f, 0x1.fffffep-26f}, // just below it
+    };
+    for (const Case& c : cases) {
+        const double r = double{c.b} + c.c;
+        const float m = static_cast<float>(r);
+        for (RenderPath path : lane_paths()) {
+            float below = -1, above = -1;
+            render_lane_probe(path, LaneProbe::below_bound, c.bound, c.b, c.c, below);
+            render_lane_probe(path, LaneProbe::above_bound, c.bound, c.b, c.c, above);
+            EXPECT_EQ(below, m < c.bound ? 1.0f : 0.0f) << render_path_name(path) << " " << c.bound << " " << r;
+            EXPECT_EQ(above, m > c.bound ? 1.0f : 0.0f) << render_path_name(path) << " " << c.bound << " " << r;
         }
     }
 }
@@ -166,6 +202,10 @@ TEST(LaneArithmetic, ExactMidpointsAreTrusted)
         EXPECT_EQ(r, 0x1.000004p+0f);
         EXPECT_TRUE(render_lane_probe(path, LaneProbe::square_sum, 1.0f, 0x1p-12f, 0, r));
         EXPECT_EQ(r, 1.0f) << "1 + 2^-24 is a tie";
+        EXPECT_TRUE(render_lane_probe(path, LaneProbe::square_sum, 0x1p-75f, 0.0f, 0, r));
+        EXPECT_EQ(r, 0.0f) << "2^-150 is a tie between 0 and the least float";
+        EXPECT_TRUE(render_lane_probe(path, LaneProbe::difference_sum, 1.0f, 0x1.1p-21f, 0.0f, r));
+        EXPECT_EQ(r, 0x1.fffffp-1f) << "1 - 2^-21 - 2^-25 is a tie";
     }
 }
 
@@ -197,7 +237,7 @@ TEST(LaneArithmetic, TrustedResultsFollowTheRule)
             ASSERT_TRUE(render_lane_probe(path, LaneProbe::exact_sum, a, b, 0, r));
             ASSERT_TRUE(same_bits(r, static_cast<float>(ext{a} + b))) << a << " " << b;
         }
-        EXPECT_GT(trusted, 199000) << path_name(path);
+        EXPECT_GT(trusted, 199000) << render_path_name(path);
     }
 }
 

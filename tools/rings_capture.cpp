@@ -1,5 +1,6 @@
 // rings_capture: renders frames of the demo without a display, into PNG files or
 // a raw stream of 0x00RRGGBB pixels, with the renderer the demo itself uses.
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
@@ -29,13 +30,17 @@ namespace {
 constexpr int exit_usage = 2;
 constexpr const char* usage_text =
     "usage: rings_capture --frames A[-B] (--png DIR | --raw FILE|-) [--reference]\n"
+    "       rings_capture --bench [--frames A[-B]]\n"
     "       rings_capture --help | --version\n"
     "  --frames A[-B]  frames A to B (0 to 2147483647; the demo's first frame is 1)\n"
     "  --png DIR       write DIR/frame-<n>.png for every frame\n"
     "  --raw FILE      write the frames back to back as 32-bit little-endian\n"
     "                  0x00RRGGBB pixels, 320 x 240 per frame; - is standard output\n"
     "  --reference     shade with the reference path rather than the fastest one;\n"
-    "                  the pictures are identical, only slower\n";
+    "                  the pictures are identical, only slower\n"
+    "  --bench         time every pixel path this processor has on frames A to B\n"
+    "                  (default 1-360; processor time, the best of 5 runs) and\n"
+    "                  print a table\n";
 
 struct Options {
     std::int32_t first = 0;
@@ -43,6 +48,7 @@ struct Options {
     std::string png_dir;
     std::string raw_file;
     bool reference = false;
+    bool bench = false;
 };
 
 int fail(const std::string& message)
@@ -67,8 +73,8 @@ std::optional<std::string> parse_options(int argc, char** argv, Options& options
     bool have_frames = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (arg == "--reference") {
-            options.reference = true;
+        if (arg == "--reference" || arg == "--bench") {
+            (arg == "--bench" ? options.bench : options.reference) = true;
             continue;
         }
         if (arg != "--frames" && arg != "--png" && arg != "--raw")
@@ -94,6 +100,13 @@ std::optional<std::string> parse_options(int argc, char** argv, Options& options
         } else {
             options.raw_file = value;
         }
+    }
+    if (options.bench) {
+        if (!options.png_dir.empty() || !options.raw_file.empty() || options.reference)
+            return std::string("--bench writes no frames and times every path");
+        if (!have_frames)
+            options.first = 1, options.last = 360;
+        return std::nullopt;
     }
     if (!have_frames)
         return std::string("--frames is required");
@@ -219,6 +232,40 @@ int capture_raw(const Options& options)
     return 0;
 }
 
+// Processor time of the frames, the best of several runs: on a shared machine
+// the best run is the one least disturbed.
+int bench(const Options& options)
+{
+    constexpr int runs = 5;
+    const std::int64_t frames = std::int64_t{options.last} - options.first + 1;
+    double reference_ms = 0;
+    std::printf("%-10s %10s %13s %18s\n", "path", "ms/frame", "vs reference", "fallback px/frame");
+    for (RenderPath path : {RenderPath::reference, RenderPath::sse2, RenderPath::avx2, RenderPath::avx512}) {
+        if (!render_select_path(path))
+            continue;
+        double best = 0;
+        long fallbacks = 0;
+        for (int run = 0; run < runs; ++run) {
+            fallbacks = 0;
+            render_seek(options.first);
+            const double start = platform_thread_seconds();
+            for (std::int64_t n = 0; n < frames; ++n) {
+                render_frame();
+                fallbacks += render_fallback_count();
+            }
+            const double took = (platform_thread_seconds() - start) * 1e3;
+            best = run == 0 ? took : std::min(best, took);
+        }
+        const double ms = best / static_cast<double>(frames);
+        if (path == RenderPath::reference)
+            reference_ms = ms;
+        std::printf("%-10s %10.3f %12.2fx %18.3f\n", render_path_name(path), ms, reference_ms / ms,
+                    static_cast<double>(fallbacks) / static_cast<double>(frames));
+    }
+    std::printf("picked: %s\n", render_path_name(render_best_path()));
+    return std::fflush(stdout) == 0 ? 0 : exit_usage;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -237,6 +284,8 @@ int main(int argc, char** argv)
 
     precision_setup();
     render_setup();
+    if (options.bench)
+        return bench(options);
     render_select_path(options.reference ? RenderPath::reference : render_best_path());
     return options.png_dir.empty() ? capture_raw(options) : capture_png(options);
 }
