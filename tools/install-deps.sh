@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs those of the named Debian packages that are missing; names with an
-# :i386 suffix bring in the i386 architecture first.
+# :i386 or :arm64 suffix bring in that architecture first.
 set -eu
 missing=""
 for package in "$@"; do
@@ -11,9 +11,11 @@ done
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
-case "$missing" in
-    *:i386*) dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386 ;;
-esac
+for arch in i386 arm64; do
+    case "$missing" in
+        *:$arch*) dpkg --print-foreign-architectures | grep -qx $arch || $sudo dpkg --add-architecture $arch ;;
+    esac
+done
 echo "installing:$missing"
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing
