@@ -1,4 +1,5 @@
-// The console table, then each benchmark's time against its baseline's: runs named
+// The console table, then each benchmark's processor time against its baseline's
+// (on a shared machine the wall time is mostly other work): runs named
 // "group/variant" are compared with "group/<baseline>".
 #pragma once
 
@@ -17,7 +18,7 @@ public:
     {
         for (const Run& run : runs)
             if (run.run_type == Run::RT_Iteration)
-                times_[run.benchmark_name()] = run.GetAdjustedRealTime();
+                times_[run.benchmark_name()] = run.GetAdjustedCPUTime();
         ConsoleReporter::ReportRuns(runs);
     }
 

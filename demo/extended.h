@@ -1,37 +1,57 @@
-// Extended precision (64-bit significand, round to nearest, ties to even) carried out
-// with integers, for processors without an x87 unit. Each operation gives the bits the
-// x87 gives for the same operands with its precision control at 64 bits.
+// Extended precision (64-bit significand, round to nearest, ties to even) without an
+// x87 unit: each operation gives the bits the x87 gives for the same operands with its
+// precision control at 64 bits.
+//
+// ExtendedBits does every operation with integers, on the x87 format's own fields.
+// Extended, the type the renderer uses, holds a value as two doubles instead, hi + lo
+// exactly: hi the value rounded to double (ties to even), lo the rest (at most 11
+// bits; 0 when the value is a double), and works with the processor's doubles:
+// - A sum or product of two doubles is computed exactly as a double and an error term
+//   (TwoSum; the product's error by FMA or Dekker's splitting), and the error is
+//   rounded to the sum's 64-bit last place by adding and taking away 1.5 * 2^52 of
+//   those places: the double is an even multiple of the place, so that is the 64-bit
+//   rounding to nearest even. Products whose significands have 53 bits or fewer
+//   between them (float times float) are exact and skip all that.
+// - To float: float(hi), unless hi lies exactly half way between two floats, where lo
+//   decides. No other float midpoint can come between hi and the value, for it would
+//   be a double nearer to the value than hi. To double: hi.
+// - Compare: hi, then lo; the pairs order as the values do because hi is the nearest
+//   double, ties to even, so that equal values have equal pairs.
+// - Everything else (division, operations with two pairs, values too small for the
+//   pair) goes through ExtendedBits.
 //
 // Range. The renderer's operands are floats, doubles (sin, cos and sqrt results and
 // constants) and 32-bit integers, and each of its expressions combines at most three of
 // them before the result is stored. Every non-zero value it can form therefore lies
 // between 2^-447 (a product of three floats near the smallest subnormal; in practice
-// far larger) and 2^64 (frame_counter * 3.141593 is below 2^33), deep inside the
-// extended format's normal range of 2^-16382 to 2^16384. So this type has no infinity,
-// no NaN and no extended subnormals: it holds zero or a normalised finite value, and
-// the exponent is kept unclamped in an int. Division by zero is not reachable either.
-// Results rounded to float or double do go subnormal (squares of small orbit values),
-// and are rounded as the x87 rounds them, once, at the subnormal position.
-// extended_normal_range() tells whether a value is inside the range this type gives the
-// x87's bits for; tests check the renderer's values against it.
+// 2^-298 is the least) and 2^64 (frame_counter * 3.141593 is below 2^33). ExtendedBits
+// covers the extended format's whole normal range, 2^-16382 to 2^16384, with no
+// infinity, NaN or extended subnormals (none is reachable; nor is division by zero).
+// Extended covers 2^-960 to 2^1000, where both its doubles stay normal; below 2^-900 an
+// inexact result is left to ExtendedBits. Results rounded to float or double do go
+// subnormal (squares of small orbit values), and are rounded as the x87 rounds them,
+// once, at the subnormal position. extended_in_range() tells whether a value is inside
+// Extended's range; tests check the renderer's values against it.
 //
 // Everything is inline: the renderer's inner loop runs these a dozen times a pass.
 #pragma once
 
 #include <bit>
+#include <cfloat>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
 #if !defined(__SIZEOF_INT128__)
-#error "Extended needs a 64 x 64 -> 128-bit integer multiply (unsigned __int128)"
+#error "ExtendedBits needs a 64 x 64 -> 128-bit integer multiply (unsigned __int128)"
 #endif
 
-class Extended {
+class ExtendedBits {
 public:
-    Extended() = default;
-    Extended(float value) { from_binary<float_format>(bits_of(value)); }
-    Extended(double value) { from_binary<double_format>(bits_of(value)); }
-    Extended(std::int32_t value)
+    ExtendedBits() = default;
+    ExtendedBits(float value) { from_binary<float_format>(bits_of(value)); }
+    ExtendedBits(double value) { from_binary<double_format>(bits_of(value)); }
+    ExtendedBits(std::int32_t value)
     {
         negative_ = value < 0;
         const std::uint64_t magnitude = negative_ ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
@@ -68,9 +88,9 @@ public:
         return negative_ ? static_cast<std::int32_t>(0 - whole) : static_cast<std::int32_t>(whole);
     }
 
-    friend Extended operator+(const Extended& a, const Extended& b) { return add(a, b, b.negative_); }
-    friend Extended operator-(const Extended& a, const Extended& b) { return add(a, b, !b.negative_); }
-    friend Extended operator*(const Extended& a, const Extended& b)
+    friend ExtendedBits operator+(const ExtendedBits& a, const ExtendedBits& b) { return add(a, b, b.negative_); }
+    friend ExtendedBits operator-(const ExtendedBits& a, const ExtendedBits& b) { return add(a, b, !b.negative_); }
+    friend ExtendedBits operator*(const ExtendedBits& a, const ExtendedBits& b)
     {
         const bool negative = a.negative_ != b.negative_;
         if (a.significand_ == 0 || b.significand_ == 0)
@@ -88,7 +108,7 @@ public:
         }
         return rounded(negative, exponent, high, low);
     }
-    friend Extended operator/(const Extended& a, const Extended& b)
+    friend ExtendedBits operator/(const ExtendedBits& a, const ExtendedBits& b)
     {
         const bool negative = a.negative_ != b.negative_;
         if (a.significand_ == 0)
@@ -112,26 +132,26 @@ public:
                 ++exponent;
             }
         }
-        Extended r;
+        ExtendedBits r;
         r.negative_ = negative;
         r.exponent_ = exponent;
         r.significand_ = quotient;
         return r;
     }
-    Extended operator-() const
+    ExtendedBits operator-() const
     {
-        Extended r = *this;
+        ExtendedBits r = *this;
         r.negative_ = !negative_;
         return r;
     }
-    friend Extended fabs(const Extended& a)
+    friend ExtendedBits fabs(const ExtendedBits& a)
     {
-        Extended r = a;
+        ExtendedBits r = a;
         r.negative_ = false;
         return r;
     }
     // To an integral value, nearest, ties to even: the x87's frndint in its default mode.
-    friend Extended nearbyint(const Extended& a)
+    friend ExtendedBits nearbyint(const ExtendedBits& a)
     {
         if (a.significand_ == 0 || a.exponent_ >= 63)
             return a;
@@ -144,7 +164,7 @@ public:
         const std::uint64_t n = whole + (fraction > half || (fraction == half && (whole & 1)));
         if (n == 0)
             return zero(a.negative_);
-        Extended r;
+        ExtendedBits r;
         r.negative_ = a.negative_;
         const int lead = std::countl_zero(n);
         r.significand_ = n << lead;
@@ -153,7 +173,7 @@ public:
     }
 
     // -1, 0 or 1; +0 and -0 are equal.
-    friend int compare(const Extended& a, const Extended& b)
+    friend int compare(const ExtendedBits& a, const ExtendedBits& b)
     {
         if (a.significand_ == 0 && b.significand_ == 0)
             return 0;
@@ -164,17 +184,17 @@ public:
                                                                  : 0;
         return a.negative_ ? -magnitude : magnitude;
     }
-    friend bool operator<(const Extended& a, const Extended& b) { return compare(a, b) < 0; }
-    friend bool operator>(const Extended& a, const Extended& b) { return compare(a, b) > 0; }
-    friend bool operator<=(const Extended& a, const Extended& b) { return compare(a, b) <= 0; }
-    friend bool operator>=(const Extended& a, const Extended& b) { return compare(a, b) >= 0; }
-    friend bool operator==(const Extended& a, const Extended& b) { return compare(a, b) == 0; }
+    friend bool operator<(const ExtendedBits& a, const ExtendedBits& b) { return compare(a, b) < 0; }
+    friend bool operator>(const ExtendedBits& a, const ExtendedBits& b) { return compare(a, b) > 0; }
+    friend bool operator<=(const ExtendedBits& a, const ExtendedBits& b) { return compare(a, b) <= 0; }
+    friend bool operator>=(const ExtendedBits& a, const ExtendedBits& b) { return compare(a, b) >= 0; }
+    friend bool operator==(const ExtendedBits& a, const ExtendedBits& b) { return compare(a, b) == 0; }
 
     // A value from the x87 format's fields: `significand` has its leading bit set, or
     // is 0 for a zero; the value is significand * 2^(exponent - 63).
-    static Extended from_fields(bool negative, int exponent, std::uint64_t significand)
+    static ExtendedBits from_fields(bool negative, int exponent, std::uint64_t significand)
     {
-        Extended r;
+        ExtendedBits r;
         r.negative_ = negative;
         if (significand == 0) {
             r.set_zero();
@@ -220,9 +240,9 @@ private:
         significand_ = 0;
         exponent_ = zero_exponent;
     }
-    static Extended zero(bool negative)
+    static ExtendedBits zero(bool negative)
     {
-        Extended r;
+        ExtendedBits r;
         r.negative_ = negative;
         r.set_zero();
         return r;
@@ -284,7 +304,7 @@ private:
     }
 
     // The 128-bit significand high:low (leading bit set in high) rounded to 64 bits.
-    static Extended rounded(bool negative, int exponent, std::uint64_t high, std::uint64_t low)
+    static ExtendedBits rounded(bool negative, int exponent, std::uint64_t high, std::uint64_t low)
     {
         const std::uint64_t half = std::uint64_t{1} << 63;
         if (low > half || (low == half && (high & 1))) {
@@ -293,7 +313,7 @@ private:
                 ++exponent;
             }
         }
-        Extended r;
+        ExtendedBits r;
         r.negative_ = negative;
         r.exponent_ = exponent;
         r.significand_ = high;
@@ -301,12 +321,12 @@ private:
     }
 
     // a + b, with b's sign taken as b_negative.
-    static Extended add(const Extended& a, const Extended& b, bool b_negative)
+    static ExtendedBits add(const ExtendedBits& a, const ExtendedBits& b, bool b_negative)
     {
         // big is the operand of the larger magnitude.
         const bool a_bigger = a.exponent_ != b.exponent_ ? a.exponent_ > b.exponent_ : a.significand_ >= b.significand_;
-        const Extended& big = a_bigger ? a : b;
-        const Extended& small = a_bigger ? b : a;
+        const ExtendedBits& big = a_bigger ? a : b;
+        const ExtendedBits& small = a_bigger ? b : a;
         const bool big_negative = a_bigger ? a.negative_ : b_negative;
         const bool small_negative = a_bigger ? b_negative : a.negative_;
 
@@ -367,14 +387,204 @@ private:
         return rounded(big_negative, exponent, high, low);
     }
 
-    std::uint64_t significand_ = 0;
-    int exponent_ = zero_exponent;
-    bool negative_ = false;
+    // Left unset by the default constructor, so that holding one costs nothing until
+    // a value is put in.
+    std::uint64_t significand_;
+    int exponent_;
+    bool negative_;
 };
 
-// Whether a value lies where this type gives the x87's bits: zero, or a normal
+// Whether a value lies where ExtendedBits gives the x87's bits: zero, or a normal
 // extended value (2^-16382 <= |x| < 2^16384).
-inline bool extended_normal_range(const Extended& x)
+inline bool extended_normal_range(const ExtendedBits& x)
 {
     return x.significand() == 0 || (x.exponent() >= -16382 && x.exponent() <= 16383);
+}
+
+class Extended {
+public:
+    Extended() = default;
+    Extended(float value) : hi_(value) {}
+    Extended(double value) : hi_(value) {}
+    Extended(std::int32_t value) : hi_(value) {}
+    explicit Extended(const ExtendedBits& bits)
+    {
+        hi_ = static_cast<double>(bits);
+        lo_ = static_cast<double>(bits - ExtendedBits(hi_));  // at most 11 bits: exact
+    }
+
+    static Extended from_fields(bool negative, int exponent, std::uint64_t significand)
+    {
+        return Extended(ExtendedBits::from_fields(negative, exponent, significand));
+    }
+
+    explicit operator float() const
+    {
+        if (lo_ == 0)
+            return static_cast<float>(hi_);
+        if (std::fabs(hi_) < FLT_MIN)
+            return static_cast<float>(slow_bits(*this));
+        std::uint64_t b;
+        std::memcpy(&b, &hi_, sizeof b);
+        if ((b & 0x1FFFFFFF) == 0x10000000) {
+            // hi_ is half way between two floats: the rest decides, so step one
+            // double towards it, off the midpoint and short of any other.
+            b += std::signbit(hi_) == std::signbit(lo_) ? 1 : -1;
+            double nudged;
+            std::memcpy(&nudged, &b, sizeof nudged);
+            return static_cast<float>(nudged);
+        }
+        return static_cast<float>(hi_);
+    }
+    explicit operator double() const { return hi_; }
+    explicit operator std::int32_t() const
+    {
+        return lo_ == 0 ? static_cast<std::int32_t>(hi_) : static_cast<std::int32_t>(slow_bits(*this));
+    }
+
+    friend Extended operator+(Extended a, Extended b)
+    {
+        if (a.lo_ == 0 && b.lo_ == 0) {
+            const double s = a.hi_ + b.hi_;
+            const double b_part = s - a.hi_;
+            const double e = (a.hi_ - (s - b_part)) + (b.hi_ - b_part);
+            if (e == 0)
+                return Extended(s);
+            if (std::fabs(s) >= tiny)
+                return rounded(s, e);
+        }
+        return slow_add(a, b);
+    }
+    friend Extended operator-(Extended a, Extended b) { return a + -b; }
+    friend Extended operator*(Extended a, Extended b)
+    {
+        if (a.lo_ == 0 && b.lo_ == 0) {
+            const double p = a.hi_ * b.hi_;
+            if (significant_bits(a.hi_) + significant_bits(b.hi_) <= 53 && (std::fabs(p) >= DBL_MIN || p == 0))
+                return Extended(p);
+            if (std::fabs(p) >= tiny)
+                return rounded(p, product_error(a.hi_, b.hi_, p));
+        }
+        return slow_multiply(a, b);
+    }
+    friend Extended operator/(Extended a, Extended b) { return slow_divide(a, b); }
+    Extended operator-() const
+    {
+        Extended r;
+        r.hi_ = -hi_;
+        r.lo_ = -lo_;
+        return r;
+    }
+    friend Extended fabs(Extended a) { return std::signbit(a.hi_) ? -a : a; }
+    friend Extended nearbyint(Extended a)
+    {
+        // Below 2^52 the rest is under a half, and off a half-integer it cannot move
+        // the value across one.
+        if (a.lo_ == 0 || (std::fabs(a.hi_) < 0x1p52 && a.hi_ - std::floor(a.hi_) != 0.5))
+            return Extended(std::nearbyint(a.hi_));  // the default mode: ties to even
+        return Extended(nearbyint(slow_bits(a)));
+    }
+
+    // -1, 0 or 1; +0 and -0 are equal. hi_ is the value rounded to double, so the
+    // pairs order as the values do.
+    friend int compare(Extended a, Extended b)
+    {
+        if (a.hi_ != b.hi_)
+            return a.hi_ < b.hi_ ? -1 : 1;
+        return a.lo_ < b.lo_ ? -1 : a.lo_ > b.lo_ ? 1 : 0;
+    }
+    friend bool operator<(Extended a, Extended b) { return compare(a, b) < 0; }
+    friend bool operator>(Extended a, Extended b) { return compare(a, b) > 0; }
+    friend bool operator<=(Extended a, Extended b) { return compare(a, b) <= 0; }
+    friend bool operator>=(Extended a, Extended b) { return compare(a, b) >= 0; }
+    friend bool operator==(Extended a, Extended b) { return compare(a, b) == 0; }
+
+    // The value in the x87 format's fields.
+    ExtendedBits bits() const { return slow_bits(*this); }
+    bool negative() const { return bits().negative(); }
+    int exponent() const { return bits().exponent(); }
+    std::uint64_t significand() const { return bits().significand(); }
+
+private:
+    // Below this the pair's rest could fall beneath the normal doubles, and the
+    // integers take over; the renderer's values stay far above it.
+    static constexpr double tiny = 0x1p-900;
+
+    // The exact value s + e (s the double nearest it, |e| at most half of s's last
+    // place) rounded to 64 bits, as the pair (nearest double, exact rest).
+    static Extended rounded(double s, double e)
+    {
+        Extended r;
+        r.hi_ = s;
+        if (e == 0)
+            return r;
+        // The 64-bit last place of s + e: 2^-11 of s's own, or 2^-12 when s is a
+        // power of two and e takes the sum below it.
+        std::uint64_t b;
+        std::memcpy(&b, &s, sizeof b);
+        std::uint64_t place_bits = ((b >> 52 & 0x7FF) - 63) << 52;
+        if ((b & 0x000FFFFFFFFFFFFF) == 0 && std::signbit(s) != std::signbit(e))
+            place_bits -= std::uint64_t{1} << 52;
+        double place;
+        std::memcpy(&place, &place_bits, sizeof place);
+        // e rounded to a multiple of the place, ties to even: s is an even multiple of
+        // it, so this is the 64-bit rounding of the sum. Adding 1.5 * 2^52 places
+        // leaves exactly the place as the last bit of the intermediate.
+        const double shift = place * 0x1.8p52;
+        const double e_rounded = (e + shift) - shift;
+        // Back to the nearest double and an exact rest (the rounding can land on a
+        // double, or half way between two).
+        r.hi_ = s + e_rounded;
+        r.lo_ = e_rounded - (r.hi_ - s);
+        return r;
+    }
+
+    // a * b - p exactly, for p the double nearest a * b.
+    static double product_error(double a, double b, double p)
+    {
+#if defined(__FP_FAST_FMA)
+        return __builtin_fma(a, b, -p);
+#else
+        const auto split = [](double x, double& high, double& low) {
+            const double c = 134217729.0 * x;  // 2^27 + 1
+            high = c - (c - x);
+            low = x - high;
+        };
+        double a_high, a_low, b_high, b_low;
+        split(a, a_high, a_low);
+        split(b, b_high, b_low);
+        return ((a_high * b_high - p) + a_high * b_low + a_low * b_high) + a_low * b_low;
+#endif
+    }
+
+    // Bits of a double's significand from the leading one to the last one.
+    static int significant_bits(double d)
+    {
+        std::uint64_t b;
+        std::memcpy(&b, &d, sizeof b);
+        return 53 - std::countr_zero((b & 0x000FFFFFFFFFFFFF) | 0x0010000000000000);
+    }
+
+    // The slow paths: the pair to its fields (hi_ + lo_ fits 64 bits, so the sum is
+    // exact), the operation in integers, and back.
+    [[gnu::noinline]] static ExtendedBits slow_bits(Extended x)
+    {
+        return x.lo_ == 0 ? ExtendedBits(x.hi_) : ExtendedBits(x.hi_) + ExtendedBits(x.lo_);  // keeps -0
+    }
+    [[gnu::noinline]] static Extended slow_add(Extended a, Extended b) { return Extended(a.bits() + b.bits()); }
+    [[gnu::noinline]] static Extended slow_multiply(Extended a, Extended b) { return Extended(a.bits() * b.bits()); }
+    [[gnu::noinline]] static Extended slow_divide(Extended a, Extended b) { return Extended(a.bits() / b.bits()); }
+
+    // The value is hi_ + lo_ exactly, already rounded to 64 bits; hi_ is it rounded
+    // to double (ties to even) and lo_ the rest, 0 for a value that is a double.
+    double hi_ = 0;
+    double lo_ = 0;
+};
+
+// Whether a value lies where Extended gives the x87's bits: zero, or 2^-960 <= |x| <
+// 2^1000, where a double holds its 53 leading bits and another its last 11.
+inline bool extended_in_range(const Extended& x)
+{
+    const double magnitude = std::fabs(static_cast<double>(x));
+    return magnitude == 0 || (magnitude >= 0x1p-960 && magnitude < 0x1p1000);
 }

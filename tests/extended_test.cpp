@@ -174,6 +174,17 @@ void apply(Op op, Mp& r, Mp& a, Mp& b)
     return ::testing::AssertionSuccess();
 }
 
+// Whether the value is a normal double (or zero), and that double.
+bool is_double(const Fields& f)
+{
+    return f.significand == 0 || ((f.significand & 0x7FF) == 0 && f.exponent >= -1022 && f.exponent <= 1023);
+}
+double double_of(const Fields& f)
+{
+    const double d = std::ldexp(static_cast<double>(f.significand), f.exponent - 63);
+    return f.negative ? -d : d;
+}
+
 // a op b for every operation, both orders, and the conversions of each result.
 ::testing::AssertionResult ops_agree(const Fields& a, const Fields& b)
 {
@@ -198,6 +209,23 @@ void apply(Op op, Mp& r, Mp& a, Mp& b)
             }
             if (auto c = conversions_agree(soft); !c)
                 return c;
+        }
+        // Operands that are doubles take Extended's double paths.
+        if (is_double(l) && is_double(r)) {
+            const Extended dl(double_of(l)), dr(double_of(r));
+            for (Op op : all_ops) {
+                if (op == Op::divide && r.significand == 0)
+                    continue;
+                const Extended via_double = apply(op, dl, dr);
+                const Fields bits = fields_of(apply(op, extended_of(l), extended_of(r)));
+                if (!(fields_of(via_double) == bits) || !same_bits(static_cast<float>(via_double), static_cast<float>(extended_of(bits))) ||
+                    !same_bits(static_cast<double>(via_double), static_cast<double>(extended_of(bits))))
+                    return ::testing::AssertionFailure() << describe(l) << " " << op_name(op) << " " << describe(r)
+                                                         << " as doubles: " << describe(fields_of(via_double));
+                if (compare(via_double, Extended(double_of(r))) != compare(extended_of(bits), extended_of(r)))
+                    return ::testing::AssertionFailure() << describe(l) << " " << op_name(op) << " " << describe(r)
+                                                         << " as doubles, compared with " << describe(r);
+            }
         }
         const int cmp = compare(extended_of(l), extended_of(r));
         Mp ml(l), mr(r);
@@ -357,7 +385,7 @@ Fields random_fields(std::mt19937_64& random, int exponent_base)
     if (f.significand == 0)
         f.significand = top_bit;
     const int spread = static_cast<int>((r >> 8) % 8);
-    const int gaps[] = {0, 1, 2, 63, 64, 65, 24, static_cast<int>((r >> 16) % 300)};
+    const int gaps[] = {0, 1, 2, 63, 64, 65, 24, static_cast<int>((r >> 16) % 130)};
     f.exponent = exponent_base - gaps[spread] * (((r >> 32) & 1) ? 1 : -1);
     if ((r >> 40) % 97 == 0)
         f.significand = 0;
@@ -370,7 +398,8 @@ TEST_F(ExtendedTest, RandomOperandsMatch)
     const int count = all ? 4'000'000 : 60'000;
     std::mt19937_64 random(20261208);
     for (int i = 0; i < count; ++i) {
-        const int base = static_cast<int>(random() % 600) - 450;
+        // Exponents whose results stay inside Extended's range.
+        const int base = static_cast<int>(random() % 500) - 300;
         const Fields a = random_fields(random, base);
         const Fields b = random_fields(random, base);
         ASSERT_TRUE(ops_agree(a, b)) << "operand pair " << i;
@@ -379,6 +408,32 @@ TEST_F(ExtendedTest, RandomOperandsMatch)
 
 // Random floats through the renderer's shapes: products of floats, sums of stored
 // values, and the store back to float, subnormals included.
+// An unrounded sum compared with a bound it lies within a double's last place of.
+TEST_F(ExtendedTest, SumsComparedNearTheBound)
+{
+    struct Case {
+        float a, b, bound;
+        bool less;
+    };
+    const Case cases[] = {
+        {4.0f, -0x1p-60f, 4.0f, true},    // 4 - 2^-60 is exact at 64 bits
+        {4.0f, -0x1p-64f, 4.0f, false},   // 4 - 2^-64 rounds to 4
+        {4.0f, -0x1p-63f, 4.0f, false},   // half way: to even, 4
+        {4.0f, -0x1.8p-63f, 4.0f, true},  // beyond half way
+        {4.0f, 0x1p-70f, 4.0f, false},
+        {0x1.fffffep1f, 0x1p-60f, 4.0f, true},
+        {2.0f, 0x1p-62f, 2.0f, false},
+        {-2.0f, 0x1p-66f, -2.0f, false},  // -2 + 2^-66 rounds to -2
+        {-2.0f, 0x1p-63f, -2.0f, false},  // -2 + 2^-63 is above -2
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Extended(c.a) + c.b < c.bound, c.less) << c.a << " + " << c.b;
+        if constexpr (have_x87) {
+            EXPECT_EQ(static_cast<long double>(c.a) + c.b < c.bound, c.less) << c.a << " + " << c.b << " on the x87";
+        }
+    }
+}
+
 TEST_F(ExtendedTest, RandomFloatExpressionsMatch)
 {
     const bool all = std::getenv("VORLIX_ALL_OPERANDS") != nullptr;

@@ -212,7 +212,7 @@ public:
 private:
     void note() const
     {
-        all_in_range = all_in_range && extended_normal_range(v_);
+        all_in_range = all_in_range && extended_in_range(v_);
         if (v_.significand() != 0) {
             lowest = std::min(lowest, v_.exponent());
             highest = std::max(highest, v_.exponent());
