@@ -17,8 +17,10 @@
 //   be a double nearer to the value than hi. To double: hi.
 // - Compare: hi, then lo; the pairs order as the values do because hi is the nearest
 //   double, ties to even, so that equal values have equal pairs.
-// - Everything else (division, operations with two pairs, values too small for the
-//   pair) goes through ExtendedBits.
+// - Sums with a rest on either side and quotients of doubles are formed the same
+//   way, their rest known only to a few of its last places: when that could round
+//   either way, and for everything else (products with a rest, values too small for
+//   the pair), ExtendedBits decides.
 //
 // Range. The renderer's operands are floats, doubles (sin, cos and sqrt results and
 // constants) and 32-bit integers, and each of its expressions combines at most three of
@@ -418,7 +420,7 @@ public:
         return Extended(ExtendedBits::from_fields(negative, exponent, significand));
     }
 
-    explicit operator float() const
+    [[gnu::always_inline]] explicit operator float() const
     {
         if (lo_ == 0)
             return static_cast<float>(hi_);
@@ -442,7 +444,7 @@ public:
         return lo_ == 0 ? static_cast<std::int32_t>(hi_) : static_cast<std::int32_t>(slow_bits(*this));
     }
 
-    friend Extended operator+(Extended a, Extended b)
+    [[gnu::always_inline]] friend Extended operator+(Extended a, Extended b)
     {
         if (a.lo_ == 0 && b.lo_ == 0) {
             const double s = a.hi_ + b.hi_;
@@ -452,11 +454,12 @@ public:
                 return Extended(s);
             if (std::fabs(s) >= tiny)
                 return rounded(s, e);
+            return slow_add(a, b);
         }
-        return slow_add(a, b);
+        return pair_add(a, b);
     }
-    friend Extended operator-(Extended a, Extended b) { return a + -b; }
-    friend Extended operator*(Extended a, Extended b)
+    [[gnu::always_inline]] friend Extended operator-(Extended a, Extended b) { return a + -b; }
+    [[gnu::always_inline]] friend Extended operator*(Extended a, Extended b)
     {
         if (a.lo_ == 0 && b.lo_ == 0) {
             const double p = a.hi_ * b.hi_;
@@ -467,7 +470,7 @@ public:
         }
         return slow_multiply(a, b);
     }
-    friend Extended operator/(Extended a, Extended b) { return slow_divide(a, b); }
+    friend Extended operator/(Extended a, Extended b) { return divide(a, b); }
     Extended operator-() const
     {
         Extended r;
@@ -487,7 +490,7 @@ public:
 
     // -1, 0 or 1; +0 and -0 are equal. hi_ is the value rounded to double, so the
     // pairs order as the values do.
-    friend int compare(Extended a, Extended b)
+    [[gnu::always_inline]] friend int compare(Extended a, Extended b)
     {
         if (a.hi_ != b.hi_)
             return a.hi_ < b.hi_ ? -1 : 1;
@@ -512,19 +515,39 @@ private:
 
     // The exact value s + e (s the double nearest it, |e| at most half of s's last
     // place) rounded to 64 bits, as the pair (nearest double, exact rest).
-    static Extended rounded(double s, double e)
+    [[gnu::always_inline]] static Extended rounded(double s, double e)
     {
         Extended r;
+        rounded_within(s, e, 0, r);
+        return r;
+    }
+
+    // The same for an e known only to within `error` of the exact rest: false (and r
+    // unset) when the rounding could go either way within that error.
+    [[gnu::always_inline]] static bool rounded_within(double s, double e, double error, Extended& r)
+    {
         r.hi_ = s;
-        if (e == 0)
-            return r;
+        r.lo_ = 0;
+        if (e == 0 && error == 0)
+            return true;
         // The 64-bit last place of s + e: 2^-11 of s's own, or 2^-12 when s is a
         // power of two and e takes the sum below it.
         std::uint64_t b;
         std::memcpy(&b, &s, sizeof b);
         std::uint64_t place_bits = ((b >> 52 & 0x7FF) - 63) << 52;
-        if ((b & 0x000FFFFFFFFFFFFF) == 0 && std::signbit(s) != std::signbit(e))
-            place_bits -= std::uint64_t{1} << 52;
+        if (error > 0) {
+            // The rest must stay within half of s's last place, 2^10 places.
+            double s_place;
+            std::memcpy(&s_place, &place_bits, sizeof s_place);
+            if (std::fabs(e) + error > 0x1p10 * s_place)
+                return false;
+        }
+        if ((b & 0x000FFFFFFFFFFFFF) == 0) {
+            if (error > 0 && std::fabs(e) <= error)
+                return false;
+            if (std::signbit(s) != std::signbit(e))
+                place_bits -= std::uint64_t{1} << 52;
+        }
         double place;
         std::memcpy(&place, &place_bits, sizeof place);
         // e rounded to a multiple of the place, ties to even: s is an even multiple of
@@ -532,11 +555,52 @@ private:
         // leaves exactly the place as the last bit of the intermediate.
         const double shift = place * 0x1.8p52;
         const double e_rounded = (e + shift) - shift;
+        if (error > 0 && std::fabs(std::fabs(e - e_rounded) - 0.5 * place) <= error)
+            return false;
         // Back to the nearest double and an exact rest (the rounding can land on a
         // double, or half way between two).
         r.hi_ = s + e_rounded;
         r.lo_ = e_rounded - (r.hi_ - s);
-        return r;
+        return true;
+    }
+
+    // Two pairs: the exact sum as a double and a rest known to a few of its last
+    // places, then rounded unless that is too close to call.
+    [[gnu::noinline]] static Extended pair_add(Extended a, Extended b)
+    {
+        const auto two_sum = [](double x, double y, double& sum, double& error) {
+            sum = x + y;
+            const double y_part = sum - x;
+            error = (x - (sum - y_part)) + (y - y_part);
+        };
+        double s, e, t, f, u, g, v, w;
+        two_sum(a.hi_, b.hi_, s, e);
+        two_sum(a.lo_, b.lo_, t, f);
+        two_sum(e, t, u, g);
+        two_sum(s, u, v, w);  // a + b = v + w + g + f exactly
+        const double gf = g + f;
+        const double rest = w + gf;
+        const double error = (std::fabs(gf) + std::fabs(rest)) * 0x1p-52;
+        Extended r;
+        if (std::fabs(v) >= tiny && rounded_within(v, rest, error, r))
+            return r;
+        return slow_add(a, b);
+    }
+
+    // A double over a double: the quotient q, the exact remainder a - q * b (a double
+    // when q is the nearest double), and the rest of the quotient to half its last
+    // place. A quotient of doubles is never exactly half way at 64 bits.
+    [[gnu::noinline]] static Extended divide(Extended a, Extended b)
+    {
+        const double q = a.hi_ / b.hi_;
+        const double p = q * b.hi_;
+        const double remainder = (a.hi_ - p) - product_error(q, b.hi_, p);
+        const double rest = remainder / b.hi_;
+        Extended r;
+        if (a.lo_ == 0 && b.lo_ == 0 && std::fabs(q) >= tiny && std::fabs(q) < 0x1p1000 &&
+            rounded_within(q, rest, std::fabs(rest) * 0x1p-52, r))
+            return r;
+        return slow_divide(a, b);
     }
 
     // a * b - p exactly, for p the double nearest a * b.
