@@ -51,13 +51,15 @@ arm64:
 	ctest --test-dir $(ARM64_BUILD) --output-on-failure -j$(JOBS)
 
 # Every test twice: an optimised build (with the Windows executables under Wine), then
-# under AddressSanitizer and UndefinedBehaviorSanitizer; between them a bounded fuzz run.
+# under AddressSanitizer and UndefinedBehaviorSanitizer; between them a bounded fuzz run;
+# last the aarch64 build under qemu.
 test: build windows
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
 	$(MAKE) fuzz
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLIX_SANITIZE=ON -DBUILD_TESTING=ON -DVORLIX_BENCHMARKS=OFF
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(JOBS)
+	$(MAKE) arm64
 
 # The converters under libFuzzer for FUZZ_SECONDS. It runs on a copy of the corpus, since
 # the fuzzer adds the inputs it finds to it; a crash leaves its input in $(FUZZ_BUILD)/.
@@ -73,6 +75,7 @@ fuzz:
 bench: build
 	$(BUILD)/bench/render_bench
 	$(BUILD)/bench/convert_bench
+	$(BUILD)/bench/extended_bench
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD) $(FUZZ_BUILD) $(ARM64_BUILD)
