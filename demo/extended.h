@@ -123,22 +123,14 @@ public:
             numerator >>= 1;
         else
             --exponent;
-        std::uint64_t quotient = static_cast<std::uint64_t>(numerator / b.significand_);
+        const std::uint64_t quotient = static_cast<std::uint64_t>(numerator / b.significand_);
         const std::uint64_t remainder = static_cast<std::uint64_t>(numerator % b.significand_);
-        // Up when 2 * remainder exceeds the divisor. It never equals it: a quotient of
-        // two 64-bit significands cannot end exactly half way at 64 bits, for that
-        // would need a 65-bit odd multiple of the divisor to fit in 64 bits.
-        if (remainder > b.significand_ - remainder) {
-            if (++quotient == 0) {
-                quotient = std::uint64_t{1} << 63;
-                ++exponent;
-            }
-        }
-        ExtendedBits r;
-        r.negative_ = negative;
-        r.exponent_ = exponent;
-        r.significand_ = quotient;
-        return r;
+        // Up when 2 * remainder exceeds the divisor, told to the rounding as a rest
+        // above or below half. It never equals it: a quotient of two 64-bit
+        // significands cannot end exactly half way at 64 bits, for that would need a
+        // 65-bit odd multiple of the divisor to fit in 64 bits.
+        const bool up = remainder > b.significand_ - remainder;
+        return rounded(negative, exponent, quotient, up ? ~std::uint64_t{0} : 0);
     }
     ExtendedBits operator-() const
     {

@@ -113,18 +113,9 @@ enum class Op { add, subtract, multiply, divide };
 constexpr Op all_ops[] = {Op::add, Op::subtract, Op::multiply, Op::divide};
 const char* op_name(Op op) { return op == Op::add ? "+" : op == Op::subtract ? "-" : op == Op::multiply ? "*" : "/"; }
 
-Extended apply(Op op, const Extended& a, const Extended& b)
-{
-    switch (op) {
-    case Op::add: return a + b;
-    case Op::subtract: return a - b;
-    case Op::multiply: return a * b;
-    case Op::divide: break;
-    }
-    return a / b;
-}
-
-long double apply(Op op, long double a, long double b)
+// Extended or long double.
+template <class T>
+T apply(Op op, const T& a, const T& b)
 {
     switch (op) {
     case Op::add: return a + b;
