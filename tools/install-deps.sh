@@ -2,10 +2,17 @@
 # Installs those of the named Debian packages that are missing; names with an
 # :i386 or :arm64 suffix bring in that architecture first.
 set -eu
+# A name without a suffix means this machine's architecture (or none): with a second
+# architecture added, dpkg also lists the other one's package of the same name.
+native=$(dpkg --print-architecture)
 missing=""
 for package in "$@"; do
-    status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)
-    [ "$status" = installed ] || missing="$missing $package"
+    case "$package" in
+        *:*) wanted="installed ${package#*:}" ;;
+        *) wanted="installed ($native|all)" ;;
+    esac
+    dpkg-query -W -f='${db:Status-Status} ${Architecture}\n' "$package" 2>/dev/null | grep -Eqx "$wanted" ||
+        missing="$missing $package"
 done
 [ -n "$missing" ] || exit 0
 
