@@ -5,6 +5,7 @@ WIN_BUILD := build-win
 FUZZ_BUILD := build-fuzz
 DIST_BUILD := build-dist
 DIST := dist
+ARM64_BUILD := build-arm64
 FUZZ_SECONDS := 60
 JOBS := $(shell nproc)
 
@@ -20,8 +21,13 @@ TEST_PACKAGES := $(BUILD_PACKAGES) libgtest-dev libbenchmark-dev libmpfr-dev \
 WIN_PACKAGES := g++-mingw-w64-i686 wine wine32:i386 libgl1-mesa-dri libgl1-mesa-dri:i386
 # The converters' fuzz target: clang and its libFuzzer and sanitizer runtimes.
 FUZZ_PACKAGES := cmake make clang libclang-rt-14-dev
+# The aarch64 build: Debian's cross compiler, the arm64 libraries from multiarch, and
+# qemu-user to run its tests here.
+ARM64_PACKAGES := cmake make pkg-config g++-aarch64-linux-gnu qemu-user xvfb xauth \
+	libpng-dev:arm64 libsdl2-dev:arm64 libgtest-dev:arm64 libbenchmark-dev:arm64 libmpfr-dev:arm64 \
+	libx11-dev:arm64
 
-.PHONY: run test build windows fuzz bench dist clean
+.PHONY: run test build windows arm64 fuzz bench dist clean
 
 # A tree that `make test` has not configured yet is configured for the programs alone.
 run:
@@ -44,14 +50,24 @@ windows:
 	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(WIN_BUILD) -j$(JOBS)
 
+# Everything that builds natively, cross-built for aarch64 and tested under qemu-aarch64.
+arm64:
+	@tools/install-deps.sh $(ARM64_PACKAGES)
+	cmake -S . -B $(ARM64_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake \
+		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DVORLIX_BENCHMARKS=ON
+	cmake --build $(ARM64_BUILD) -j$(JOBS)
+	ctest --test-dir $(ARM64_BUILD) --output-on-failure -j$(JOBS)
+
 # Every test twice: an optimised build (with the Windows executables under Wine), then
-# under AddressSanitizer and UndefinedBehaviorSanitizer; between them a bounded fuzz run.
+# under AddressSanitizer and UndefinedBehaviorSanitizer; between them a bounded fuzz run;
+# last the aarch64 build under qemu.
 test: build windows
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
 	$(MAKE) fuzz
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLIX_SANITIZE=ON -DBUILD_TESTING=ON -DVORLIX_BENCHMARKS=OFF
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(JOBS)
+	$(MAKE) arm64
 
 # The converters under libFuzzer for FUZZ_SECONDS. It runs on a copy of the corpus, since
 # the fuzzer adds the inputs it finds to it; a crash leaves its input in $(FUZZ_BUILD)/.
@@ -67,6 +83,7 @@ fuzz:
 bench: build
 	$(BUILD)/bench/render_bench
 	$(BUILD)/bench/convert_bench
+	$(BUILD)/bench/extended_bench
 
 # The release archives, from an optimised tree of the programs alone and the Windows
 # tree: the .deb and .tar.gz of the Linux install tree, the -win32.zip of the programs.
@@ -82,4 +99,4 @@ dist:
 	@ls -l $(DIST)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD) $(FUZZ_BUILD) $(DIST_BUILD) $(DIST)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD) $(FUZZ_BUILD) $(ARM64_BUILD) $(DIST_BUILD) $(DIST)

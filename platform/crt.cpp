@@ -5,6 +5,7 @@
 #include "journal.h"
 
 #include <algorithm>
+#include <cfenv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -26,6 +27,7 @@ constexpr BitPair exception_bits[] = {
 constexpr std::uint16_t x87_precision_mask = 0x0300;
 constexpr std::uint16_t x87_rounding_mask = 0x0C00;
 
+#if defined(__x86_64__) || defined(__i386__)
 std::uint16_t read_x87_control()
 {
     std::uint16_t cw;
@@ -37,6 +39,21 @@ void write_x87_control(std::uint16_t cw)
 {
     asm volatile("fldcw %0" : : "m"(cw));
 }
+#else
+// No x87: the word is kept here, starting as the x87 starts (everything masked,
+// 64-bit precision, to nearest). Its rounding field goes to the processor's own
+// rounding mode; precision and exception masks have nothing to control.
+std::uint16_t emulated_x87_control = 0x037F;
+
+std::uint16_t read_x87_control() { return emulated_x87_control; }
+
+void write_x87_control(std::uint16_t cw)
+{
+    emulated_x87_control = cw;
+    constexpr int modes[] = {FE_TONEAREST, FE_DOWNWARD, FE_UPWARD, FE_TOWARDZERO};
+    std::fesetround(modes[(cw & x87_rounding_mask) >> 10]);
+}
+#endif
 
 unsigned int crt_from_x87(std::uint16_t cw)
 {

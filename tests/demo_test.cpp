@@ -127,7 +127,7 @@ using DemoDeathTest = DemoTest;
 
 TEST_F(DemoDeathTest, KeyEndsTheDemoWithZeroAfterOneFrame)
 {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    GTEST_FLAG_SET(death_test_style, VORLIX_DEATH_TEST_STYLE);
     EXPECT_EXIT(
         {
             fake_reset();
@@ -145,7 +145,7 @@ TEST_F(DemoDeathTest, KeyEndsTheDemoWithZeroAfterOneFrame)
 
 TEST_F(DemoDeathTest, NoDisplayEndsWithMinusOneBeforeAnythingElse)
 {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    GTEST_FLAG_SET(death_test_style, VORLIX_DEATH_TEST_STYLE);
     EXPECT_EXIT(
         {
             fake_reset();

@@ -205,7 +205,7 @@ using FullscreenDeathTest = FullscreenTest;
 
 TEST_F(FullscreenDeathTest, ClosingReleasesEverythingRestoresTheModeAndEndsWithZero)
 {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    GTEST_FLAG_SET(death_test_style, VORLIX_DEATH_TEST_STYLE);
     const std::vector<std::uint32_t> picture = test_picture(21);
     EXPECT_EXIT(
         {

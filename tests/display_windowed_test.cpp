@@ -241,7 +241,7 @@ using WindowedDeathTest = WindowedTest;
 
 TEST_F(WindowedDeathTest, ClosingTheWindowReleasesEverythingAndEndsWithZero)
 {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    GTEST_FLAG_SET(death_test_style, VORLIX_DEATH_TEST_STYLE);
     const std::vector<std::uint32_t> picture = test_picture(6);
     EXPECT_EXIT(
         {

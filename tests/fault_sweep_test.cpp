@@ -178,7 +178,7 @@ using FaultSweepDeathTest = FaultSweepTest;
 // The close box may be pressed whatever state the display is in.
 TEST_F(FaultSweepDeathTest, CloseArrivesAtAnyPointOfAFrame)
 {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    GTEST_FLAG_SET(death_test_style, VORLIX_DEATH_TEST_STYLE);
     const std::vector<std::uint32_t> picture = test_picture(13);
     const auto prepare = [&](int situation) {
         switch (situation) {

@@ -3,11 +3,16 @@
 #include <gtest/gtest.h>
 #include <mpfr.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <vector>
 
+#include "demo/extended.h"
 #include "demo/precision.h"
 #include "demo/render.h"
+#include "demo/render_rule.h"
 
 namespace {
 
@@ -179,6 +184,95 @@ TEST_F(RenderExactTest, SampledPixelsMatchExactEvaluation)
         }
     }
     EXPECT_GT(lit, checked / 50) << "the sample must include lit pixels";
+}
+
+// Extended, recording the exponents of every value the renderer's expressions form.
+class Tracked {
+public:
+    Tracked(float f) : v_(f) { note(); }
+    Tracked(double d) : v_(d) { note(); }
+    Tracked(std::int32_t i) : v_(i) { note(); }
+    explicit Tracked(const Extended& e) : v_(e) { note(); }
+
+    friend Tracked operator+(const Tracked& a, const Tracked& b) { return Tracked(a.v_ + b.v_); }
+    friend Tracked operator-(const Tracked& a, const Tracked& b) { return Tracked(a.v_ - b.v_); }
+    friend Tracked operator*(const Tracked& a, const Tracked& b) { return Tracked(a.v_ * b.v_); }
+    friend Tracked operator/(const Tracked& a, const Tracked& b) { return Tracked(a.v_ / b.v_); }
+    Tracked operator-() const { return Tracked(-v_); }
+    friend Tracked fabs(const Tracked& a) { return Tracked(fabs(a.v_)); }
+    friend Tracked nearbyint(const Tracked& a) { return Tracked(nearbyint(a.v_)); }
+    friend bool operator<(const Tracked& a, const Tracked& b) { return a.v_ < b.v_; }
+    explicit operator float() const { return static_cast<float>(v_); }
+    explicit operator double() const { return static_cast<double>(v_); }
+    explicit operator std::int32_t() const { return static_cast<std::int32_t>(v_); }
+
+    static inline int lowest = 0, highest = 0;
+    static inline bool all_in_range = true;
+
+private:
+    void note() const
+    {
+        all_in_range = all_in_range && extended_in_range(v_);
+        if (v_.significand() != 0) {
+            lowest = std::min(lowest, v_.exponent());
+            highest = std::max(highest, v_.exponent());
+        }
+    }
+    Extended v_;
+};
+
+// The integer arithmetic's frames against the x87's: the same tables, frame parameters
+// and pixels, bit for bit, over the curve's period and the whole counter range; and
+// every value formed on the way inside the range Extended covers.
+TEST_F(RenderExactTest, SoftwareArithmeticDrawsTheSameFrames)
+{
+    RenderState soft{};
+    render_rule::setup<Extended>(soft);
+    ASSERT_EQ(std::memcmp(soft.x_coords, render_state.x_coords, sizeof soft.x_coords), 0);
+    ASSERT_EQ(std::memcmp(soft.y_coords, render_state.y_coords, sizeof soft.y_coords), 0);
+    ASSERT_TRUE(same_bits(soft.x_step, render_state.x_step) && same_bits(soft.y_step, render_state.y_step));
+
+    std::vector<std::int32_t> frames;
+    for (std::int32_t frame = 0; frame <= 3600; ++frame)
+        frames.push_back(frame);
+    for (std::int64_t frame = 3601; frame <= 2147483647; frame += 2147483647 / 997)
+        frames.push_back(static_cast<std::int32_t>(frame));
+    frames.push_back(2147483647);
+    for (std::int32_t frame : frames) {
+        render_seek(frame);
+        render_advance();
+        soft.frame_counter = render_state.frame_counter;
+        render_rule::frame_parameters<Extended>(soft);
+        const RenderState& s = render_state;
+        ASSERT_TRUE(same_bits(soft.angle, s.angle) && same_bits(soft.cx, s.cx) && same_bits(soft.cy, s.cy) &&
+                    same_bits(soft.c_abs, s.c_abs) && same_bits(soft.c_abs_sq, s.c_abs_sq) &&
+                    same_bits(soft.ring_lo_sq, s.ring_lo_sq) && same_bits(soft.ring_hi_sq, s.ring_hi_sq))
+            << "frame " << frame;
+    }
+
+    static std::uint32_t reference[frame_pixel_count];
+    Tracked::lowest = Tracked::highest = 0;
+    Tracked::all_in_range = true;
+    for (std::int32_t frame : {1, 45, 90, 135, 180, 222, 300, 1234, 3599, 0, 2147483647, 1000000007}) {
+        render_state.last_hit = 7;
+        render_seek(frame);
+        render_advance();
+        RenderState soft_frame = render_state;
+        render_rule::frame_parameters<Tracked>(soft_frame);
+        render_pixels_reference();
+        std::memcpy(reference, frame_buffer, sizeof reference);
+        const std::int32_t last_hit = render_state.last_hit;
+        std::memset(frame_buffer, 0xA5, sizeof frame_buffer);
+        soft_frame.last_hit = 7;
+        render_rule::pixels<Tracked>(soft_frame);
+        ASSERT_EQ(std::memcmp(reference, frame_buffer, sizeof reference), 0) << "frame " << frame;
+        ASSERT_EQ(soft_frame.last_hit, last_hit) << "frame " << frame;
+    }
+    EXPECT_TRUE(Tracked::all_in_range);
+    // The bounds Extended's comment derives.
+    EXPECT_GE(Tracked::lowest, -447);
+    EXPECT_LE(Tracked::highest, 64);
+    std::printf("exponents reached: 2^%d to 2^%d\n", Tracked::lowest, Tracked::highest);
 }
 
 }  // namespace

@@ -1,0 +1,127 @@
+// The integer extended arithmetic against the x87: each operation as the renderer
+// uses it (float operands widened, the result stored to float), and whole frames of
+// the reference path with either arithmetic.
+#include <benchmark/benchmark.h>
+
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "bench/ratio_reporter.h"
+#include "demo/extended.h"
+
+#if defined(VORLIX_BENCH_FRAMES)
+#include "demo/precision.h"
+#include "demo/render.h"
+#include "demo/render_rule.h"
+#endif
+
+namespace {
+
+constexpr int operand_count = 4096;
+
+// Floats of the sizes the orbits have, the same for every variant.
+struct Operands {
+    std::vector<float> a, b, c;
+    Operands()
+    {
+        std::mt19937 random(3);
+        std::uniform_real_distribution<float> orbit(-2.0f, 2.0f);
+        for (int i = 0; i < operand_count; ++i) {
+            a.push_back(orbit(random));
+            b.push_back(orbit(random));
+            c.push_back(orbit(random) + 3.0f);  // away from zero, for division
+        }
+    }
+};
+const Operands operands;
+
+enum class Op { add, subtract, multiply, divide, compare, store_sum_of_squares, magnitude };
+
+template <class Ext, Op op>
+void op_bench(benchmark::State& state)
+{
+    const float* a = operands.a.data();
+    const float* b = operands.b.data();
+    const float* c = operands.c.data();
+    std::vector<float> out(operand_count);
+    for (auto _ : state) {
+        for (int i = 0; i < operand_count; ++i) {
+            float r = 0;
+            if constexpr (op == Op::add)
+                r = static_cast<float>(Ext{a[i]} + b[i]);
+            else if constexpr (op == Op::subtract)
+                r = static_cast<float>(Ext{a[i]} - b[i]);
+            else if constexpr (op == Op::multiply)
+                r = static_cast<float>(Ext{a[i]} * b[i]);
+            else if constexpr (op == Op::divide)
+                r = static_cast<float>(Ext{a[i]} / c[i]);
+            else if constexpr (op == Op::compare)
+                r = Ext{a[i]} + b[i] < c[i] ? 1.0f : 0.0f;
+            else if constexpr (op == Op::store_sum_of_squares)
+                r = static_cast<float>(Ext{a[i]} * a[i] + Ext{b[i]} * b[i]);
+            else {
+                using std::fabs;
+                r = static_cast<float>(-(fabs(Ext{a[i]} - b[i]) / c[i]) + a[i] + 1.0f);
+            }
+            out[static_cast<std::size_t>(i)] = r;
+        }
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * operand_count);
+}
+
+#if defined(VORLIX_BENCH_FRAMES)
+// Frames 1 to 360 of the curve, drawn by the reference path with either arithmetic.
+template <class Ext>
+void frame_bench(benchmark::State& state)
+{
+    precision_setup();
+    render_setup();
+    std::int32_t frame = 1;
+    for (auto _ : state) {
+        render_seek(frame);
+        render_advance();
+        render_rule::pixels<Ext>(render_state);
+        benchmark::DoNotOptimize(frame_buffer[frame_pixel_count / 2]);
+        frame = frame % 360 + 1;
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+#endif
+
+template <Op op>
+void register_op(const char* name)
+{
+    if constexpr (LDBL_MANT_DIG == 64)
+        benchmark::RegisterBenchmark((std::string(name) + "/x87").c_str(), op_bench<long double, op>);
+    benchmark::RegisterBenchmark((std::string(name) + "/software").c_str(), op_bench<Extended, op>);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    register_op<Op::add>("add");
+    register_op<Op::subtract>("subtract");
+    register_op<Op::multiply>("multiply");
+    register_op<Op::divide>("divide");
+    register_op<Op::compare>("sum_compare");
+    register_op<Op::store_sum_of_squares>("sum_of_squares");
+    register_op<Op::magnitude>("ring_hit_update");
+#if defined(VORLIX_BENCH_FRAMES)
+    if constexpr (LDBL_MANT_DIG == 64)
+        benchmark::RegisterBenchmark("frame/x87", frame_bench<long double>)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("frame/software", frame_bench<Extended>)->Unit(benchmark::kMillisecond);
+#endif
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    RatioReporter reporter("x87");
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
