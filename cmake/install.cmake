@@ -5,7 +5,14 @@
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-set(programs rings_window rings_fullscreen rings_capture)
+# A tree without the renderer (a cross build that cannot draw frames yet) installs
+# the display library alone.
+set(programs "")
+foreach(program rings_window rings_fullscreen rings_capture)
+  if(TARGET ${program})
+    list(APPEND programs ${program})
+  endif()
+endforeach()
 if(WIN32)
   install(TARGETS ${programs} RUNTIME DESTINATION . COMPONENT programs)
   # Windows users read these in Notepad.
@@ -13,7 +20,9 @@ if(WIN32)
   configure_file(LICENSE LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
   install(FILES ${PROJECT_BINARY_DIR}/README.txt ${PROJECT_BINARY_DIR}/LICENSE.txt DESTINATION . COMPONENT programs)
 else()
-  install(TARGETS ${programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT programs)
+  if(programs)
+    install(TARGETS ${programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT programs)
+  endif()
   install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT programs)
   install(FILES res/vorlix-rings-window.desktop res/vorlix-rings-fullscreen.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT programs)
