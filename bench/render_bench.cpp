@@ -11,16 +11,18 @@
 
 #include "demo/precision.h"
 #include "demo/render.h"
+#include "demo/render_rule.h"
 
 namespace {
 
-constexpr RenderPath paths[] = {RenderPath::reference, RenderPath::sse2, RenderPath::avx2, RenderPath::avx512};
+constexpr RenderPath paths[] = {RenderPath::reference, RenderPath::software, RenderPath::sse2, RenderPath::avx2,
+                                RenderPath::avx512};
 
 // The yardstick: the same rule written as a plain loop, the obvious way, with
 // nothing held in RenderState but the frame's parameters.
 void plain_scalar_pixels()
 {
-    using ext = long double;
+    using ext = render_rule::reference_ext;
     const RenderState& s = render_state;
     std::int32_t last_hit = s.last_hit;
     std::uint32_t* top = frame_buffer;
@@ -153,7 +155,7 @@ private:
         double ms = 0;
         double fallbacks = -1;
     };
-    static constexpr const char* table_order[] = {"plain_scalar", "reference", "sse2", "avx2", "avx512"};
+    static constexpr const char* table_order[] = {"plain_scalar", "reference", "software", "sse2", "avx2", "avx512"};
     std::map<std::string, Row> rows_;
 };
 
