@@ -40,8 +40,6 @@ std::vector<RenderPath> compared_paths()
     return paths;
 }
 
-bool same_bits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-
 class RenderFastTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -142,6 +140,8 @@ TEST_F(RenderFastTest, SelectedPathDrawsTheFrame)
 }
 
 #if defined(__i386__) || defined(__x86_64__)  // the lanes, and the x87 that checks them
+bool same_bits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
 // Vectors where double precision gives another float than the rule: the lanes
 // must either produce the rule's float or hand the pixel back.
 TEST(LaneArithmetic, CounterexamplesAreCaughtOrRight)
