@@ -328,8 +328,9 @@ LANES_TARGET std::int32_t colour_row(const LaneRow& row, const std::uint32_t* co
 
 namespace {
 
-[[maybe_unused]] std::int32_t colour_row(const LaneRow& row, const std::uint32_t* colours, std::uint32_t* top,
-                        std::uint32_t* bottom_end, std::int32_t carried)
+// The SSE2 lanes' colours (the wider lanes have their own); unused without lanes.
+[[maybe_unused]] std::int32_t colour_row(const LaneRow& row, const std::uint32_t* colours,
+                                         std::uint32_t* top, std::uint32_t* bottom_end, std::int32_t carried)
 {
     for (int px = 0; px < frame_width; ++px) {
         const std::int32_t n = row.intensity[px], hit = row.last_hit[px];
