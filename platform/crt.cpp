@@ -90,7 +90,7 @@ unsigned int _controlfp(unsigned int new_value, unsigned int mask)
     const std::uint16_t cw = x87_from_crt(new_value, read_x87_control(), mask);
     write_x87_control(cw);
     const unsigned int result = crt_from_x87(cw);
-    call.done(platform::hex(result));
+    call.done([&] { return platform::hex(result); });
     return result;
 }
 
@@ -140,6 +140,6 @@ char* _gcvt(double value, int digits, char* buffer)
         }
     }
     std::memcpy(buffer, result.c_str(), result.size() + 1);
-    call.done(platform::text(buffer));
+    call.done([&] { return platform::text(buffer); });
     return buffer;
 }

@@ -471,7 +471,7 @@ HRESULT SurfaceObject::GetAttachedSurface(LPDDSCAPS lpDDSCaps, LPDIRECTDRAWSURFA
         return call.hresult(DDERR_NOTFOUND);
     ++next->references;
     *lplpDDAttachedSurface = next;
-    call.done("DD_OK " + object_name(next));
+    call.done([&] { return "DD_OK " + object_name(next); });
     return DD_OK;
 }
 
@@ -591,7 +591,7 @@ HRESULT DirectDrawObject::CreateClipper(DWORD dwFlags, LPDIRECTDRAWCLIPPER* lplp
     ClipperObject* clipper = clippers.back().get();
     name_object(clipper, "clipper#" + std::to_string(clipper->id));
     *lplpDDClipper = clipper;
-    call.done("DD_OK " + object_name(clipper));
+    call.done([&] { return "DD_OK " + object_name(clipper); });
     return DD_OK;
 }
 
@@ -662,7 +662,7 @@ HRESULT DirectDrawObject::CreateSurface(LPDDSURFACEDESC lpDDSurfaceDesc, LPDIREC
         return call.hresult(DDERR_INVALIDCAPS);
     }
     *lplpDDSurface = made;
-    call.done("DD_OK " + object_name(made));
+    call.done([&] { return "DD_OK " + object_name(made); });
     return DD_OK;
 }
 
@@ -756,7 +756,7 @@ HRESULT WINAPI DirectDrawCreate(GUID* lpGUID, LPDIRECTDRAW* lplpDD, IUnknown* pU
     DirectDrawObject* made = r.directdraws.back().get();
     name_object(made, "ddraw#" + std::to_string(made->id));
     *lplpDD = made;
-    call.done("DD_OK " + object_name(made));
+    call.done([&] { return "DD_OK " + object_name(made); });
     return DD_OK;
 }
 
