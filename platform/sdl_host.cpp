@@ -1,7 +1,8 @@
 // The SDL2 host: each visible window is an SDL window showing its client area
 // of the stand-in's screen through a streaming texture in the screen's own
-// format; the exclusive window is a fullscreen-desktop window showing the
-// display mode scaled by a whole factor, letterboxed.
+// format, each pixel as a block of the desktop's scale factor; the exclusive
+// window is a fullscreen-desktop window showing the display mode scaled by a
+// whole factor, letterboxed.
 #include "sdl_host.h"
 
 #include <SDL.h>
@@ -51,7 +52,50 @@ struct View {
     int texture_width = 0, texture_height = 0;
     std::uint32_t texture_format = 0;
     bool fullscreen = false;
+    // What the SDL window was last given, so that only changes reach it.
+    std::string title;
+    SDL_Rect placed{};
+    bool shown = false, minimized = false;
 };
+
+// Mesa's llvmpipe and its kin: OpenGL drawn by the processor.
+bool drawn_in_software(SDL_Renderer* renderer)
+{
+    SDL_RendererInfo info{};
+    if (SDL_GetRendererInfo(renderer, &info) != 0 || (info.flags & SDL_RENDERER_SOFTWARE) ||
+        std::strncmp(info.name, "opengl", 6) != 0)
+        return false;
+    using GetString = const unsigned char* (*)(unsigned int);
+    const auto get_string = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+    const unsigned char* name = get_string ? get_string(0x1F01 /* GL_RENDERER */) : nullptr;
+    if (!name)
+        return false;
+    const char* text = reinterpret_cast<const char*>(name);
+    for (const char* rasteriser : {"llvmpipe", "softpipe", "Software Rasterizer", "SWR"})
+        if (std::strstr(text, rasteriser))
+            return true;
+    return false;
+}
+
+// The accelerated renderer, unless it is a software rasteriser: measured under
+// Xvfb, its texture upload, draw and buffer swap cost several times what SDL's
+// own software renderer needs for the same frame. A renderer named in
+// SDL_RENDER_DRIVER is taken as it is.
+SDL_Renderer* create_renderer(SDL_Window* window)
+{
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+    SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, 0);
+    if (renderer && !SDL_GetHint(SDL_HINT_RENDER_DRIVER) && drawn_in_software(renderer)) {
+        SDL_DestroyRenderer(renderer);
+        renderer = nullptr;
+        // Else SDL backs the software renderer's window surface with that same
+        // rasteriser; the window system's shared-memory images are cheaper.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    }
+    if (!renderer)
+        renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+    return renderer;
+}
 
 class SdlHost final : public Host {
 public:
@@ -87,6 +131,11 @@ public:
             parsed = parse_display_modes(default_modes, setup.desktop.format);
         }
         setup.modes = *parsed;
+        // A program that knows nothing of the scale factor sees a desktop that
+        // many times smaller; its windows are shown that many times larger.
+        scale = desktop_scale();
+        setup.desktop.width = std::max(1, setup.desktop.width / scale);
+        setup.desktop.height = std::max(1, setup.desktop.height / scale);
         for (std::uint32_t i = 0; i < 256; ++i)
             setup.palette[i] = i * 0x010101u;
         setup.screensaver_on = SDL_IsScreenSaverEnabled() == SDL_TRUE;
@@ -118,26 +167,43 @@ public:
     {
         View& view = views[window.handle];
         if (!window.visible) {
-            if (view.window)
+            if (view.window && view.shown)
                 SDL_HideWindow(view.window);
+            view.shown = false;
             return;
         }
         const RECT client = window.client_on_screen();
-        const int width = std::max(1, static_cast<int>(client.right - client.left));
-        const int height = std::max(1, static_cast<int>(client.bottom - client.top));
+        const SDL_Rect placed{client.left * scale, client.top * scale,
+                              std::max(1, static_cast<int>(client.right - client.left)) * scale,
+                              std::max(1, static_cast<int>(client.bottom - client.top)) * scale};
         if (!view.window) {
-            view.window = SDL_CreateWindow(window.title.c_str(), client.left, client.top, width, height, SDL_WINDOW_HIDDEN);
+            view.window = SDL_CreateWindow(window.title.c_str(), placed.x, placed.y, placed.w, placed.h,
+                                           SDL_WINDOW_HIDDEN);
             if (!view.window)
                 return;
-            view.renderer = SDL_CreateRenderer(view.window, -1, 0);
-            if (!view.renderer)
-                view.renderer = SDL_CreateRenderer(view.window, -1, SDL_RENDERER_SOFTWARE);
+            view.renderer = create_renderer(view.window);
+            view.title = window.title;
+            view.placed = placed;
         }
-        SDL_SetWindowTitle(view.window, window.title.c_str());
-        if (!view.fullscreen) {
-            SDL_SetWindowPosition(view.window, client.left, client.top);
-            SDL_SetWindowSize(view.window, width, height);
+        // The demo retitles its window every frame; SDL hears of it only when
+        // the text changes, and a new title alone needs no new picture.
+        if (view.title != window.title) {
+            SDL_SetWindowTitle(view.window, window.title.c_str());
+            view.title = window.title;
         }
+        // A minimized window keeps its place for when it comes back.
+        const bool moved = !window.minimized && !SDL_RectEquals(&placed, &view.placed);
+        if (view.shown && view.minimized == window.minimized && !moved)
+            return;
+        if (moved) {
+            if (!view.fullscreen) {
+                SDL_SetWindowPosition(view.window, placed.x, placed.y);
+                SDL_SetWindowSize(view.window, placed.w, placed.h);
+            }
+            view.placed = placed;
+        }
+        view.shown = true;
+        view.minimized = window.minimized;
         if (window.minimized)
             SDL_MinimizeWindow(view.window);
         else
@@ -305,15 +371,30 @@ private:
                 SDL_UpdateTexture(view.texture, &into, screen.row(top) + left * screen.format.bytes(), screen.pitch);
             }
         }
-        SDL_RenderSetLogicalSize(view.renderer, width, height);
-        SDL_RenderSetIntegerScale(view.renderer, view.fullscreen ? SDL_TRUE : SDL_FALSE);
+        // The picture at a whole factor, centred: the window's own scale, or in
+        // full screen the largest that fits, black around it. Drawn whole each
+        // time, as a swapped back buffer keeps nothing.
+        int output_width = 0, output_height = 0;
+        if (SDL_GetRendererOutputSize(view.renderer, &output_width, &output_height) != 0)
+            return;
+        const int factor = std::max(1, std::min(output_width / width, output_height / height));
+        const SDL_Rect picture{(output_width - factor * width) / 2, (output_height - factor * height) / 2,
+                               factor * width, factor * height};
+        const int below = picture.y + picture.h, right_of = picture.x + picture.w;
+        const SDL_Rect bars[] = {{0, 0, output_width, picture.y},
+                                 {0, below, output_width, output_height - below},
+                                 {0, picture.y, picture.x, picture.h},
+                                 {right_of, picture.y, output_width - right_of, picture.h}};
         SDL_SetRenderDrawColor(view.renderer, 0, 0, 0, 255);
-        SDL_RenderClear(view.renderer);
-        SDL_RenderCopy(view.renderer, view.texture, nullptr, nullptr);
+        for (const SDL_Rect& bar : bars)
+            if (bar.w > 0 && bar.h > 0)
+                SDL_RenderFillRect(view.renderer, &bar);
+        SDL_RenderCopy(view.renderer, view.texture, nullptr, &picture);
         SDL_RenderPresent(view.renderer);
     }
 
     bool started = false;
+    int scale = 1;
     std::map<HWND, View> views;
     std::vector<std::uint32_t> converted;
 };
@@ -347,6 +428,30 @@ std::optional<std::vector<DisplayMode>> parse_display_modes(const char* text, co
         at = end + 1;
     }
     return modes;
+}
+
+std::optional<int> parse_scale(const char* text)
+{
+    if (!text || text[0] < '1' || text[0] > '8' || text[1] != '\0')
+        return std::nullopt;
+    return text[0] - '0';
+}
+
+int desktop_scale()
+{
+    const char* chosen = std::getenv("VORLIX_SCALE");
+    if (const auto scale = parse_scale(chosen))
+        return *scale;
+    int otherwise = 1;
+    if (const char* desktop = std::getenv("GDK_SCALE")) {
+        if (const auto scale = parse_scale(desktop))
+            otherwise = *scale;
+        else
+            std::fprintf(stderr, "GDK_SCALE=%s is not a scale from 1 to 8; using 1\n", desktop);
+    }
+    if (chosen)
+        std::fprintf(stderr, "VORLIX_SCALE=%s is not a scale from 1 to 8; using %d\n", chosen, otherwise);
+    return otherwise;
 }
 
 std::uint32_t sdl_format_of(const PixelFormat& format)
