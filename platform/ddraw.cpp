@@ -419,7 +419,8 @@ HRESULT SurfaceObject::Flip(LPDIRECTDRAWSURFACE lpDDSurfaceTargetOverride, DWORD
         return call.hresult(DDERR_NOTFLIPPABLE);
     if (lpDDSurfaceTargetOverride)
         return call.hresult(DDERR_INVALIDPARAMS);  // flips go to the next buffer only
-    for (const SurfaceObject* surface : chain()) {
+    for (std::size_t i = 0; i <= backs.size(); ++i) {
+        const SurfaceObject* surface = i == 0 ? this : backs[i - 1];
         if (surface->lost)
             return call.hresult(DDERR_SURFACELOST);
         if (surface->locked)
@@ -442,17 +443,24 @@ HRESULT SurfaceObject::Restore()
     if (call.forced())
         return call.hresult(static_cast<HRESULT>(call.forced_value()));
     // Restoring a chain's front restores the buffers flipped with it.
-    const std::vector<SurfaceObject*> restored = kind == Kind::front ? chain() : std::vector<SurfaceObject*>{this};
-    if (std::none_of(restored.begin(), restored.end(), [](const SurfaceObject* s) { return s->lost; }))
+    const auto each_restored = [&](auto&& visit) {
+        visit(this);
+        if (kind == Kind::front)
+            for (SurfaceObject* back : backs)
+                visit(back);
+    };
+    bool any_lost = false;
+    each_restored([&](const SurfaceObject* surface) { any_lost = any_lost || surface->lost; });
+    if (!any_lost)
         return call.hresult(DD_OK);
     const DisplayMode& mode = state().mode;
     if (!(format == mode.format) || (on_screen() && (width != mode.width || height != mode.height)))
         return call.hresult(DDERR_WRONGMODE);
-    for (SurfaceObject* surface : restored) {
+    each_restored([](SurfaceObject* surface) {
         if (surface->lost && surface->own)
             surface->own->fill(0);  // the memory comes back, its content does not
         surface->lost = false;
-    }
+    });
     return call.hresult(DD_OK);
 }
 
