@@ -85,7 +85,8 @@ SDL_Renderer* create_renderer(SDL_Window* window)
 {
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
     SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, 0);
-    if (renderer && !SDL_GetHint(SDL_HINT_RENDER_DRIVER) && drawn_in_software(renderer)) {
+    const char* named = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
+    if (renderer && (!named || !*named) && drawn_in_software(renderer)) {
         SDL_DestroyRenderer(renderer);
         renderer = nullptr;
         // Else SDL backs the software renderer's window surface with that same
