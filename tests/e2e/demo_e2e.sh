@@ -4,10 +4,11 @@
 # window, and checks the exit status.
 #
 #   demo_e2e.sh --program PATH [--wine] [--screen WxHxD] [--env NAME=VALUE]...
-#               [--title] [--picture [W H]] [--end key|close|none] [--status N]
+#               [--title] [--picture [W H]] [--blocks N] [--end key|close|none] [--status N]
 #
 # --title    the title must read "Vorlix Julia Rings FPS:" and a positive number
 # --picture  the screen must show a point-symmetric, lit picture of W x H (320 x 240)
+# --blocks   ... made of N x N blocks of one colour each (its pixels enlarged N times)
 # --end      how the run ends: a key press (default), the window's close request, or
 #            by itself (for runs that must fail to open)
 # --status   the exit status expected (default 0; -1 is 255)
@@ -16,7 +17,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 picture_check=${PICTURE_CHECK:-$here/picture_check}
 x_close=${X_CLOSE:-$here/x_close}
 
-program="" wine=0 screen="1024x768x24" title=0 picture=0 pic_w=320 pic_h=240 end=key status=0
+program="" wine=0 screen="1024x768x24" title=0 picture=0 pic_w=320 pic_h=240 blocks=1 end=key status=0
 envs=()
 while [ $# -gt 0 ]; do
     case "$1" in
@@ -28,6 +29,7 @@ while [ $# -gt 0 ]; do
         --picture)
             picture=1; shift
             if [ $# -ge 2 ] && [[ $1 =~ ^[0-9]+$ ]]; then pic_w=$1 pic_h=$2; shift 2; fi ;;
+        --blocks) blocks=$2; shift 2 ;;
         --end) end=$2; shift 2 ;;
         --status) status=$2; shift 2 ;;
         *) echo "demo_e2e: unknown option $1" >&2; exit 2 ;;
@@ -107,7 +109,7 @@ if [ "$picture" = 1 ]; then
     for attempt in $(seq 10); do
         sleep 0.5
         import -display "$DISPLAY" -window root -depth 8 "ppm:$work/screen.ppm" 2>/dev/null || continue
-        if "$picture_check" "$work/screen.ppm" "$pic_w" "$pic_h"; then found=1; break; fi
+        if "$picture_check" "$work/screen.ppm" "$pic_w" "$pic_h" "$blocks"; then found=1; break; fi
     done
     if [ "$found" = 0 ]; then
         mkdir -p "${E2E_KEEP:-/tmp}" && cp "$work/screen.ppm" "${E2E_KEEP:-/tmp}/e2e-last-screen.ppm" 2>/dev/null
