@@ -1,8 +1,9 @@
 // The SDL2 host: each visible window is an SDL window showing its client area
-// of the stand-in's screen through a streaming texture in the screen's own
-// format, each pixel as a block of the desktop's scale factor; the exclusive
-// window is a fullscreen-desktop window showing the display mode scaled by a
-// whole factor, letterboxed.
+// of the stand-in's screen, each pixel as a block of the desktop's scale factor;
+// the exclusive window is a fullscreen-desktop window showing the display mode
+// scaled by a whole factor, letterboxed. With a GPU the picture goes through a
+// streaming texture in the screen's own format; without one, straight into the
+// window's surface.
 #include "sdl_host.h"
 
 #include <SDL.h>
@@ -84,7 +85,8 @@ Layout layout_of(int output_width, int output_height, int width, int height)
     return layout;
 }
 
-// count pixels from from, each factor times (the first phase times fewer).
+// Writes count pixels: each pixel of from factor times, the first one phase
+// times fewer.
 template <int bytes>
 void widen(const std::uint8_t* from, std::uint8_t* to, int phase, int count, int factor)
 {
