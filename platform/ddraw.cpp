@@ -377,8 +377,8 @@ HRESULT SurfaceObject::Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE lpDDSrcSurface
     const auto copy_run = [&](std::uint8_t* to_row, const std::uint8_t* from_row, LONG left, LONG right) {
         if (left >= right)
             return;
-        if (!stretched) {
-            std::memcpy(to_row + left * bytes, from_row + (from_area.left + left - to_area.left) * bytes,
+        if (!stretched) {  // a surface may be blitted onto itself
+            std::memmove(to_row + left * bytes, from_row + (from_area.left + left - to_area.left) * bytes,
                         static_cast<std::size_t>(right - left) * bytes);
             return;
         }
