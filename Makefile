@@ -3,19 +3,25 @@ BUILD := build
 ASAN_BUILD := build-asan
 WIN_BUILD := build-win
 FUZZ_BUILD := build-fuzz
+DIST_BUILD := build-dist
+DIST := dist
 FUZZ_SECONDS := 60
 JOBS := $(shell nproc)
 
-BUILD_PACKAGES := cmake make g++ pkg-config libpng-dev libsdl2-dev
-TEST_PACKAGES := $(BUILD_PACKAGES) libgtest-dev libbenchmark-dev libmpfr-dev libx11-dev \
-	xvfb xauth xdotool imagemagick
+BUILD_PACKAGES := cmake make g++ pkg-config libpng-dev libsdl2-dev libx11-dev
+# CPack's .deb: dpkg-shlibdeps finds the run-time dependencies, file picks the binaries.
+PACKAGE_PACKAGES := dpkg-dev file
+# The end-to-end runs: a private X server, a window manager on it, and tools that act
+# on windows as a person would (xmessage is the other program that takes the focus).
+TEST_PACKAGES := $(BUILD_PACKAGES) libgtest-dev libbenchmark-dev libmpfr-dev \
+	xvfb xauth xdotool imagemagick openbox wmctrl x11-utils $(PACKAGE_PACKAGES) desktop-file-utils
 # The Windows executables: a cross compiler, and Wine with the Mesa GL drivers that its
 # DirectDraw needs even on Xvfb.
 WIN_PACKAGES := g++-mingw-w64-i686 wine wine32:i386 libgl1-mesa-dri libgl1-mesa-dri:i386
 # The converters' fuzz target: clang and its libFuzzer and sanitizer runtimes.
 FUZZ_PACKAGES := cmake make clang libclang-rt-14-dev
 
-.PHONY: run test build windows fuzz bench clean
+.PHONY: run test build windows fuzz bench dist clean
 
 # A tree that `make test` has not configured yet is configured for the programs alone.
 run:
@@ -23,7 +29,9 @@ run:
 	@[ -f $(BUILD)/CMakeCache.txt ] || cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DBUILD_TESTING=OFF -DVORLIX_BENCHMARKS=OFF
 	cmake --build $(BUILD) -j$(JOBS) --target rings_window
-	$(BUILD)/rings_window
+	@$(BUILD)/rings_window; status=$$?; \
+	if [ $$status = 255 ]; then echo "rings_window: no display could be opened; is DISPLAY set?" >&2; fi; \
+	exit $$status
 
 build:
 	@tools/install-deps.sh $(TEST_PACKAGES)
@@ -65,5 +73,18 @@ bench: build
 		xvfb-run -a -s "-screen 0 1024x768x24" $(BUILD)/bench/present_bench_$$program || exit 1; \
 	done
 
+# The release archives, from an optimised tree of the programs alone and the Windows
+# tree: the .deb and .tar.gz of the Linux install tree, the -win32.zip of the programs.
+dist:
+	@tools/install-deps.sh $(BUILD_PACKAGES) $(PACKAGE_PACKAGES)
+	cmake -S . -B $(DIST_BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DVORLIX_BENCHMARKS=OFF
+	cmake --build $(DIST_BUILD) -j$(JOBS)
+	$(MAKE) windows WIN_PACKAGES=g++-mingw-w64-i686
+	rm -rf $(DIST)
+	cd $(DIST_BUILD) && cpack -B $(CURDIR)/$(DIST)
+	cd $(WIN_BUILD) && cpack -B $(CURDIR)/$(DIST)
+	rm -rf $(DIST)/_CPack_Packages
+	@ls -l $(DIST)
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD) $(FUZZ_BUILD) $(DIST_BUILD) $(DIST)

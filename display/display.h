@@ -1,5 +1,13 @@
 // The display library's whole interface: open a display of a given size, show one
 // 32-bit 0x00RRGGBB picture per call, close it again.
+//
+// Keys reach the program through the C runtime's console push-back: each key press
+// of the window is pushed back as the low byte of its virtual-key code (A is 0x41
+// with or without Shift, Escape 0x1B) while display_update handles the window's
+// messages. Read it after display_update with _kbhit() and _getch(), declared in
+// <conio.h> on Windows and, elsewhere, in <vorlix_display/crt.h> of the installed
+// package. One code waits at a time: a key pressed before the last one was read is
+// lost. Alt combinations and F10 are not handed over.
 #pragma once
 
 #include <cstdint>

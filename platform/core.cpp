@@ -195,6 +195,17 @@ void invalidate(HWND handle)
         window->needs_paint = true;
 }
 
+bool set_minimized(HWND handle, bool minimized)
+{
+    Window* window = find_window(handle);
+    if (!window)
+        return false;
+    window->minimized = minimized;
+    if (!minimized)
+        invalidate(handle);
+    return true;
+}
+
 void set_app_active(HWND window, bool active)
 {
     State& s = state();

@@ -64,6 +64,7 @@ struct ScreenSetup {
     bool screensaver_on = true;
     bool focus_elsewhere = false;
     int max_back_buffers = 3;
+    bool no_display = false;  // nothing to show on: DirectDraw finds no display driver
 };
 
 struct Window {
@@ -144,6 +145,8 @@ Window* find_window(HWND handle);
 Window* last_window();
 void post_message(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void invalidate(HWND window);
+// The desktop minimises or restores a window; a restored one is painted again.
+bool set_minimized(HWND window, bool minimized);
 // The program gains (window given) or loses the foreground; WM_ACTIVATEAPP follows.
 void set_app_active(HWND window, bool active);
 // Makes window the foreground one unless the machine keeps focus elsewhere.

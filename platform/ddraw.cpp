@@ -758,7 +758,8 @@ HRESULT WINAPI DirectDrawCreate(GUID* lpGUID, LPDIRECTDRAW* lplpDD, IUnknown* pU
         return call.hresult(DDERR_INVALIDPARAMS);
     if (lpGUID)
         return call.hresult(DDERR_INVALIDDIRECTDRAWGUID);  // only the default display driver
-    state();
+    if (state().setup.no_display)
+        return call.hresult(DDERR_NODIRECTDRAWHW);  // nothing to show on: no display driver
     Registry& r = registry();
     r.directdraws.push_back(std::make_unique<DirectDrawObject>(++r.directdraws_made));
     DirectDrawObject* made = r.directdraws.back().get();

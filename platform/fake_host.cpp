@@ -144,16 +144,7 @@ bool fake_mouse_over(HWND window)
 
 std::vector<MSG> fake_queue() { return {state().queue.begin(), state().queue.end()}; }
 
-bool fake_minimize(bool minimized, HWND window)
-{
-    Window* found = find_window(target(window));
-    if (!found)
-        return false;
-    found->minimized = minimized;
-    if (!minimized)
-        invalidate(found->handle);
-    return true;
-}
+bool fake_minimize(bool minimized, HWND window) { return set_minimized(target(window), minimized); }
 
 void fake_obscure(const RECT& screen_area) { state().obscured = screen_area; }
 void fake_lose_surfaces() { lose_all_surfaces(); }

@@ -155,8 +155,8 @@ public:
 
     ScreenSetup setup() override
     {
-        start();
         ScreenSetup setup;
+        setup.no_display = !start();
         SDL_DisplayMode desktop{};
         if (SDL_GetDesktopDisplayMode(0, &desktop) == 0) {
             setup.desktop.width = desktop.w;
@@ -296,20 +296,38 @@ public:
     }
 
 private:
-    void start()
+    // Whether there is a display to show on. SDL falls back to a driver that
+    // shows nothing when no display server answers; that runs a program no one
+    // can see or end, so only a driver asked for by name may be headless. A
+    // failure here is the open's to report, not the host's.
+    bool start()
     {
         if (started)
-            return;
+            return true;
         // A desktop's screensaver is on until someone turns it off; Ctrl+C
         // still ends the program; a fullscreen window that loses focus stays.
         SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
-        if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-            std::fprintf(stderr, "SDL: %s\n", SDL_GetError());
-            std::exit(1);
+        if (SDL_Init(SDL_INIT_VIDEO) != 0)
+            return false;
+        const char* asked = std::getenv("SDL_VIDEODRIVER");
+        if (headless(SDL_GetCurrentVideoDriver()) && !(asked && *asked)) {
+            SDL_Quit();
+            return false;
         }
+        if (std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0)
+            end_when_x_connection_lost();
         started = true;
+        return true;
+    }
+
+    static bool headless(const char* driver)
+    {
+        for (const char* name : {"offscreen", "dummy", "evdev"})
+            if (driver && std::strcmp(driver, name) == 0)
+                return true;
+        return false;
     }
 
     static void close(View& view)
@@ -342,6 +360,10 @@ private:
             case SDL_WINDOWEVENT_CLOSE: post_message(window, WM_CLOSE, 0, 0); break;
             case SDL_WINDOWEVENT_FOCUS_GAINED: set_app_active(window, true); break;
             case SDL_WINDOWEVENT_FOCUS_LOST: set_app_active(window, false); break;
+            // The window manager's minimise: the window stays minimised until it
+            // restores it, so a retitle must not show it again.
+            case SDL_WINDOWEVENT_MINIMIZED: set_minimized(window, true); break;
+            case SDL_WINDOWEVENT_RESTORED: set_minimized(window, false); break;
             case SDL_WINDOWEVENT_EXPOSED:
                 invalidate(window);
                 present(window, views[window]);

@@ -1,4 +1,5 @@
-// The SDL host's settings and format names, for its tests.
+// The SDL host: its settings and format names, for its tests, and how it ends a
+// program whose display server has gone.
 #pragma once
 
 #include "core.h"
@@ -8,6 +9,14 @@
 #include <vector>
 
 namespace platform {
+
+// The exit status when the display server goes away under a program: EX_UNAVAILABLE
+// of sysexits.h (a service the program needs is gone), told apart from 0 (a key or
+// a close) and -1 (no display to open), and below the statuses of signal deaths.
+constexpr int display_lost_status = 69;
+// From now on an X connection that breaks ends the process at once with
+// display_lost_status.
+void end_when_x_connection_lost();
 
 // VORLIX_SCREEN_FORMAT: xrgb8888, xbgr8888, rgb888, bgr888, rgb565, bgr565,
 // rgb555, bgr555 or pal8.

@@ -3,9 +3,16 @@
 # :i386 suffix bring in the i386 architecture first.
 set -eu
 missing=""
+# A name without a suffix means the machine's own architecture (or none): with other
+# architectures enabled, dpkg-query lists one line for each that has the package.
+native=$(dpkg --print-architecture)
 for package in "$@"; do
-    status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)
-    [ "$status" = installed ] || missing="$missing $package"
+    case "$package" in
+        *:*) wanted=${package#*:} ;;
+        *) wanted="$native|all" ;;
+    esac
+    dpkg-query -W -f='${db:Status-Status} ${Architecture}\n' "$package" 2>/dev/null |
+        grep -Eqx "installed ($wanted)" || missing="$missing $package"
 done
 [ -n "$missing" ] || exit 0
 

@@ -1,12 +1,17 @@
-// make_icon: draws the programs' icon, a 31 x 25 picture of the rings in 256 colours,
-// from one frame of the renderer, and writes it as an .ico file. Deterministic, so
-// the icon in res/ can be checked against a fresh one.
+// make_icon: draws the programs' icon from one frame of the renderer: a 31 x 25
+// picture of the rings in 256 colours, written as an .ico file, or a square PNG of
+// the frame's middle for the desktop's icon theme. Deterministic, so the icon in res/
+// can be checked against a fresh one.
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "demo/precision.h"
 #include "demo/render.h"
+#include "tools/png_file.h"
 
 namespace {
 
@@ -31,13 +36,14 @@ int palette_index(std::uint32_t colour)
     return (r * 7 + 127) / 255 << 5 | (g * 7 + 127) / 255 << 2 | (b * 3 + 127) / 255;
 }
 
-// The brightest pixel of each cell, so thin rings survive the reduction.
-std::uint32_t cell_colour(int column, int row)
+// The brightest pixel of each cell of a columns x rows grid laid over the frame's
+// columns left to left + span - 1, so thin rings survive the reduction.
+std::uint32_t cell_colour(int column, int row, int columns, int rows, int left, int span)
 {
     std::uint32_t best = 0;
     int best_light = -1;
-    for (int y = row * frame_height / icon_height; y < (row + 1) * frame_height / icon_height; ++y)
-        for (int x = column * frame_width / icon_width; x < (column + 1) * frame_width / icon_width; ++x) {
+    for (int y = row * frame_height / rows; y < (row + 1) * frame_height / rows; ++y)
+        for (int x = left + column * span / columns; x < left + (column + 1) * span / columns; ++x) {
             const std::uint32_t p = frame_buffer[y * frame_width + x];
             const int light = static_cast<int>((p >> 16 & 0xFF) * 3 + (p >> 8 & 0xFF) * 6 + (p & 0xFF));
             if (light > best_light) {
@@ -89,10 +95,26 @@ std::vector<unsigned char> icon_file()
         put32(out, palette_colour(i));  // B, G, R, 0 in memory
     for (int row = icon_height - 1; row >= 0; --row) {  // bottom row first
         for (int column = 0; column < icon_width; ++column)
-            out.push_back(static_cast<unsigned char>(palette_index(cell_colour(column, row))));
+            out.push_back(static_cast<unsigned char>(
+                palette_index(cell_colour(column, row, icon_width, icon_height, 0, frame_width))));
         out.resize(out.size() + (xor_row_bytes - icon_width), 0);
     }
     out.resize(out.size() + and_row_bytes * icon_height, 0);  // fully opaque
+    return out;
+}
+
+// size x size RGB pixels of the frame's middle square, at least one frame pixel a cell:
+// the rings on black, as in the .ico.
+std::vector<unsigned char> square_pixels(int size)
+{
+    std::vector<unsigned char> out;
+    for (int row = 0; row < size; ++row)
+        for (int column = 0; column < size; ++column) {
+            const std::uint32_t p =
+                cell_colour(column, row, size, size, (frame_width - frame_height) / 2, frame_height);
+            for (int shift : {16, 8, 0})
+                out.push_back(static_cast<unsigned char>(p >> shift));
+        }
     return out;
 }
 
@@ -100,19 +122,33 @@ std::vector<unsigned char> icon_file()
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_icon FILE.ico\n");
+    int png_size = 0;
+    if (argc == 4 && std::strcmp(argv[1], "--png") == 0) {
+        const std::string_view text = argv[2];
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), png_size);
+        if (ec != std::errc{} || end != text.data() + text.size() || png_size < 1 || png_size > frame_height)
+            png_size = 0;
+    }
+    if (argc != 2 && png_size == 0) {
+        std::fprintf(stderr, "usage: make_icon FILE.ico\n       make_icon --png SIZE FILE.png  (SIZE 1 to %d)\n",
+                     frame_height);
         return 2;
     }
+    const char* path = argv[argc - 1];
     precision_setup();
     render_setup();
     render_seek(icon_frame);
     render_frame();
-    const std::vector<unsigned char> icon = icon_file();
-    std::FILE* file = std::fopen(argv[1], "wb");
-    const bool written = file && std::fwrite(icon.data(), 1, icon.size(), file) == icon.size();
+    std::FILE* file = std::fopen(path, "wb");
+    bool written = false;
+    if (file && png_size) {
+        written = write_png(file, png_size, png_size, square_pixels(png_size).data());
+    } else if (file) {
+        const std::vector<unsigned char> icon = icon_file();
+        written = std::fwrite(icon.data(), 1, icon.size(), file) == icon.size();
+    }
     if (!file || std::fclose(file) != 0 || !written) {
-        std::fprintf(stderr, "make_icon: cannot write '%s'\n", argv[1]);
+        std::fprintf(stderr, "make_icon: cannot write '%s'\n", path);
         return 2;
     }
     return 0;

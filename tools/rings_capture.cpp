@@ -15,12 +15,13 @@
 #include "demo/precision.h"
 #include "demo/render.h"
 #include "platform/platform.h"
+#include "vorlix_version.h"
 
 #ifndef RINGS_CAPTURE_PNG
 #define RINGS_CAPTURE_PNG 0
 #endif
 #if RINGS_CAPTURE_PNG
-#include <png.h>
+#include "tools/png_file.h"
 #endif
 
 namespace {
@@ -28,6 +29,7 @@ namespace {
 constexpr int exit_usage = 2;
 constexpr const char* usage_text =
     "usage: rings_capture --frames A[-B] (--png DIR | --raw FILE|-) [--reference]\n"
+    "       rings_capture --help | --version\n"
     "  --frames A[-B]  frames A to B (0 to 2147483647; the demo's first frame is 1)\n"
     "  --png DIR       write DIR/frame-<n>.png for every frame\n"
     "  --raw FILE      write the frames back to back as 32-bit little-endian\n"
@@ -111,43 +113,23 @@ void frame_bytes(std::vector<unsigned char>& bytes)
     }
 }
 
+// The frame buffer as one PNG image of 8-bit red, green and blue.
+bool write_frame_png(std::FILE* file)
+{
 #if RINGS_CAPTURE_PNG
-bool write_png(std::FILE* file)
-{
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!info) {
-        png_destroy_write_struct(&png, nullptr);
-        return false;
+    std::vector<unsigned char> rgb(static_cast<std::size_t>(frame_pixel_count) * 3);
+    for (int i = 0; i < frame_pixel_count; ++i) {
+        const std::uint32_t p = frame_buffer[i];
+        rgb[static_cast<std::size_t>(i) * 3 + 0] = static_cast<unsigned char>(p >> 16);
+        rgb[static_cast<std::size_t>(i) * 3 + 1] = static_cast<unsigned char>(p >> 8);
+        rgb[static_cast<std::size_t>(i) * 3 + 2] = static_cast<unsigned char>(p);
     }
-    std::vector<png_byte> row(static_cast<std::size_t>(frame_width) * 3);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return false;
-    }
-    png_init_io(png, file);
-    png_set_IHDR(png, info, frame_width, frame_height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < frame_height; ++y) {
-        for (int x = 0; x < frame_width; ++x) {
-            const std::uint32_t p = frame_buffer[y * frame_width + x];
-            row[x * 3 + 0] = static_cast<png_byte>(p >> 16);
-            row[x * 3 + 1] = static_cast<png_byte>(p >> 8);
-            row[x * 3 + 2] = static_cast<png_byte>(p);
-        }
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return true;
-}
+    return write_png(file, frame_width, frame_height, rgb.data());
 #else
-bool write_png(std::FILE*)
-{
+    (void)file;
     return false;
-}
 #endif
+}
 
 // Writes through a temporary name and renames when complete, so a failure never
 // leaves a half-written file under the final name.
@@ -205,7 +187,7 @@ int capture_png(const Options& options)
         FileUnderConstruction out(dir / ("frame-" + std::to_string(n) + ".png"));
         if (!out.get())
             return fail("cannot write in '" + options.png_dir + "': " + std::strerror(errno));
-        if (!write_png(out.get()) || !out.commit())
+        if (!write_frame_png(out.get()) || !out.commit())
             return fail("writing frame " + std::to_string(n) + " to '" + options.png_dir + "' failed");
     }
     return 0;
@@ -243,6 +225,10 @@ int main(int argc, char** argv)
 {
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         std::fputs(usage_text, stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("rings_capture %s\n", VORLIX_VERSION);
         return 0;
     }
     Options options;

@@ -1,0 +1,85 @@
+#!/bin/bash
+# The release as its users get it: the install tree, the display library's CMake
+# package with the example built against it, the .deb (read, never installed), and
+# the Windows zip's demo under Wine.
+#   package_check.sh SOURCE_DIR BUILD_DIR WINDOWS_BUILD_DIR
+set -u
+source_dir=$1 build=$2 windows=$3
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+run() {  # runs a command quietly; on failure shows the end of its output
+    "$@" >"$work/log" 2>&1 || fail "$* failed: $(tail -5 "$work/log")"
+}
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+[ -n "$version" ] || fail "no project version in $build"
+
+# The install tree.
+prefix=$work/prefix
+run cmake --install "$build" --prefix "$prefix"
+for file in bin/rings_window bin/rings_fullscreen bin/rings_capture \
+            share/doc/vorlix_rings/README.md share/doc/vorlix_rings/LICENSE \
+            include/vorlix_display/display.h include/vorlix_display/crt.h \
+            lib/cmake/VorlixDisplay/VorlixDisplayConfig.cmake \
+            lib/cmake/VorlixDisplay/VorlixDisplayConfigVersion.cmake; do
+    [ -f "$prefix/$file" ] || fail "no $file in the install tree"
+done
+for size in 16 24 32 48 64 128; do
+    icon=share/icons/hicolor/${size}x${size}/apps/vorlix-rings.png
+    got=$(identify -format '%m %wx%h' "$prefix/$icon" 2>/dev/null)
+    [ "$got" = "PNG ${size}x${size}" ] || fail "$icon is '$got', not a ${size} x ${size} PNG"
+done
+got=$("$prefix/bin/rings_capture" --version)
+[ "$got" = "rings_capture $version" ] || fail "rings_capture --version printed '$got'"
+echo "install tree: programs, documents, icons, library package; $got"
+
+entries=("$prefix"/share/applications/vorlix-rings-{window,fullscreen}.desktop)
+run desktop-file-validate "${entries[@]}"
+for entry in "${entries[@]}"; do
+    program=$(sed -n 's/^Exec=//p' "$entry") icon=$(sed -n 's/^Icon=//p' "$entry")
+    [ -x "$prefix/bin/$program" ] || fail "$(basename "$entry") starts '$program', which is not installed"
+    [ -f "$prefix/share/icons/hicolor/48x48/apps/$icon.png" ] || fail "$(basename "$entry") shows icon '$icon', not installed"
+done
+echo "desktop entries valid, their programs and icon installed"
+
+# The example, against the installed package alone, under the dummy video driver:
+# no key ever comes there, so it must still be running when it is stopped.
+run cmake -S "$source_dir/examples" -B "$work/example" -DCMAKE_PREFIX_PATH="$prefix"
+grep -qx "VorlixDisplay_DIR:PATH=$prefix/lib/cmake/VorlixDisplay" "$work/example/CMakeCache.txt" ||
+    fail "the example did not find the package in the install tree"
+run cmake --build "$work/example"
+SDL_VIDEODRIVER=dummy timeout 3 "$work/example/bounce" >"$work/log" 2>&1
+status=$?
+[ $status = 124 ] || fail "the example ended with status $status before it was stopped: $(tail -3 "$work/log")"
+echo "example built against the install tree and ran until stopped"
+
+# The .deb holds the install tree under /usr, and depends on the libraries the
+# programs load.
+run cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/deb"
+deb=$work/deb/vorlix-rings_${version}_$(dpkg --print-architecture).deb
+[ -f "$deb" ] || fail "no $(basename "$deb") made"
+(cd "$prefix" && find . -type f | sed 's|^\./|./usr/|' | sort) >"$work/tree"
+dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort >"$work/deb-files"
+diff "$work/tree" "$work/deb-files" >"$work/log" || fail "the .deb's files differ from the install tree: $(cat "$work/log")"
+depends=$(dpkg-deb -f "$deb" Depends)
+for library in libsdl2-2.0-0 libpng16-16; do
+    [[ ", $depends" == *", $library "* ]] || fail "the .deb does not depend on $library: $depends"
+done
+echo "deb: the install tree; Depends: $depends"
+
+# The zip: the three programs and two texts in one folder; the window demo runs
+# under Wine and a key ends it with status 0.
+run cpack --config "$windows/CPackConfig.cmake" -B "$work/zip"
+name=vorlix-rings-$version-win32
+[ -f "$work/zip/$name.zip" ] || fail "no $name.zip made"
+(cd "$work/zip" && cmake -E tar xf "$name.zip") || fail "cannot unpack $name.zip"
+got=$(cd "$work/zip/$name" && find . -type f -printf '%P\n' | sort | tr '\n' ' ')
+[ "$got" = "LICENSE.txt README.txt rings_capture.exe rings_fullscreen.exe rings_window.exe " ] ||
+    fail "$name.zip holds: $got"
+for program in rings_window rings_fullscreen rings_capture; do
+    i686-w64-mingw32-windres -i "$work/zip/$name/$program.exe" -O rc 2>/dev/null |
+        grep -q "VALUE \"FileVersion\", \"$version\"" || fail "$program.exe carries no version $version"
+done
+echo "zip: $got, each program of version $version"
+"$here/demo_e2e.sh" --program "$work/zip/$name/rings_window.exe" --wine || fail "the zip's rings_window.exe under Wine"
