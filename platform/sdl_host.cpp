@@ -15,6 +15,7 @@
 #include <map>
 #include <string>
 #include <thread>
+#include <utility>
 
 namespace platform {
 
@@ -309,10 +310,24 @@ private:
         SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+        const char* asked = std::getenv("SDL_VIDEODRIVER");
+        const bool named = asked && *asked;
+        if (!named) {
+            // Only the display servers the session names: probing the others
+            // prints on stderr (a Wayland probe without XDG_RUNTIME_DIR does).
+            std::string servers;
+            for (auto [variable, driver] : {std::pair{"DISPLAY", "x11"}, std::pair{"WAYLAND_DISPLAY", "wayland"}}) {
+                const char* value = std::getenv(variable);
+                if (value && *value)
+                    servers += (servers.empty() ? "" : ",") + std::string(driver);
+            }
+            if (servers.empty())
+                return false;
+            SDL_SetHint(SDL_HINT_VIDEODRIVER, servers.c_str());
+        }
         if (SDL_Init(SDL_INIT_VIDEO) != 0)
             return false;
-        const char* asked = std::getenv("SDL_VIDEODRIVER");
-        if (headless(SDL_GetCurrentVideoDriver()) && !(asked && *asked)) {
+        if (headless(SDL_GetCurrentVideoDriver()) && !named) {
             SDL_Quit();
             return false;
         }
