@@ -20,7 +20,7 @@ namespace {
 struct LaneFrame {
     float cx, cy, c_abs_sq, ring_width, ring_lo_sq, ring_hi_sq;
     double ring_hi_below, ring_lo_above, escape_above;
-    double ring_hi_midpoint, ring_lo_midpoint, escape_midpoint;  // see shade_block
+    double ring_hi_midpoint, ring_lo_midpoint;  // see shade_block
     double inverse_width;  // 1 / ring_width, rounded once
     double plain_square;  // see difference_sum
 };
@@ -288,7 +288,6 @@ LANES_TARGET inline mask gt_where(mask m, vd a, vd b) { return _mm512_mask_cmp_p
 LANES_TARGET inline mask not_gt_where(mask m, vd a, vd b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_NGT_UQ); }
 LANES_TARGET inline mask not_ge_where(mask m, vd a, vd b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_NGE_UQ); }
 LANES_TARGET inline mask not_lt_where(mask m, vd a, vd b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_NLT_UQ); }
-LANES_TARGET inline mask eq_where(mask m, vd a, vd b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_EQ_OQ); }
 LANES_TARGET inline mask none() { return 0; }
 LANES_TARGET inline mask all() { return 0xFF; }
 LANES_TARGET inline unsigned bits(mask a) { return a; }
@@ -372,13 +371,12 @@ void fill_colours()
 LaneFrame lane_frame()
 {
     const RenderState& s = render_state;
-    LaneFrame fr{s.cx, s.cy, s.c_abs_sq, s.ring_width, s.ring_lo_sq, s.ring_hi_sq, 0, 0, 0, 0, 0, 0, 0, 0};
+    LaneFrame fr{s.cx, s.cy, s.c_abs_sq, s.ring_width, s.ring_lo_sq, s.ring_hi_sq, 0, 0, 0, 0, 0, 0, 0};
     fr.ring_hi_below = below(s.ring_hi_sq);
     fr.ring_lo_above = above(s.ring_lo_sq);
     fr.escape_above = above(4.0f);
     fr.ring_hi_midpoint = midpoint_below(s.ring_hi_sq);
     fr.ring_lo_midpoint = midpoint_above(s.ring_lo_sq);
-    fr.escape_midpoint = midpoint_above(4.0f);
     fr.inverse_width = 1.0 / s.ring_width;
     // A c this small leaves every pass to the full test of zx.
     fr.plain_square = std::fabs(s.cx) >= 0x1p-20f ? 0x1p-20 : INFINITY;
