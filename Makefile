@@ -85,10 +85,15 @@ fuzz:
 	$(FUZZ_BUILD)/tests/fuzz/convert_fuzz -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 		-artifact_prefix=$(FUZZ_BUILD)/ $(FUZZ_BUILD)/corpus
 
+# One presented frame of each program with no display, then on a 1024 x 768 Xvfb screen.
 bench: build
 	$(BUILD)/bench/render_bench
 	$(BUILD)/bench/convert_bench
 	$(BUILD)/bench/extended_bench
+	for program in windowed fullscreen; do \
+		SDL_VIDEODRIVER=dummy $(BUILD)/bench/present_bench_$$program && \
+		xvfb-run -a -s "-screen 0 1024x768x24" $(BUILD)/bench/present_bench_$$program || exit 1; \
+	done
 
 # The release archives, from an optimised tree of the programs alone and the Windows
 # tree: the .deb and .tar.gz of the Linux install tree, the -win32.zip of the programs.

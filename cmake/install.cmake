@@ -52,7 +52,9 @@ if(WIN32)
   set(display_host vorlix_platform_sdl)
 else()
   add_library(vorlix_display_host STATIC $<TARGET_OBJECTS:vorlix_platform_sdl>)
-  target_link_libraries(vorlix_display_host INTERFACE vorlix_platform $<INSTALL_INTERFACE:SDL2::SDL2>)
+  # The host watches its X connection through Xlib itself.
+  target_link_libraries(vorlix_display_host INTERFACE vorlix_platform $<INSTALL_INTERFACE:SDL2::SDL2>
+                        $<INSTALL_INTERFACE:X11::X11>)
   set(display_host vorlix_display_host)
   install(FILES platform/include/crt.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vorlix_display COMPONENT development)
 endif()

@@ -26,15 +26,18 @@ namespace {
 struct LaneFrame {
     float cx, cy, c_abs_sq, ring_width, ring_lo_sq, ring_hi_sq;
     double ring_hi_below, ring_lo_above, escape_above;
+    double ring_hi_midpoint, ring_lo_midpoint;  // see shade_block
+    double inverse_width;  // 1 / ring_width, rounded once
     double plain_square;  // see difference_sum
 };
 
 // One row's orbits: intensity, pass of the last ring hit (0 for none: pass 0
-// never counts) and whether the lanes doubt the pixel.
+// never counts) and, in reading order, the pixels the lanes doubt.
 struct LaneRow {
     std::int32_t intensity[frame_width];
     std::int32_t last_hit[frame_width];
-    std::uint8_t doubt[frame_width];
+    std::int16_t doubtful[frame_width];
+    int doubt_count;
 };
 
 // The lane paths take their colours from a table of ring_colour, filled once,
@@ -59,23 +62,24 @@ bool even_float(float f)
     return (bits & 1u) == 0;
 }
 
+// The midpoints of b and the floats beside it (midpoints of floats are doubles).
+double midpoint_below(float b) { return (double{std::nextafter(b, -INFINITY)} + b) / 2; }
+double midpoint_above(float b) { return (double{b} + std::nextafter(b, INFINITY)) / 2; }
+
 // fl24(r) <= p, the float below b, exactly when r lies below the midpoint of p
-// and b, or on it when the tie goes to p (p even). The midpoint of two floats
-// is a double.
+// and b, or on it when the tie goes to p (p even).
 double below(float b)
 {
-    const float p = std::nextafter(b, -INFINITY);
-    const double mid = (double{p} + b) / 2;
-    return even_float(p) ? std::nextafter(mid, INFINITY) : mid;
+    const double mid = midpoint_below(b);
+    return even_float(std::nextafter(b, -INFINITY)) ? std::nextafter(mid, INFINITY) : mid;
 }
 
 // fl24(r) >= n, the float above b, exactly when r lies above the midpoint of b
 // and n, or on it when the tie goes to n.
 double above(float b)
 {
-    const float n = std::nextafter(b, INFINITY);
-    const double mid = (double{b} + n) / 2;
-    return even_float(n) ? std::nextafter(mid, -INFINITY) : mid;
+    const double mid = midpoint_above(b);
+    return even_float(std::nextafter(b, INFINITY)) ? std::nextafter(mid, -INFINITY) : mid;
 }
 
 }  // namespace
@@ -290,6 +294,7 @@ LANES_TARGET inline mask lt_where(mask m, vd a, vd b) { return _mm512_mask_cmp_p
 LANES_TARGET inline mask gt_where(mask m, vd a, vd b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_GT_OQ); }
 LANES_TARGET inline mask not_gt_where(mask m, vd a, vd b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_NGT_UQ); }
 LANES_TARGET inline mask not_ge_where(mask m, vd a, vd b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_NGE_UQ); }
+LANES_TARGET inline mask not_lt_where(mask m, vd a, vd b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_NLT_UQ); }
 LANES_TARGET inline mask none() { return 0; }
 LANES_TARGET inline mask all() { return 0xFF; }
 LANES_TARGET inline unsigned bits(mask a) { return a; }
@@ -377,10 +382,13 @@ void fill_colours()
 LaneFrame lane_frame()
 {
     const RenderState& s = render_state;
-    LaneFrame fr{s.cx, s.cy, s.c_abs_sq, s.ring_width, s.ring_lo_sq, s.ring_hi_sq, 0, 0, 0, 0};
+    LaneFrame fr{s.cx, s.cy, s.c_abs_sq, s.ring_width, s.ring_lo_sq, s.ring_hi_sq, 0, 0, 0, 0, 0, 0, 0};
     fr.ring_hi_below = below(s.ring_hi_sq);
     fr.ring_lo_above = above(s.ring_lo_sq);
     fr.escape_above = above(4.0f);
+    fr.ring_hi_midpoint = midpoint_below(s.ring_hi_sq);
+    fr.ring_lo_midpoint = midpoint_above(s.ring_lo_sq);
+    fr.inverse_width = 1.0 / s.ring_width;
     // A c this small leaves every pass to the full test of zx.
     fr.plain_square = std::fabs(s.cx) >= 0x1p-20f ? 0x1p-20 : INFINITY;
     return fr;
@@ -398,14 +406,13 @@ void render_pixels_lanes(const LaneKernel& kernel)
     for (int py = 0; py < ring_rows_computed; ++py) {
         const float zy = s.y_coords[py];
         kernel.shade_row(s.x_coords, zy, fr, row);
-        for (int px = 0; px < frame_width; ++px) {
-            if (row.doubt[px]) [[unlikely]] {
-                std::int32_t last_hit = 0;
-                row.intensity[px] = ring_intensity(ring_accumulate(s.x_coords[px], zy, last_hit));
-                row.last_hit[px] = last_hit;
-                ++fallbacks;
-            }
+        for (int i = 0; i < row.doubt_count; ++i) {
+            const int px = row.doubtful[i];
+            std::int32_t last_hit = 0;
+            row.intensity[px] = ring_intensity(ring_accumulate(s.x_coords[px], zy, last_hit));
+            row.last_hit[px] = last_hit;
         }
+        fallbacks += row.doubt_count;
         // The reference leaves last_hit at the last hit of the last pixel that
         // had one; a lit pixel's colour uses its own last hit, and an unlit one
         // is black (intensity 0) whatever the hit.

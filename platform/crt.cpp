@@ -88,13 +88,11 @@ std::uint16_t x87_from_crt(unsigned int value, std::uint16_t cw, unsigned int ma
     return cw;
 }
 
-std::string printed(const char* format, int precision, double value)
+std::string all_digits(double value)
 {
-    const int length = std::snprintf(nullptr, 0, format, precision, value);
-    std::string result(static_cast<std::size_t>(length) + 1, '\0');
-    std::snprintf(result.data(), result.size(), format, precision, value);
-    result.resize(static_cast<std::size_t>(length));
-    return result;
+    char text[32];
+    std::snprintf(text, sizeof text, "%.17g", value);
+    return text;
 }
 
 constexpr int most_digits = 349;  // the Windows runtime's conversion buffer
@@ -107,56 +105,69 @@ unsigned int _controlfp(unsigned int new_value, unsigned int mask)
     const std::uint16_t cw = x87_from_crt(new_value, read_x87_control(), mask);
     write_x87_control(cw);
     const unsigned int result = crt_from_x87(cw);
-    call.done(platform::hex(result));
+    call.done([&] { return platform::hex(result); });
     return result;
 }
 
 char* _gcvt(double value, int digits, char* buffer)
 {
-    platform::Call call("_gcvt", [&] { return printed("%.*g", 17, value) + ", " + std::to_string(digits); });
+    platform::Call call("_gcvt", [&] { return all_digits(value) + ", " + std::to_string(digits); });
     digits = std::clamp(digits, 1, most_digits);
-    std::string result;
+    // Called for every frame's title: fixed buffers, no allocation.
     if (!std::isfinite(value)) {
-        result = printed("%.*g", digits, value);
-    } else {
-        // The exact decimal expansion, rounded half away from zero as the
-        // Windows runtime rounds, not to even as printf does.
-        const std::string exact = printed("%.*e", 800, std::fabs(value));
-        const std::size_t e = exact.find('e');
-        int exponent = std::stoi(exact.substr(e + 1));
-        const std::string all = exact.substr(0, 1) + exact.substr(2, e - 2);
-        std::string kept = all.substr(0, static_cast<std::size_t>(digits));
-        if (all[static_cast<std::size_t>(digits)] >= '5') {
-            int i = digits - 1;
-            for (; i >= 0 && kept[static_cast<std::size_t>(i)] == '9'; --i)
-                kept[static_cast<std::size_t>(i)] = '0';
-            if (i < 0) {
-                kept.insert(kept.begin(), '1');
-                kept.pop_back();
-                ++exponent;
-            } else {
-                ++kept[static_cast<std::size_t>(i)];
-            }
-        }
-        while (kept.size() > 1 && kept.back() == '0')
-            kept.pop_back();
-        if (value == 0)
-            exponent = 0;
-        result = std::signbit(value) ? "-" : "";
-        if (exponent < -4 || exponent >= digits) {
-            char tail[16];
-            std::snprintf(tail, sizeof tail, "e%c%03d", exponent < 0 ? '-' : '+', std::abs(exponent));
-            result += kept.substr(0, 1) + '.' + kept.substr(1) + tail;
-        } else if (exponent >= 0) {
-            const std::size_t whole = static_cast<std::size_t>(exponent) + 1;
-            if (kept.size() < whole)
-                kept.append(whole - kept.size(), '0');
-            result += kept.substr(0, whole) + '.' + kept.substr(whole);
+        std::strcpy(buffer, std::isnan(value) ? (std::signbit(value) ? "-nan" : "nan")
+                                              : (std::signbit(value) ? "-inf" : "inf"));
+        call.done([&] { return platform::text(buffer); });
+        return buffer;
+    }
+    // The exact decimal expansion (a double has at most 767 significant
+    // digits), rounded half away from zero as the Windows runtime rounds, not to
+    // even as printf does.
+    char exact[832];
+    std::snprintf(exact, sizeof exact, "%.*e", 800, std::fabs(value));
+    int exponent = std::atoi(std::strchr(exact, 'e') + 1);
+    const auto digit = [&](int i) { return exact[i == 0 ? 0 : i + 1]; };  // past the point
+    char kept[most_digits];
+    int count = digits;
+    for (int i = 0; i < count; ++i)
+        kept[i] = digit(i);
+    if (digit(digits) >= '5') {
+        int i = digits - 1;
+        for (; i >= 0 && kept[i] == '9'; --i)
+            kept[i] = '0';
+        if (i < 0) {
+            std::memmove(kept + 1, kept, static_cast<std::size_t>(count - 1));
+            kept[0] = '1';
+            ++exponent;
         } else {
-            result += "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + kept;
+            ++kept[i];
         }
     }
-    std::memcpy(buffer, result.c_str(), result.size() + 1);
-    call.done(platform::text(buffer));
+    while (count > 1 && kept[count - 1] == '0')
+        --count;
+    if (value == 0)
+        exponent = 0;
+    char* out = buffer;
+    if (std::signbit(value))
+        *out++ = '-';
+    if (exponent < -4 || exponent >= digits) {
+        *out++ = kept[0];
+        *out++ = '.';
+        out = std::copy(kept + 1, kept + count, out);
+        out += std::sprintf(out, "e%c%03d", exponent < 0 ? '-' : '+', std::abs(exponent));
+    } else if (exponent >= 0) {
+        const int whole = exponent + 1;
+        for (int i = 0; i < whole; ++i)
+            *out++ = i < count ? kept[i] : '0';
+        *out++ = '.';
+        out = std::copy(kept + std::min(whole, count), kept + count, out);
+    } else {
+        *out++ = '0';
+        *out++ = '.';
+        out = std::fill_n(out, -exponent - 1, '0');
+        out = std::copy(kept, kept + count, out);
+    }
+    *out = '\0';
+    call.done([&] { return platform::text(buffer); });
     return buffer;
 }

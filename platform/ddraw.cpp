@@ -77,6 +77,7 @@ struct SurfaceObject final : IDirectDrawSurface {
     SurfaceObject* front = nullptr;     // a back buffer's chain
     std::vector<SurfaceObject*> backs;  // a front's buffers, nearest first
     ClipperObject* clipper = nullptr;
+    std::vector<LONG> columns;  // a stretching blit's source column per visible one, kept for the next
     bool lost = false;
     bool locked = false;
     void* locked_at = nullptr;
@@ -127,9 +128,13 @@ RECT intersect(const RECT& a, const RECT& b)
     return r;
 }
 
-bool contains(const RECT& rect, LONG x, LONG y)
+// Destination pixels left to right - 1 of a row, each from the source column
+// the map gives.
+template <int bytes>
+void stretch_run(std::uint8_t* to_row, const std::uint8_t* from_row, LONG left, LONG right, const LONG* column)
 {
-    return x >= rect.left && x < rect.right && y >= rect.top && y < rect.bottom;
+    for (LONG x = left; x < right; ++x, ++column)
+        std::memcpy(to_row + x * bytes, from_row + *column * bytes, bytes);
 }
 
 SurfaceObject* find_surface(const void* pointer)
@@ -357,19 +362,46 @@ HRESULT SurfaceObject::Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE lpDDSrcSurface
         return call.hresult(DDERR_INVALIDRECT);
     }
 
-    // Nearest source pixel for each destination pixel: a plain copy when the
-    // sizes agree, a stretch otherwise.
+    // Nearest source pixel for each destination pixel: rows copied whole when
+    // the widths agree, through a column map computed once per blit otherwise.
     const long long from_width = from_area.right - from_area.left, from_height = from_area.bottom - from_area.top;
     const long long to_width = to_area.right - to_area.left, to_height = to_area.bottom - to_area.top;
     const int bytes = format.bytes();
+    const bool stretched = from_width != to_width;
+    if (stretched && visible.left < visible.right) {
+        columns.resize(static_cast<std::size_t>(visible.right - visible.left));
+        for (LONG x = visible.left; x < visible.right; ++x)
+            columns[static_cast<std::size_t>(x - visible.left)] =
+                from_area.left + static_cast<LONG>((x - to_area.left) * from_width / to_width);
+    }
+    const auto copy_run = [&](std::uint8_t* to_row, const std::uint8_t* from_row, LONG left, LONG right) {
+        if (left >= right)
+            return;
+        if (!stretched) {  // a surface may be blitted onto itself
+            std::memmove(to_row + left * bytes, from_row + (from_area.left + left - to_area.left) * bytes,
+                        static_cast<std::size_t>(right - left) * bytes);
+            return;
+        }
+        const LONG* column = columns.data() + (left - visible.left);
+        switch (bytes) {
+        case 1: stretch_run<1>(to_row, from_row, left, right, column); break;
+        case 2: stretch_run<2>(to_row, from_row, left, right, column); break;
+        case 3: stretch_run<3>(to_row, from_row, left, right, column); break;
+        default: stretch_run<4>(to_row, from_row, left, right, column); break;
+        }
+    };
+    // Another program's window over the screen splits a row into at most two runs.
     const RECT covered = on_screen() ? state().obscured : RECT{};
+    const bool any_covered = covered.left < covered.right && covered.top < covered.bottom;
     for (LONG y = visible.top; y < visible.bottom; ++y) {
         const LONG from_y = from_area.top + static_cast<LONG>((y - to_area.top) * from_height / to_height);
-        for (LONG x = visible.left; x < visible.right; ++x) {
-            if (contains(covered, x, y))
-                continue;
-            const LONG from_x = from_area.left + static_cast<LONG>((x - to_area.left) * from_width / to_width);
-            std::memcpy(to.row(y) + x * bytes, from.row(from_y) + from_x * bytes, static_cast<std::size_t>(bytes));
+        std::uint8_t* to_row = to.row(y);
+        const std::uint8_t* from_row = from.row(from_y);
+        if (any_covered && y >= covered.top && y < covered.bottom) {
+            copy_run(to_row, from_row, visible.left, std::min(visible.right, covered.left));
+            copy_run(to_row, from_row, std::max(visible.left, covered.right), visible.right);
+        } else {
+            copy_run(to_row, from_row, visible.left, visible.right);
         }
     }
     if (on_screen() && visible.left < visible.right && visible.top < visible.bottom)
@@ -387,7 +419,8 @@ HRESULT SurfaceObject::Flip(LPDIRECTDRAWSURFACE lpDDSurfaceTargetOverride, DWORD
         return call.hresult(DDERR_NOTFLIPPABLE);
     if (lpDDSurfaceTargetOverride)
         return call.hresult(DDERR_INVALIDPARAMS);  // flips go to the next buffer only
-    for (const SurfaceObject* surface : chain()) {
+    for (std::size_t i = 0; i <= backs.size(); ++i) {
+        const SurfaceObject* surface = i == 0 ? this : backs[i - 1];
         if (surface->lost)
             return call.hresult(DDERR_SURFACELOST);
         if (surface->locked)
@@ -410,17 +443,24 @@ HRESULT SurfaceObject::Restore()
     if (call.forced())
         return call.hresult(static_cast<HRESULT>(call.forced_value()));
     // Restoring a chain's front restores the buffers flipped with it.
-    const std::vector<SurfaceObject*> restored = kind == Kind::front ? chain() : std::vector<SurfaceObject*>{this};
-    if (std::none_of(restored.begin(), restored.end(), [](const SurfaceObject* s) { return s->lost; }))
+    const auto each_restored = [&](auto&& visit) {
+        visit(this);
+        if (kind == Kind::front)
+            for (SurfaceObject* back : backs)
+                visit(back);
+    };
+    bool any_lost = false;
+    each_restored([&](const SurfaceObject* surface) { any_lost = any_lost || surface->lost; });
+    if (!any_lost)
         return call.hresult(DD_OK);
     const DisplayMode& mode = state().mode;
     if (!(format == mode.format) || (on_screen() && (width != mode.width || height != mode.height)))
         return call.hresult(DDERR_WRONGMODE);
-    for (SurfaceObject* surface : restored) {
+    each_restored([](SurfaceObject* surface) {
         if (surface->lost && surface->own)
             surface->own->fill(0);  // the memory comes back, its content does not
         surface->lost = false;
-    }
+    });
     return call.hresult(DD_OK);
 }
 
@@ -439,7 +479,7 @@ HRESULT SurfaceObject::GetAttachedSurface(LPDDSCAPS lpDDSCaps, LPDIRECTDRAWSURFA
         return call.hresult(DDERR_NOTFOUND);
     ++next->references;
     *lplpDDAttachedSurface = next;
-    call.done("DD_OK " + object_name(next));
+    call.done([&] { return "DD_OK " + object_name(next); });
     return DD_OK;
 }
 
@@ -559,7 +599,7 @@ HRESULT DirectDrawObject::CreateClipper(DWORD dwFlags, LPDIRECTDRAWCLIPPER* lplp
     ClipperObject* clipper = clippers.back().get();
     name_object(clipper, "clipper#" + std::to_string(clipper->id));
     *lplpDDClipper = clipper;
-    call.done("DD_OK " + object_name(clipper));
+    call.done([&] { return "DD_OK " + object_name(clipper); });
     return DD_OK;
 }
 
@@ -630,7 +670,7 @@ HRESULT DirectDrawObject::CreateSurface(LPDDSURFACEDESC lpDDSurfaceDesc, LPDIREC
         return call.hresult(DDERR_INVALIDCAPS);
     }
     *lplpDDSurface = made;
-    call.done("DD_OK " + object_name(made));
+    call.done([&] { return "DD_OK " + object_name(made); });
     return DD_OK;
 }
 
@@ -725,7 +765,7 @@ HRESULT WINAPI DirectDrawCreate(GUID* lpGUID, LPDIRECTDRAW* lplpDD, IUnknown* pU
     DirectDrawObject* made = r.directdraws.back().get();
     name_object(made, "ddraw#" + std::to_string(made->id));
     *lplpDD = made;
-    call.done("DD_OK " + object_name(made));
+    call.done([&] { return "DD_OK " + object_name(made); });
     return DD_OK;
 }
 

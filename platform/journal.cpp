@@ -84,12 +84,6 @@ long long Call::number(long long value)
     return value;
 }
 
-void Call::done(const std::string& text)
-{
-    if (index_ >= 0)
-        finish(text);
-}
-
 std::string Call::handle_name(HWND value) { return window_name(value); }
 std::string Call::handle_name(HMODULE value) { return module_name(value); }
 std::string Call::handle_name(HCURSOR value) { return cursor_name(value); }

@@ -46,10 +46,18 @@ public:
     template <class Handle>
     Handle handle(Handle value)
     {
-        finish(handle_name(value));
+        if (index_ >= 0)
+            finish(handle_name(value));
         return value;
     }
-    void done(const std::string& text = "");
+    // The result text is made only when the call is journaled.
+    template <class Describe>
+    void done(Describe&& describe_result)
+    {
+        if (index_ >= 0)
+            finish(describe_result());
+    }
+    void done() { done([] { return std::string(); }); }
 
 private:
     void begin(const char* name, std::string args);

@@ -23,6 +23,11 @@ void end_when_x_connection_lost();
 std::optional<PixelFormat> parse_screen_format(const char* text);
 // VORLIX_DISPLAY_MODES: WIDTHxHEIGHTxBITS, comma-separated; bits 8, 16, 24 or 32.
 std::optional<std::vector<DisplayMode>> parse_display_modes(const char* text, const PixelFormat& desktop);
+// VORLIX_SCALE, GDK_SCALE: a whole number from 1 to 8.
+std::optional<int> parse_scale(const char* text);
+// The desktop's scale factor: VORLIX_SCALE, else GDK_SCALE, else 1; a bad
+// value is named on stderr and passed over.
+int desktop_scale();
 // The SDL texture format holding pixels of format as they are (pal8 is shown
 // through 32-bit xRGB).
 std::uint32_t sdl_format_of(const PixelFormat& format);

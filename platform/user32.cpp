@@ -177,7 +177,7 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
         *lpMsg = *found;
         if (wRemoveMsg & PM_REMOVE)
             s.queue.erase(found);
-        call.done("1 " + message_text(*lpMsg));
+        call.done([&] { return "1 " + message_text(*lpMsg); });
         return TRUE;
     }
     // WM_PAINT is never queued: it comes when nothing else waits, for as long
@@ -188,7 +188,7 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
             lpMsg->hwnd = window->handle;
             lpMsg->message = WM_PAINT;
             lpMsg->time = host().ticks();
-            call.done("1 " + message_text(*lpMsg));
+            call.done([&] { return "1 " + message_text(*lpMsg); });
             return TRUE;
         }
     return call.boolean(FALSE);
@@ -287,7 +287,7 @@ BOOL WINAPI AdjustWindowRect(LPRECT lpRect, DWORD dwStyle, BOOL bMenu)
     lpRect->top -= inset.top;
     lpRect->right += inset.right;
     lpRect->bottom += inset.bottom;
-    call.done("1 " + rect_text(lpRect));
+    call.done([&] { return "1 " + rect_text(lpRect); });
     return TRUE;
 }
 
@@ -348,7 +348,7 @@ BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint)
     const RECT client = window->client_on_screen();
     lpPoint->x += client.left;
     lpPoint->y += client.top;
-    call.done("1 {" + std::to_string(lpPoint->x) + ',' + std::to_string(lpPoint->y) + '}');
+    call.done([&] { return "1 {" + std::to_string(lpPoint->x) + ',' + std::to_string(lpPoint->y) + '}'; });
     return TRUE;
 }
 
@@ -362,7 +362,7 @@ BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect)
         return call.boolean(FALSE);
     const RECT client = window->client_on_screen();
     *lpRect = RECT{0, 0, client.right - client.left, client.bottom - client.top};
-    call.done("1 " + rect_text(lpRect));
+    call.done([&] { return "1 " + rect_text(lpRect); });
     return TRUE;
 }
 

@@ -358,6 +358,70 @@ TEST_F(DirectDraw, BltStretchesToTheDestination)
               (std::vector<std::uint32_t>{0xFF0000, 0xFF0000, 0x0000FF, 0x0000FF}));
 }
 
+// Every blit against a pixel-by-pixel reference: odd sizes, every pixel width,
+// stretched up and down, clipped by the client area and the screen's edges,
+// with another program covering part of the rows.
+TEST_F(DirectDraw, BltMatchesThePixelByPixelCopy)
+{
+    const struct {
+        FakeFormat format;
+        int screen_width, screen_height;
+        RECT client, to, from;  // from empty: the whole source
+        int source_width, source_height;
+        RECT covered;
+    } cases[] = {
+        {fake_rgb888, 40, 30, {5, 24, 12, 29}, {5, 24, 12, 29}, {2, 1, 9, 6}, 10, 8, {7, 25, 9, 27}},
+        {fake_rgb565, 40, 30, {33, 26, 44, 33}, {33, 26, 44, 33}, {}, 11, 7, {30, 27, 35, 28}},
+        {fake_bgr888, 40, 30, {-4, -2, 3, 3}, {-4, -2, 3, 3}, {}, 3, 2, {-10, 1, 20, 2}},
+        {fake_pal8, 40, 30, {10, 22, 17, 27}, {10, 22, 17, 27}, {}, 3, 2, {12, 20, 13, 40}},
+        {fake_bgr555, 40, 30, {3, 25, 7, 28}, {3, 25, 7, 28}, {1, 2, 8, 7}, 9, 7, {6, 25, 9, 28}},
+        {fake_xbgr8888, 40, 30, {20, 23, 25, 30}, {18, 21, 27, 31}, {}, 5, 4, {}},
+        {fake_xrgb8888, 40, 30, {20, 23, 29, 30}, {18, 21, 27, 31}, {}, 9, 10, {24, 20, 26, 25}},
+    };
+    for (const auto& c : cases) {
+        FakeScreen screen;
+        screen.width = c.screen_width;
+        screen.height = c.screen_height;
+        screen.format = c.format;
+        fake_reset(screen);
+        HWND window = make_window("odd", WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, c.client.left - 3,
+                                  c.client.top - 22, c.client.right - c.client.left + 6,
+                                  c.client.bottom - c.client.top + 25);
+        ShowWindow(window, SW_SHOWNORMAL);
+        LPDIRECTDRAW ddraw = create();
+        ASSERT_EQ(ddraw->SetCooperativeLevel(window, DDSCL_NORMAL), DD_OK);
+        LPDIRECTDRAWSURFACE primary = surface(ddraw, primary_desc);
+        LPDIRECTDRAWCLIPPER clipper = nullptr;
+        ASSERT_EQ(ddraw->CreateClipper(0, &clipper, nullptr), DD_OK);
+        ASSERT_EQ(clipper->SetHWnd(0, window), DD_OK);
+        ASSERT_EQ(primary->SetClipper(clipper), DD_OK);
+        LPDIRECTDRAWSURFACE picture =
+            offscreen(ddraw, static_cast<DWORD>(c.source_width), static_cast<DWORD>(c.source_height));
+        const std::uint32_t mask = c.format.bits == 32 ? 0xFFFFFFu : (1u << c.format.bits) - 1;
+        const auto source = [&](int x, int y) { return static_cast<std::uint32_t>(1 + x * 37 + y * 1009) & mask; };
+        paint(picture, source);
+        fake_obscure(c.covered);
+        std::vector<std::uint32_t> expected = fake_screen_pixels();
+
+        const bool whole = c.from.right == 0;
+        RECT to = c.to, from = whole ? RECT{0, 0, c.source_width, c.source_height} : c.from;
+        const auto inside = [](const RECT& r, LONG x, LONG y) {
+            return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+        };
+        for (LONG y = std::max(to.top, LONG{0}); y < std::min(to.bottom, static_cast<LONG>(c.screen_height)); ++y)
+            for (LONG x = std::max(to.left, LONG{0}); x < std::min(to.right, static_cast<LONG>(c.screen_width)); ++x)
+                if (inside(c.client, x, y) && !inside(c.covered, x, y))
+                    expected[static_cast<std::size_t>(y * c.screen_width + x)] =
+                        source(from.left + (x - to.left) * (from.right - from.left) / (to.right - to.left),
+                               from.top + (y - to.top) * (from.bottom - from.top) / (to.bottom - to.top));
+        EXPECT_EQ(primary->Blt(&to, picture, whole ? nullptr : &from, DDBLT_WAIT, nullptr), DD_OK);
+        EXPECT_EQ(fake_screen_pixels(), expected) << c.format.bits << "-bit, to " << c.to.left << ',' << c.to.top;
+        EXPECT_FALSE(fake_slack_touched());
+        ddraw->Release();
+        DestroyWindow(window);
+    }
+}
+
 TEST_F(DirectDraw, BltRefusals)
 {
     Windowed display;

@@ -55,6 +55,11 @@ TEST(SdlHost, SettingsParse)
     EXPECT_EQ((*modes)[1].format, formats::bgr565);  // the desktop's depth keeps its format
     for (const char* bad : {"", "320x240", "320x240x15", "320x240x32,", "320x240x32x1", "ax240x32", "-320x240x32"})
         EXPECT_EQ(parse_display_modes(bad, formats::xrgb8888), std::nullopt) << bad;
+    EXPECT_EQ(parse_scale("1"), 1);
+    EXPECT_EQ(parse_scale("8"), 8);
+    for (const char* bad : {"", "0", "9", "10", "2x", " 2", "-1", "1.5"})
+        EXPECT_EQ(parse_scale(bad), std::nullopt) << bad;
+    EXPECT_EQ(parse_scale(nullptr), std::nullopt);
 }
 
 TEST(SdlHost, KeysBecomeVirtualKeyCodes)

@@ -210,6 +210,36 @@ TEST(LaneArithmetic, BoundComparesFollowTheRoundedValue)
     }
 }
 
+// The lanes let an orbit leave on m > 4 without checking m's rounding: that is
+// sound only if no inexact double sum of two float squares rounds to 4 + 2^-22,
+// the midpoint above 4. Near 4 such a sum is inexact only when the smaller
+// square is below 2^-4 (its bits reach below 2^-50), so the larger square's root
+// a lies in [2 - 2^-5, 2]: every such a, with the floats b whose squares come
+// nearest the rest. The same search must find the pairs that do round to
+// another midpoint, 4 + 17 * 2^-22.
+TEST(LaneArithmetic, NoInexactSquareSumRoundsToTheMidpointAboveFour)
+{
+    using wide = __int128;  // units of 2^-72: every square here is a whole number of them
+    const auto inexact_pairs = [](wide target) {
+        int found = 0;
+        for (int i = 0; i < (1 << 18); ++i) {
+            const wide a = (1 << 24) - i;  // a = A 2^-23
+            const wide p = a * a << 26;
+            const float root = static_cast<float>(std::sqrt(static_cast<long double>(target - p)) * 0x1p-36L);
+            float b = std::nextafter(std::nextafter(root, 0.0f), 0.0f);
+            for (int k = 0; k < 5; ++k, b = std::nextafter(b, 1.0f)) {
+                int e = 0;
+                const wide mantissa = static_cast<wide>(std::ldexp(std::frexp(b, &e), 24));  // b = B 2^(e-24)
+                const wide d = p + (mantissa * mantissa << (2 * e + 24)) - target;
+                found += d != 0 && d >= -(wide{1} << 21) && d <= (wide{1} << 21);  // within 2^-51
+            }
+        }
+        return found;
+    };
+    EXPECT_EQ(inexact_pairs((wide{1} << 74) + (wide{1} << 50)), 0);
+    EXPECT_GT(inexact_pairs((wide{1} << 74) + (wide{17} << 50)), 0);
+}
+
 // Exact sums that land on a float midpoint round alike in both formats, and are
 // common: doubting them would send a good share of all pixels back.
 TEST(LaneArithmetic, ExactMidpointsAreTrusted)

@@ -4,13 +4,14 @@
 # window, and checks the exit status.
 #
 #   demo_e2e.sh --program PATH [--wine] [--screen WxHxD] [--display none|dead] [--wm]
-#               [--env NAME=VALUE]... [--title] [--picture [W H]] [--minimize] [--focus-away]
+#               [--env NAME=VALUE]... [--title] [--picture [W H]] [--blocks N] [--minimize] [--focus-away]
 #               [--end key|close|wm-close|x-gone|none] [--within S] [--status N] [--silent]
 #
 # --display  no X server: DISPLAY unset (none) or naming a display where none runs (dead)
 # --wm       a window manager (openbox) runs on the X server
 # --title    the title must read "Vorlix Julia Rings FPS:" and a positive number
 # --picture  the screen must show a point-symmetric, lit picture of W x H (320 x 240)
+# --blocks   ... made of N x N blocks of one colour each (its pixels enlarged N times)
 # --minimize the window is minimised and restored; its picture must move again after
 # --focus-away  another program takes the focus: the picture must stand still, then
 #            move again once the focus is back
@@ -25,7 +26,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 picture_check=${PICTURE_CHECK:-$here/picture_check}
 x_close=${X_CLOSE:-$here/x_close}
 
-program="" wine=0 screen="1024x768x24" title=0 picture=0 pic_w=320 pic_h=240 end=key status=0
+program="" wine=0 screen="1024x768x24" title=0 picture=0 pic_w=320 pic_h=240 blocks=1 end=key status=0
 display="" wm=0 minimize=0 focus_away=0 within=60 silent=0
 envs=()
 while [ $# -gt 0 ]; do
@@ -44,6 +45,7 @@ while [ $# -gt 0 ]; do
         --picture)
             picture=1; shift
             if [ $# -ge 2 ] && [[ $1 =~ ^[0-9]+$ ]]; then pic_w=$1 pic_h=$2; shift 2; fi ;;
+        --blocks) blocks=$2; shift 2 ;;
         --end) end=$2; shift 2 ;;
         --status) status=$2; shift 2 ;;
         *) echo "demo_e2e: unknown option $1" >&2; exit 2 ;;
@@ -162,7 +164,7 @@ if [ "$picture" = 1 ]; then
     for attempt in $(seq 10); do
         sleep 0.5
         import -display "$DISPLAY" -window root -depth 8 "ppm:$work/screen.ppm" 2>/dev/null || continue
-        if "$picture_check" "$work/screen.ppm" "$pic_w" "$pic_h"; then found=1; break; fi
+        if "$picture_check" "$work/screen.ppm" "$pic_w" "$pic_h" "$blocks"; then found=1; break; fi
     done
     if [ "$found" = 0 ]; then
         mkdir -p "${E2E_KEEP:-/tmp}" && cp "$work/screen.ppm" "${E2E_KEEP:-/tmp}/e2e-last-screen.ppm" 2>/dev/null

@@ -1,7 +1,8 @@
 // picture_check: looks in a screenshot (binary PPM) for the demo's picture: a
 // rectangle of its size (320 x 240, or as given when it is shown scaled) that is
-// point-symmetric about its centre and lit. Prints where it found one and exits 0,
-// or exits 1 when there is none.
+// point-symmetric about its centre and lit, and, when a block size is given, made
+// of blocks of that size, each of one colour (pixels enlarged without smoothing).
+// Prints where it found one and exits 0, or exits 1 when there is none.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,7 @@ namespace {
 constexpr int least_lit = 200;  // a frame of the demo lights thousands
 int picture_width = 320;
 int picture_height = 240;
+int block = 1;
 
 struct Image {
     int width = 0, height = 0;
@@ -57,18 +59,29 @@ int symmetric_lit(const Image& image, int left, int top)
     return lit;
 }
 
+bool in_blocks(const Image& image, int left, int top)
+{
+    for (int y = 0; y < picture_height; ++y)
+        for (int x = 0; x < picture_width; ++x)
+            if (image.pixels[static_cast<std::size_t>(top + y) * image.width + left + x] !=
+                image.pixels[static_cast<std::size_t>(top + y - y % block) * image.width + left + x - x % block])
+                return false;
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 2 && argc != 4) {
-        std::fprintf(stderr, "usage: picture_check SCREENSHOT.ppm [WIDTH HEIGHT]\n");
+    if (argc != 2 && argc != 4 && argc != 5) {
+        std::fprintf(stderr, "usage: picture_check SCREENSHOT.ppm [WIDTH HEIGHT [BLOCK]]\n");
         return 2;
     }
-    if (argc == 4) {
+    if (argc >= 4) {
         picture_width = std::atoi(argv[2]);
         picture_height = std::atoi(argv[3]);
-        if (picture_width <= 0 || picture_height <= 0)
+        block = argc == 5 ? std::atoi(argv[4]) : 1;
+        if (picture_width <= 0 || picture_height <= 0 || block <= 0)
             return 2;
     }
     Image image;
@@ -93,7 +106,7 @@ int main(int argc, char** argv)
             if (lit_inside < least_lit || image.pixels[static_cast<std::size_t>(top) * w + left] != 0)
                 continue;
             const int lit = symmetric_lit(image, left, top);
-            if (lit >= least_lit) {
+            if (lit >= least_lit && in_blocks(image, left, top)) {
                 std::printf("picture at %d,%d with %d lit pixels\n", left, top, lit);
                 return 0;
             }

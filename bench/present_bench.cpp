@@ -1,0 +1,122 @@
+// What one presented frame costs on the SDL host, next to what drawing it costs:
+// a memcpy of one frame (the yardstick), render_frame, and the demo's per-frame
+// work around it, demo_count_frame (the title) and display_update (convert,
+// blit or flip, present). Each time is also given in frame copies.
+//
+// The host is whatever SDL finds: SDL_VIDEODRIVER=dummy for no display at all,
+// or an X server (Xvfb) through DISPLAY; SDL_RENDER_DRIVER=opengl keeps the
+// accelerated renderer that a software rasteriser would otherwise lose.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "demo/demo.h"
+#include "demo/precision.h"
+#include "demo/render.h"
+#include "display/display.h"
+
+namespace {
+
+// Allocations through operator new: the stand-in's own, not SDL's.
+long long allocations = 0;
+
+}  // namespace
+
+void* operator new(std::size_t size)
+{
+    ++allocations;
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+void frame_copy(benchmark::State& state)
+{
+    std::vector<std::uint32_t> from(frame_pixel_count, 0x123456), to(frame_pixel_count);
+    for (auto _ : state) {
+        std::memcpy(to.data(), from.data(), frame_pixel_count * sizeof(std::uint32_t));
+        benchmark::DoNotOptimize(to.data());
+        benchmark::ClobberMemory();
+    }
+}
+
+void render(benchmark::State& state)
+{
+    for (auto _ : state) {
+        render_frame();
+        benchmark::DoNotOptimize(frame_buffer[frame_pixel_count / 2]);
+    }
+}
+
+void present(benchmark::State& state)
+{
+    render_frame();
+    const long long before = allocations;
+    for (auto _ : state) {
+        demo_count_frame();
+        display_update(frame_buffer);
+    }
+    state.counters["allocations_per_frame"] =
+        benchmark::Counter(static_cast<double>(allocations - before), benchmark::Counter::kAvgIterations);
+}
+
+// The console table, then every time in frame copies: of wall time, which counts
+// the window system's work too, and of this process's processor time, which is
+// steadier on a busy machine.
+class CopiesReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& run : runs)
+            if (run.run_type == Run::RT_Iteration)
+                times_.push_back({run.benchmark_name(), {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()}});
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    void Finalize() override
+    {
+        ConsoleReporter::Finalize();
+        if (times_.empty() || times_.front().first != "frame_copy")
+            return;
+        const auto [copy_real, copy_cpu] = times_.front().second;
+        for (const auto& [name, time] : times_)
+            std::printf("%-16s %8.1f frame copies (%.1f in processor time)\n", name.c_str(), time.first / copy_real,
+                        time.second / copy_cpu);
+    }
+
+private:
+    std::vector<std::pair<std::string, std::pair<double, double>>> times_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    precision_setup();
+    if (!display_open(demo_open_title, frame_width, frame_height)) {
+        std::fprintf(stderr, "present_bench: no display could be opened\n");
+        return 1;
+    }
+    demo_start();
+    benchmark::RegisterBenchmark("frame_copy", frame_copy)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("render_frame", render)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("present", present)->Unit(benchmark::kMicrosecond);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    CopiesReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    display_close();
+    return 0;
+}
