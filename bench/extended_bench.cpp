@@ -12,11 +12,9 @@
 #include "bench/ratio_reporter.h"
 #include "demo/extended.h"
 
-#if defined(VORLIX_BENCH_FRAMES)
 #include "demo/precision.h"
 #include "demo/render.h"
 #include "demo/render_rule.h"
-#endif
 
 namespace {
 
@@ -74,7 +72,6 @@ void op_bench(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * operand_count);
 }
 
-#if defined(VORLIX_BENCH_FRAMES)
 // Frames 1 to 360 of the curve, drawn by the reference path with either arithmetic.
 template <class Ext>
 void frame_bench(benchmark::State& state)
@@ -91,7 +88,6 @@ void frame_bench(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations());
 }
-#endif
 
 template <Op op>
 void register_op(const char* name)
@@ -112,11 +108,9 @@ int main(int argc, char** argv)
     register_op<Op::compare>("sum_compare");
     register_op<Op::store_sum_of_squares>("sum_of_squares");
     register_op<Op::magnitude>("ring_hit_update");
-#if defined(VORLIX_BENCH_FRAMES)
     if constexpr (LDBL_MANT_DIG == 64)
         benchmark::RegisterBenchmark("frame/x87", frame_bench<long double>)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("frame/software", frame_bench<Extended>)->Unit(benchmark::kMillisecond);
-#endif
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

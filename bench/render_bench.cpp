@@ -11,16 +11,19 @@
 
 #include "demo/precision.h"
 #include "demo/render.h"
+#include "demo/render_rule.h"
 
 namespace {
 
-constexpr RenderPath paths[] = {RenderPath::reference, RenderPath::sse2, RenderPath::avx2, RenderPath::avx512};
+constexpr RenderPath paths[] = {RenderPath::reference, RenderPath::software, RenderPath::sse2, RenderPath::avx2,
+                                RenderPath::avx512};
 
 // The yardstick: the same rule written as a plain loop, the obvious way, with
 // nothing held in RenderState but the frame's parameters.
 void plain_scalar_pixels()
 {
-    using ext = long double;
+    using ext = render_rule::reference_ext;
+    using std::fabs, std::nearbyint;
     const RenderState& s = render_state;
     std::int32_t last_hit = s.last_hit;
     std::uint32_t* top = frame_buffer;
@@ -38,7 +41,7 @@ void plain_scalar_pixels()
                 zy = static_cast<float>(ext{s.cy} + txy);
                 const float m = static_cast<float>(ext{zx} * zx + ext{zy} * zy);
                 if (m < s.ring_hi_sq && m > s.ring_lo_sq && pass > 0) {
-                    acc = static_cast<float>(-(std::fabs(ext{m} - s.c_abs_sq) / s.ring_width) + acc + 1.0f);
+                    acc = static_cast<float>(-(fabs(ext{m} - s.c_abs_sq) / s.ring_width) + acc + 1.0f);
                     last_hit = pass;
                 }
                 ++pass;
@@ -47,7 +50,7 @@ void plain_scalar_pixels()
             }
             int n = 0;
             if (acc > 0.0f)
-                n = static_cast<int>(std::nearbyint(ext{std::sqrt(static_cast<double>(acc))} * 500.0));
+                n = static_cast<int>(nearbyint(ext{std::sqrt(static_cast<double>(acc))} * 500.0));
             int red = 0, green = 0, blue = 0;
             if (n >= 768)
                 red = green = blue = 255;
@@ -153,7 +156,7 @@ private:
         double ms = 0;
         double fallbacks = -1;
     };
-    static constexpr const char* table_order[] = {"plain_scalar", "reference", "sse2", "avx2", "avx512"};
+    static constexpr const char* table_order[] = {"plain_scalar", "reference", "software", "sse2", "avx2", "avx512"};
     std::map<std::string, Row> rows_;
 };
 

@@ -1,50 +1,20 @@
-// The reference renderer. Each expression is evaluated in x87 extended precision
-// (long double) and rounded to float where it is stored; the double rounding this
-// causes is part of the picture, so the casts below are not noise.
+// The reference renderer: the rule of render_rule.h on the x87's 80-bit long double
+// where there is one, and on Extended, the same rounding in software, elsewhere.
 #include "render.h"
 
-#include <cfloat>
-#include <cmath>
-
-static_assert(LDBL_MANT_DIG == 64, "the picture depends on 64-bit extended precision");
+#include "render_rule.h"
+#if VORLIX_RENDER_SOFTWARE
+#include "extended.h"
+#endif
 
 FrameBuffer frame_buffer;
 RenderState render_state;
 
 namespace {
-
-using ext = long double;
-
-// Constants with the format each is held in; a double constant widens exactly.
-constexpr double view_x_min = -2.0, view_x_max = 2.0;
-constexpr double view_y_min = -1.5, view_y_max = 1.5;
-constexpr double degrees_pi = 3.141593;  // this 7-digit value, not full pi
-constexpr int degrees_half_turn = 180;
-constexpr double second_rate = 0.7;
-constexpr double c_scale = 0.6;
-constexpr double ring_half_width = 0.04;
-constexpr float escape_bound = 4.0f;
-constexpr float cross_factor = 2.0f;
-constexpr float hit_gain = 1.0f;
-constexpr float acc_threshold = 0.0f;
-constexpr double intensity_scale = 500.0;
-
-}  // namespace
-
-void render_setup()
-{
-    RenderState& s = render_state;
-    s.x_min = static_cast<float>(view_x_min);
-    s.x_max = static_cast<float>(view_x_max);
-    s.y_min = static_cast<float>(view_y_min);
-    s.y_max = static_cast<float>(view_y_max);
-    s.x_step = static_cast<float>((ext{s.x_max} - s.x_min) / (frame_width - 1));
-    s.y_step = static_cast<float>((ext{s.y_max} - s.y_min) / (frame_height - 1));
-    for (int i = 0; i < frame_width; ++i)
-        s.x_coords[i] = static_cast<float>(ext(i) * s.x_step + s.x_min);
-    for (int j = 0; j < frame_height; ++j)
-        s.y_coords[j] = static_cast<float>(ext{s.y_max} - ext(j) * s.y_step);
+using ext = render_rule::reference_ext;
 }
+
+void render_setup() { render_rule::setup<ext>(render_state); }
 
 void render_seek(std::int32_t frame)
 {
@@ -60,134 +30,23 @@ void render_advance()
     s.bottom = frame_buffer + frame_pixel_count - 1;
     s.frame_counter =
         static_cast<std::int32_t>((static_cast<std::uint32_t>(s.frame_counter) + 1u) & 0x7FFFFFFFu);
-
-    s.angle = static_cast<float>(ext(s.frame_counter) * degrees_pi / degrees_half_turn);
-
-    const double angle = s.angle;
-    const double slow_angle = static_cast<double>(ext{s.angle} * second_rate);
-    s.cx = static_cast<float>(ext{std::cos(angle)} * std::sin(slow_angle));
-    s.cx = static_cast<float>(ext{s.cx} * c_scale);
-    s.cy = static_cast<float>(ext{std::sin(angle)} + std::sin(angle));
-    s.cy = static_cast<float>(ext{s.cy} * c_scale);
-
-    const ext c_abs_sq = ext{s.cx} * s.cx + ext{s.cy} * s.cy;
-    s.c_abs = static_cast<float>(std::sqrt(static_cast<double>(c_abs_sq)));
-    s.c_abs_sq = static_cast<float>(c_abs_sq);
-
-    s.ring_width = static_cast<float>(ring_half_width);
-    s.ring_lo_sq = static_cast<float>(ext{s.c_abs} - s.ring_width);
-    s.ring_lo_sq = static_cast<float>(ext{s.ring_lo_sq} * s.ring_lo_sq);
-    s.ring_hi_sq = static_cast<float>(ext{s.ring_width} + s.c_abs);
-    s.ring_hi_sq = static_cast<float>(ext{s.ring_hi_sq} * s.ring_hi_sq);
+    render_rule::frame_parameters<ext>(s);
 }
-
-namespace {
-
-// The frame's ring as the orbit loop reads it. A copy by value, so that the
-// compiler need not reload it after every store into the frame buffer.
-struct Ring {
-    float cx, cy, c_abs_sq, ring_width, ring_lo_sq, ring_hi_sq;
-};
-
-Ring frame_ring()
-{
-    const RenderState& s = render_state;
-    return {s.cx, s.cy, s.c_abs_sq, s.ring_width, s.ring_lo_sq, s.ring_hi_sq};
-}
-
-// The orbit, written once as the rule's sequence of operations on ext. `hit`
-// is the caller's own copy of last_hit, so that it stays in a register rather
-// than in memory that every store into the frame buffer might change.
-inline __attribute__((always_inline)) float orbit(const Ring& r, float zx, float zy, std::int32_t& hit)
-{
-    float sx = 0.0f, sy = 0.0f, acc = 0.0f;
-    for (int pass = 0; pass < ring_max_passes && ext{sx} + sy < escape_bound;) {
-        sx = static_cast<float>(ext{zx} * zx);
-        sy = static_cast<float>(ext{zy} * zy);
-        const float txy = static_cast<float>(ext{zy} * zx * cross_factor);
-        zx = static_cast<float>(ext{sx} - sy + r.cx);
-        zy = static_cast<float>(ext{r.cy} + txy);
-        const float m = static_cast<float>(ext{zx} * zx + ext{zy} * zy);
-        if (m < r.ring_hi_sq && m > r.ring_lo_sq && pass > 0) {
-            acc = static_cast<float>(-(std::fabs(ext{m} - r.c_abs_sq) / r.ring_width) + acc + hit_gain);
-            hit = pass;
-        }
-        ++pass;
-        if (m > escape_bound)
-            break;
-    }
-    return acc;
-}
-
-inline __attribute__((always_inline)) std::int32_t intensity(float acc)
-{
-    if (!(acc > acc_threshold))
-        return 0;
-    // nearbyint rounds in the current mode: to nearest, ties to even.
-    return static_cast<std::int32_t>(std::nearbyint(ext{std::sqrt(static_cast<double>(acc))} * intensity_scale));
-}
-
-inline __attribute__((always_inline)) std::uint32_t colour(std::int32_t n, std::int32_t last_hit)
-{
-    int red = 0, green = 0, blue = 0;
-    if (n >= 768) {
-        red = green = blue = 255;
-    } else if (n >= 512) {
-        red = green = 255;
-        blue = n - 512;
-    } else if (n >= 256) {
-        red = 255;
-        green = n - 256;
-    } else if (n > 0) {
-        red = n;
-    }
-
-    const int blend = (green + red + blue) / 3;
-    red = (green + red + blend) / 3;
-    green = (blue + green + blend) / 3;
-    blue = (red + blue + blend) / 3;
-
-    int r = red, g = green, b = blue;
-    switch (last_hit % 3) {
-    case 1: r = green, g = blue, b = red; break;
-    case 2: r = blue, g = red, b = green; break;
-    default: break;
-    }
-    return static_cast<std::uint32_t>(r) << 16 | static_cast<std::uint32_t>(g) << 8 | static_cast<std::uint32_t>(b);
-}
-
-}  // namespace
 
 float ring_accumulate(float zx, float zy, std::int32_t& last_hit)
 {
-    return orbit(frame_ring(), zx, zy, last_hit);
+    return render_rule::orbit<ext>(render_rule::frame_ring(render_state), zx, zy, last_hit);
 }
 
-std::int32_t ring_intensity(float acc) { return intensity(acc); }
+std::int32_t ring_intensity(float acc) { return render_rule::intensity<ext>(acc); }
 
-std::uint32_t ring_colour(std::int32_t n, std::int32_t last_hit) { return colour(n, last_hit); }
+std::uint32_t ring_colour(std::int32_t n, std::int32_t last_hit) { return render_rule::colour(n, last_hit); }
 
-void render_pixels_reference()
-{
-    RenderState& s = render_state;
-    const Ring ring = frame_ring();
-    std::int32_t last_hit = s.last_hit;
-    std::uint32_t* top = s.top;
-    std::uint32_t* bottom = s.bottom;
-    for (int py = 0; py < ring_rows_computed; ++py) {
-        const float zy = s.y_coords[py];
-        for (int px = 0; px < frame_width; ++px) {
-            const std::int32_t n = intensity(orbit(ring, s.x_coords[px], zy, last_hit));
-            // Intensity 0 is black in every rotation.
-            const std::uint32_t c = n > 0 ? colour(n, last_hit) : 0u;
-            *top++ = c;
-            *bottom-- = c;
-        }
-    }
-    s.last_hit = last_hit;
-    s.top = top;
-    s.bottom = bottom;
-}
+void render_pixels_reference() { render_rule::pixels<ext>(render_state); }
+
+#if VORLIX_RENDER_SOFTWARE
+void render_pixels_software() { render_rule::pixels<Extended>(render_state); }
+#endif
 
 void render_frame()
 {

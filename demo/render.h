@@ -47,6 +47,16 @@ void render_seek(std::int32_t frame);
 void render_advance();           // frame counter, c and the ring for the new frame
 void render_pixels_reference();  // shades the top half and mirrors it
 
+// The software arithmetic needs a 128-bit integer multiply, which 32-bit x86 lacks.
+#if defined(__SIZEOF_INT128__)
+#define VORLIX_RENDER_SOFTWARE 1
+// render_pixels_reference on Extended whatever the processor has; where there is no
+// x87 the two are the same.
+void render_pixels_software();
+#else
+#define VORLIX_RENDER_SOFTWARE 0
+#endif
+
 // Orbit of one starting point against the current frame's ring: returns the
 // ring accumulator and sets last_hit when the orbit touches the ring.
 float ring_accumulate(float zx, float zy, std::int32_t& last_hit);
@@ -59,13 +69,14 @@ std::uint32_t ring_colour(std::int32_t n, std::int32_t last_hit);
 
 // Ways to shade the pixels of a frame. All give the same picture bit for bit: the
 // lane paths run several orbits at once in double precision and hand any pixel
-// whose rounding they cannot vouch for back to the reference path.
-enum class RenderPath { reference, sse2, avx2, avx512 };
+// whose rounding they cannot vouch for back to the reference path. The software
+// path is the reference path with the x87 arithmetic done in software.
+enum class RenderPath { reference, software, sse2, avx2, avx512 };
 
 // Nonzero when this processor can run `path`; the reference path always can.
 int render_path_available(RenderPath path);
 
-// "reference", "sse2", "avx2" or "avx512".
+// "reference", "software", "sse2", "avx2" or "avx512".
 const char* render_path_name(RenderPath path);
 
 // The widest lane path this processor runs.

@@ -1,8 +1,14 @@
 // The lane paths of the pixel loop: several orbits at once in double precision,
 // SSE2 everywhere and AVX2 or AVX-512 where the processor has them, with every
 // pixel they cannot vouch for redone by ring_accumulate. The frame parameters
-// always come from render_advance.
+// always come from render_advance. Elsewhere than x86 there are no lanes yet, and
+// the fastest path is the reference one.
+#if defined(__i386__) || defined(__x86_64__)
+#define VORLIX_X86_LANES 1
 #include <immintrin.h>
+#else
+#define VORLIX_X86_LANES 0
+#endif
 
 #include <cmath>
 #include <cstdint>
@@ -78,6 +84,7 @@ double above(float b)
 
 }  // namespace
 
+#if VORLIX_X86_LANES
 namespace sse2_lanes {
 namespace {
 #define LANES_TARGET __attribute__((target("sse2")))
@@ -322,11 +329,13 @@ LANES_TARGET std::int32_t colour_row(const LaneRow& row, const std::uint32_t* co
 #undef LANES_MASKED_COMPARES
 }  // namespace
 }  // namespace avx512_lanes
+#endif
 
 namespace {
 
-std::int32_t colour_row(const LaneRow& row, const std::uint32_t* colours, std::uint32_t* top,
-                        std::uint32_t* bottom_end, std::int32_t carried)
+// The SSE2 lanes' colours (the wider lanes have their own); unused without lanes.
+[[maybe_unused]] std::int32_t colour_row(const LaneRow& row, const std::uint32_t* colours,
+                                         std::uint32_t* top, std::uint32_t* bottom_end, std::int32_t carried)
 {
     for (int px = 0; px < frame_width; ++px) {
         const std::int32_t n = row.intensity[px], hit = row.last_hit[px];
@@ -352,10 +361,12 @@ struct LaneKernel {
 LaneKernel lane_kernel(RenderPath path)
 {
     switch (path) {
+#if VORLIX_X86_LANES
     case RenderPath::sse2: return {sse2_lanes::shade_row, colour_row, sse2_lanes::probe};
     case RenderPath::avx2: return {avx2_lanes::shade_row, avx2_lanes::colour_row, avx2_lanes::probe};
     case RenderPath::avx512: return {avx512_lanes::shade_row, avx512_lanes::colour_row, avx512_lanes::probe};
-    case RenderPath::reference: break;
+#endif
+    default: break;
     }
     return {nullptr, nullptr, nullptr};
 }
@@ -417,12 +428,15 @@ void render_pixels_lanes(const LaneKernel& kernel)
 
 int render_path_available(RenderPath path)
 {
-    __builtin_cpu_init();
     switch (path) {
     case RenderPath::reference: return 1;
-    case RenderPath::sse2: return __builtin_cpu_supports("sse2");
-    case RenderPath::avx2: return __builtin_cpu_supports("avx2");
-    case RenderPath::avx512: return __builtin_cpu_supports("avx512f");
+    case RenderPath::software: return VORLIX_RENDER_SOFTWARE;
+#if VORLIX_X86_LANES
+    case RenderPath::sse2: __builtin_cpu_init(); return __builtin_cpu_supports("sse2");
+    case RenderPath::avx2: __builtin_cpu_init(); return __builtin_cpu_supports("avx2");
+    case RenderPath::avx512: __builtin_cpu_init(); return __builtin_cpu_supports("avx512f");
+#endif
+    default: break;
     }
     return 0;
 }
@@ -431,6 +445,7 @@ const char* render_path_name(RenderPath path)
 {
     switch (path) {
     case RenderPath::reference: return "reference";
+    case RenderPath::software: return "software";
     case RenderPath::sse2: return "sse2";
     case RenderPath::avx2: return "avx2";
     case RenderPath::avx512: return "avx512";
@@ -466,7 +481,12 @@ void render_pixels(RenderPath path)
 {
     const LaneKernel kernel = render_path_available(path) ? lane_kernel(path) : LaneKernel{};
     if (!kernel.shade_row) {
-        render_pixels_reference();
+#if VORLIX_RENDER_SOFTWARE
+        if (path == RenderPath::software)
+            render_pixels_software();
+        else
+#endif
+            render_pixels_reference();
         lane_path_state.fallback_count = 0;
         return;
     }

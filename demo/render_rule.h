@@ -1,14 +1,28 @@
-// The renderer's arithmetic written once for any extended-precision type: long double
-// where it is the x87's 80-bit format, Extended (the same rounding done with integers)
-// anywhere. Each expression is evaluated in Ext and rounded to float where it is stored.
+// The renderer's arithmetic, written once for any extended-precision type: long double
+// where it is the x87's 80-bit format, Extended (the same rounding done on doubles and
+// integers) anywhere. Each expression is evaluated in Ext and rounded to float where it
+// is stored; the double rounding this causes is part of the picture, so the casts below
+// are not noise.
 #pragma once
 
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
 
 #include "render.h"
+#if !defined(__i386__) && !defined(__x86_64__)
+#include "extended.h"
+#endif
 
 namespace render_rule {
+
+// The type the programs draw with: the x87's own where there is one.
+#if defined(__i386__) || defined(__x86_64__)
+static_assert(LDBL_MANT_DIG == 64, "the picture depends on 64-bit extended precision");
+using reference_ext = long double;
+#else
+using reference_ext = Extended;
+#endif
 
 // Constants with the format each is held in; a double constant widens exactly.
 constexpr double view_x_min = -2.0, view_x_max = 2.0;
@@ -64,10 +78,23 @@ void frame_parameters(RenderState& s)
     s.ring_hi_sq = static_cast<float>(Ext{s.ring_hi_sq} * s.ring_hi_sq);
 }
 
+// The frame's ring as the orbit loop reads it. A copy by value, so that the
+// compiler need not reload it after every store into the frame buffer.
+struct Ring {
+    float cx, cy, c_abs_sq, ring_width, ring_lo_sq, ring_hi_sq;
+};
+
+inline Ring frame_ring(const RenderState& s)
+{
+    return {s.cx, s.cy, s.c_abs_sq, s.ring_width, s.ring_lo_sq, s.ring_hi_sq};
+}
+
 // The orbit of one starting point against the frame's ring: the ring accumulator,
-// and last_hit set when the orbit touches the ring.
+// and `hit` set to the pass when the orbit touches the ring. `hit` is the caller's
+// own copy of last_hit, so that it stays in a register rather than in memory that
+// every store into the frame buffer might change.
 template <class Ext>
-float accumulate(const RenderState& s, float zx, float zy, std::int32_t& last_hit)
+inline __attribute__((always_inline)) float orbit(const Ring& r, float zx, float zy, std::int32_t& hit)
 {
     using std::fabs;
     float sx = 0.0f, sy = 0.0f, acc = 0.0f;
@@ -75,12 +102,12 @@ float accumulate(const RenderState& s, float zx, float zy, std::int32_t& last_hi
         sx = static_cast<float>(Ext{zx} * zx);
         sy = static_cast<float>(Ext{zy} * zy);
         const float txy = static_cast<float>(Ext{zy} * zx * cross_factor);
-        zx = static_cast<float>(Ext{sx} - sy + s.cx);
-        zy = static_cast<float>(Ext{s.cy} + txy);
+        zx = static_cast<float>(Ext{sx} - sy + r.cx);
+        zy = static_cast<float>(Ext{r.cy} + txy);
         const float m = static_cast<float>(Ext{zx} * zx + Ext{zy} * zy);
-        if (m < s.ring_hi_sq && m > s.ring_lo_sq && pass > 0) {
-            acc = static_cast<float>(-(fabs(Ext{m} - s.c_abs_sq) / s.ring_width) + acc + hit_gain);
-            last_hit = pass;
+        if (m < r.ring_hi_sq && m > r.ring_lo_sq && pass > 0) {
+            acc = static_cast<float>(-(fabs(Ext{m} - r.c_abs_sq) / r.ring_width) + acc + hit_gain);
+            hit = pass;
         }
         ++pass;
         if (m > escape_bound)
@@ -89,9 +116,10 @@ float accumulate(const RenderState& s, float zx, float zy, std::int32_t& last_hi
     return acc;
 }
 
-// 0 for acc <= 0, else sqrt(acc) * 500 rounded to the nearest integer, ties to even.
+// 0 for acc <= 0, else sqrt(acc) * 500 rounded to the nearest integer, ties to even
+// (nearbyint rounds in the current mode, which is to nearest).
 template <class Ext>
-std::int32_t intensity(float acc)
+inline __attribute__((always_inline)) std::int32_t intensity(float acc)
 {
     using std::nearbyint;
     if (!(acc > acc_threshold))
@@ -99,19 +127,58 @@ std::int32_t intensity(float acc)
     return static_cast<std::int32_t>(nearbyint(Ext{std::sqrt(static_cast<double>(acc))} * intensity_scale));
 }
 
-// Shades the top half of the frame and mirrors it, from s.top and s.bottom on.
+// Intensity bands, channel blend and rotation by last_hit mod 3: integers only.
+inline __attribute__((always_inline)) std::uint32_t colour(std::int32_t n, std::int32_t last_hit)
+{
+    int red = 0, green = 0, blue = 0;
+    if (n >= 768) {
+        red = green = blue = 255;
+    } else if (n >= 512) {
+        red = green = 255;
+        blue = n - 512;
+    } else if (n >= 256) {
+        red = 255;
+        green = n - 256;
+    } else if (n > 0) {
+        red = n;
+    }
+
+    const int blend = (green + red + blue) / 3;
+    red = (green + red + blend) / 3;
+    green = (blue + green + blend) / 3;
+    blue = (red + blue + blend) / 3;
+
+    int r = red, g = green, b = blue;
+    switch (last_hit % 3) {
+    case 1: r = green, g = blue, b = red; break;
+    case 2: r = blue, g = red, b = green; break;
+    default: break;
+    }
+    return static_cast<std::uint32_t>(r) << 16 | static_cast<std::uint32_t>(g) << 8 | static_cast<std::uint32_t>(b);
+}
+
+// Shades the top half of the frame and mirrors it, from s.top and s.bottom on,
+// over locals that the frame buffer's stores cannot alias.
 template <class Ext>
 void pixels(RenderState& s)
 {
+    const Ring ring = frame_ring(s);
+    std::int32_t last_hit = s.last_hit;
+    std::uint32_t* top = s.top;
+    std::uint32_t* bottom = s.bottom;
     for (int py = 0; py < ring_rows_computed; ++py) {
         const float zy = s.y_coords[py];
         for (int px = 0; px < frame_width; ++px) {
-            const float acc = accumulate<Ext>(s, s.x_coords[px], zy, s.last_hit);
-            const std::uint32_t colour = ring_colour(intensity<Ext>(acc), s.last_hit);
-            *s.top++ = colour;
-            *s.bottom-- = colour;
+            const std::int32_t n = intensity<Ext>(orbit<Ext>(ring, s.x_coords[px], zy, last_hit));
+            // Intensity 0 is black in every rotation.
+            const std::uint32_t c = n > 0 ? colour(n, last_hit) : 0u;
+            *top++ = c;
+            *bottom-- = c;
         }
     }
+    s.last_hit = last_hit;
+    s.top = top;
+    s.bottom = bottom;
 }
 
 }  // namespace render_rule

@@ -6,6 +6,7 @@
 
 #include "demo/precision.h"
 #include "demo/render.h"
+#include "demo/render_rule.h"
 
 namespace {
 
@@ -59,8 +60,8 @@ TEST_F(RenderTest, FirstFrameParameters)
     EXPECT_EQ(s.ring_width, 0.039999999105930328f);
     EXPECT_EQ(static_cast<double>(s.ring_width), 0.039999999105930328);
     // |c|^2 comes from cx and cy, not from squaring the rounded |c|.
-    EXPECT_EQ(s.c_abs_sq, static_cast<float>(static_cast<long double>(s.cx) * s.cx +
-                                             static_cast<long double>(s.cy) * s.cy));
+    using ext = render_rule::reference_ext;
+    EXPECT_EQ(s.c_abs_sq, static_cast<float>(ext{s.cx} * s.cx + ext{s.cy} * s.cy));
 }
 
 TEST_F(RenderTest, QuarterAndHalfTurnParameters)
