@@ -85,7 +85,8 @@ fuzz:
 	$(FUZZ_BUILD)/tests/fuzz/convert_fuzz -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 		-artifact_prefix=$(FUZZ_BUILD)/ $(FUZZ_BUILD)/corpus
 
-# One presented frame of each program with no display, then on a 1024 x 768 Xvfb screen.
+# The renderer's paths, the converters and the software arithmetic; then one presented
+# frame of each program with no display, and on a 1024 x 768 Xvfb screen.
 bench: build
 	$(BUILD)/bench/render_bench
 	$(BUILD)/bench/convert_bench
