@@ -1,6 +1,6 @@
 // The integer extended arithmetic against the x87: each operation as the renderer
-// uses it (float operands widened, the result stored to float), and whole frames of
-// the reference path with either arithmetic.
+// uses it (float operands widened, the result stored to float). Whole frames of
+// either arithmetic are render_bench's "reference" and "software" paths.
 #include <benchmark/benchmark.h>
 
 #include <cfloat>
@@ -11,10 +11,6 @@
 
 #include "bench/ratio_reporter.h"
 #include "demo/extended.h"
-
-#include "demo/precision.h"
-#include "demo/render.h"
-#include "demo/render_rule.h"
 
 namespace {
 
@@ -72,22 +68,6 @@ void op_bench(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * operand_count);
 }
 
-// Frames 1 to 360 of the curve, drawn by the reference path with either arithmetic.
-template <class Ext>
-void frame_bench(benchmark::State& state)
-{
-    precision_setup();
-    render_setup();
-    std::int32_t frame = 1;
-    for (auto _ : state) {
-        render_seek(frame);
-        render_advance();
-        render_rule::pixels<Ext>(render_state);
-        benchmark::DoNotOptimize(frame_buffer[frame_pixel_count / 2]);
-        frame = frame % 360 + 1;
-    }
-    state.SetItemsProcessed(state.iterations());
-}
 
 template <Op op>
 void register_op(const char* name)
@@ -108,9 +88,6 @@ int main(int argc, char** argv)
     register_op<Op::compare>("sum_compare");
     register_op<Op::store_sum_of_squares>("sum_of_squares");
     register_op<Op::magnitude>("ring_hit_update");
-    if constexpr (LDBL_MANT_DIG == 64)
-        benchmark::RegisterBenchmark("frame/x87", frame_bench<long double>)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("frame/software", frame_bench<Extended>)->Unit(benchmark::kMillisecond);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
