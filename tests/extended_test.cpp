@@ -538,6 +538,9 @@ TEST_F(ExtendedTest, ShortcutsDeclineWhereDoublesPart)
         {3, 0x1p-75f, 0x1p-103f, 1.0f, 0.0f},
         // The ring-hit update cancelling to 2^-29: its last bits are the quotient's.
         {4, -0x1.86a1e8p-2f, 0x1.1f149cp-4f, 0x1.75cbb8p-1f, -0x1.035dcp-29f},
+        // Just below the midpoint under 1, where the floats are twice as dense: the
+        // double loses 2^-60 of x - y and lands on the midpoint.
+        {4, 0x1.fffffep-2f, -0x1.fffffep-61f, 0x1.fffffep-1f, 1.0f},
     };
     for (const Case& c : cases) {
         const double x = c.x, y = c.y, z = c.z;
