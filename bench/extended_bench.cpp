@@ -1,6 +1,8 @@
 // The integer extended arithmetic against the x87: each operation as the renderer
-// uses it (float operands widened, the result stored to float). Whole frames of
-// either arithmetic are render_bench's "reference" and "software" paths.
+// uses it (float operands widened, the result stored to float), and, where the
+// renderer has one, through its double shortcut with Extended as the fall-back.
+// Whole frames of either arithmetic are render_bench's "reference" and "software"
+// paths.
 #include <benchmark/benchmark.h>
 
 #include <cfloat>
@@ -11,6 +13,7 @@
 
 #include "bench/ratio_reporter.h"
 #include "demo/extended.h"
+#include "demo/render_shortcuts.h"
 
 namespace {
 
@@ -34,7 +37,8 @@ const Operands operands;
 
 enum class Op { add, subtract, multiply, divide, compare, store_sum_of_squares, magnitude };
 
-template <class Ext, Op op>
+// Cuts is render_rule::Shortcuts of Extended, or of a type that has none.
+template <class Ext, Op op, class Cuts>
 void op_bench(benchmark::State& state)
 {
     const float* a = operands.a.data();
@@ -44,21 +48,27 @@ void op_bench(benchmark::State& state)
     for (auto _ : state) {
         for (int i = 0; i < operand_count; ++i) {
             float r = 0;
-            if constexpr (op == Op::add)
-                r = static_cast<float>(Ext{a[i]} + b[i]);
-            else if constexpr (op == Op::subtract)
+            if constexpr (op == Op::add) {
+                if (!Cuts::sum(a[i], b[i], r))
+                    r = static_cast<float>(Ext{a[i]} + b[i]);
+            } else if constexpr (op == Op::subtract) {
                 r = static_cast<float>(Ext{a[i]} - b[i]);
-            else if constexpr (op == Op::multiply)
-                r = static_cast<float>(Ext{a[i]} * b[i]);
-            else if constexpr (op == Op::divide)
+            } else if constexpr (op == Op::multiply) {
+                if (!Cuts::product(a[i], b[i], r))
+                    r = static_cast<float>(Ext{a[i]} * b[i]);
+            } else if constexpr (op == Op::divide) {
                 r = static_cast<float>(Ext{a[i]} / c[i]);
-            else if constexpr (op == Op::compare)
-                r = Ext{a[i]} + b[i] < c[i] ? 1.0f : 0.0f;
-            else if constexpr (op == Op::store_sum_of_squares)
-                r = static_cast<float>(Ext{a[i]} * a[i] + Ext{b[i]} * b[i]);
-            else {
+            } else if constexpr (op == Op::compare) {
+                const int below = Cuts::sum_below(a[i], b[i], c[i]);
+                r = below == 1 || (below < 0 && Ext{a[i]} + b[i] < c[i]) ? 1.0f : 0.0f;
+            } else if constexpr (op == Op::store_sum_of_squares) {
+                if (!Cuts::square_sum(a[i], b[i], r))
+                    r = static_cast<float>(Ext{a[i]} * a[i] + Ext{b[i]} * b[i]);
+            } else {
                 using std::fabs;
-                r = static_cast<float>(-(fabs(Ext{a[i]} - b[i]) / c[i]) + a[i] + 1.0f);
+                r = a[i];
+                if (!Cuts::ring_hit(a[i], b[i], c[i], 1.0f, r))
+                    r = static_cast<float>(-(fabs(Ext{a[i]} - b[i]) / c[i]) + a[i] + 1.0f);
             }
             out[static_cast<std::size_t>(i)] = r;
         }
@@ -69,12 +79,17 @@ void op_bench(benchmark::State& state)
 }
 
 
+using no_cuts = render_rule::Shortcuts<void>;
+
 template <Op op>
 void register_op(const char* name)
 {
     if constexpr (LDBL_MANT_DIG == 64)
-        benchmark::RegisterBenchmark((std::string(name) + "/x87").c_str(), op_bench<long double, op>);
-    benchmark::RegisterBenchmark((std::string(name) + "/software").c_str(), op_bench<Extended, op>);
+        benchmark::RegisterBenchmark((std::string(name) + "/x87").c_str(), op_bench<long double, op, no_cuts>);
+    benchmark::RegisterBenchmark((std::string(name) + "/software").c_str(), op_bench<Extended, op, no_cuts>);
+    if constexpr (op != Op::subtract && op != Op::divide)
+        benchmark::RegisterBenchmark((std::string(name) + "/shortcut").c_str(),
+                                     op_bench<Extended, op, render_rule::Shortcuts<Extended>>);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "render.h"
+#include "render_shortcuts.h"
 #if !defined(__i386__) && !defined(__x86_64__)
 #include "extended.h"
 #endif
@@ -92,21 +93,36 @@ inline Ring frame_ring(const RenderState& s)
 // The orbit of one starting point against the frame's ring: the ring accumulator,
 // and `hit` set to the pass when the orbit touches the ring. `hit` is the caller's
 // own copy of last_hit, so that it stays in a register rather than in memory that
-// every store into the frame buffer might change.
+// every store into the frame buffer might change. Each expression asks Ext's
+// Shortcuts first (render_shortcuts.h) and is evaluated as written when they
+// decline.
 template <class Ext>
 inline __attribute__((always_inline)) float orbit(const Ring& r, float zx, float zy, std::int32_t& hit)
 {
     using std::fabs;
+    using S = Shortcuts<Ext>;
     float sx = 0.0f, sy = 0.0f, acc = 0.0f;
-    for (int pass = 0; pass < ring_max_passes && Ext{sx} + sy < escape_bound;) {
-        sx = static_cast<float>(Ext{zx} * zx);
-        sy = static_cast<float>(Ext{zy} * zy);
-        const float txy = static_cast<float>(Ext{zy} * zx * cross_factor);
-        zx = static_cast<float>(Ext{sx} - sy + r.cx);
-        zy = static_cast<float>(Ext{r.cy} + txy);
-        const float m = static_cast<float>(Ext{zx} * zx + Ext{zy} * zy);
+    for (int pass = 0; pass < ring_max_passes;) {
+        const int below = S::sum_below(sx, sy, escape_bound);  // 1, 0, or -1: not known
+        if (below == 0 || (below < 0 && !(Ext{sx} + sy < escape_bound)))
+            break;
+        if (!S::product(zx, zx, sx))
+            sx = static_cast<float>(Ext{zx} * zx);
+        if (!S::product(zy, zy, sy))
+            sy = static_cast<float>(Ext{zy} * zy);
+        float txy;
+        if (!S::product(zy, zx, cross_factor, txy))
+            txy = static_cast<float>(Ext{zy} * zx * cross_factor);
+        if (!S::difference_sum(sx, sy, r.cx, zx))
+            zx = static_cast<float>(Ext{sx} - sy + r.cx);
+        if (!S::sum(r.cy, txy, zy))
+            zy = static_cast<float>(Ext{r.cy} + txy);
+        float m;
+        if (!S::square_sum(zx, zy, m))
+            m = static_cast<float>(Ext{zx} * zx + Ext{zy} * zy);
         if (m < r.ring_hi_sq && m > r.ring_lo_sq && pass > 0) {
-            acc = static_cast<float>(-(fabs(Ext{m} - r.c_abs_sq) / r.ring_width) + acc + hit_gain);
+            if (!S::ring_hit(m, r.c_abs_sq, r.ring_width, hit_gain, acc))
+                acc = static_cast<float>(-(fabs(Ext{m} - r.c_abs_sq) / r.ring_width) + acc + hit_gain);
             hit = pass;
         }
         ++pass;
@@ -124,7 +140,11 @@ inline __attribute__((always_inline)) std::int32_t intensity(float acc)
     using std::nearbyint;
     if (!(acc > acc_threshold))
         return 0;
-    return static_cast<std::int32_t>(nearbyint(Ext{std::sqrt(static_cast<double>(acc))} * intensity_scale));
+    const double root = std::sqrt(static_cast<double>(acc));
+    std::int32_t n;
+    if (!Shortcuts<Ext>::intensity(root, intensity_scale, n))
+        n = static_cast<std::int32_t>(nearbyint(Ext{root} * intensity_scale));
+    return n;
 }
 
 // Intensity bands, channel blend and rotation by last_hit mod 3: integers only.

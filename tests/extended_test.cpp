@@ -18,6 +18,7 @@
 #include <mpfr.h>
 
 #include "demo/extended.h"
+#include "demo/render_shortcuts.h"
 
 namespace {
 
@@ -397,8 +398,6 @@ TEST_F(ExtendedTest, RandomOperandsMatch)
     }
 }
 
-// Random floats through the renderer's shapes: products of floats, sums of stored
-// values, and the store back to float, subnormals included.
 // An unrounded sum compared with a bound it lies within a double's last place of.
 TEST_F(ExtendedTest, SumsComparedNearTheBound)
 {
@@ -419,12 +418,141 @@ TEST_F(ExtendedTest, SumsComparedNearTheBound)
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Extended(c.a) + c.b < c.bound, c.less) << c.a << " + " << c.b;
+        const int cut = render_rule::Shortcuts<Extended>::sum_below(c.a, c.b, c.bound);
+        if (cut >= 0) {
+            EXPECT_EQ(cut == 1, c.less) << c.a << " + " << c.b << " by the double shortcut";
+        }
         if constexpr (have_x87) {
             EXPECT_EQ(static_cast<long double>(c.a) + c.b < c.bound, c.less) << c.a << " + " << c.b << " on the x87";
         }
     }
 }
 
+// The renderer's stored expressions of three floats: products, the three-term sum,
+// the sum of squares, the ring-hit update and a sum, each stored to float. They
+// must store the same float in Extended, in MPFR and on the x87 (where there is
+// one), and so must the renderer's double shortcuts wherever they vouch for one.
+constexpr int expression_count = 6;
+
+struct Stores {
+    float soft[expression_count], exact[expression_count], hard[expression_count], cut[expression_count];
+    bool vouched[expression_count];
+};
+
+Stores stores_of(float x, float y, float z)
+{
+    Stores s{};
+    const Extended ex(x), ey(y);
+    const float soft[] = {
+        static_cast<float>(ex * y),
+        static_cast<float>(ex * y * 2.0f),
+        static_cast<float>(ex - y + z),
+        static_cast<float>(ex * x + ey * y),
+        static_cast<float>(-(fabs(ex - y) / z) + x + 1.0f),
+        static_cast<float>(ex + y),
+    };
+    std::memcpy(s.soft, soft, sizeof soft);
+
+    Mp mx, my, mz, t, u;
+    mpfr_set_flt(mx.get(), x, MPFR_RNDN);
+    mpfr_set_flt(my.get(), y, MPFR_RNDN);
+    mpfr_set_flt(mz.get(), z, MPFR_RNDN);
+    mpfr_mul(t.get(), mx.get(), my.get(), MPFR_RNDN);
+    s.exact[0] = mpfr_get_flt(t.get(), MPFR_RNDN);
+    mpfr_mul_ui(t.get(), t.get(), 2, MPFR_RNDN);
+    s.exact[1] = mpfr_get_flt(t.get(), MPFR_RNDN);
+    mpfr_sub(t.get(), mx.get(), my.get(), MPFR_RNDN);
+    mpfr_add(t.get(), t.get(), mz.get(), MPFR_RNDN);
+    s.exact[2] = mpfr_get_flt(t.get(), MPFR_RNDN);
+    mpfr_mul(t.get(), mx.get(), mx.get(), MPFR_RNDN);
+    mpfr_mul(u.get(), my.get(), my.get(), MPFR_RNDN);
+    mpfr_add(t.get(), t.get(), u.get(), MPFR_RNDN);
+    s.exact[3] = mpfr_get_flt(t.get(), MPFR_RNDN);
+    mpfr_sub(t.get(), mx.get(), my.get(), MPFR_RNDN);
+    mpfr_abs(t.get(), t.get(), MPFR_RNDN);
+    mpfr_div(t.get(), t.get(), mz.get(), MPFR_RNDN);
+    mpfr_neg(t.get(), t.get(), MPFR_RNDN);
+    mpfr_add(t.get(), t.get(), mx.get(), MPFR_RNDN);
+    mpfr_add_ui(t.get(), t.get(), 1, MPFR_RNDN);
+    s.exact[4] = mpfr_get_flt(t.get(), MPFR_RNDN);
+    mpfr_add(t.get(), mx.get(), my.get(), MPFR_RNDN);
+    s.exact[5] = mpfr_get_flt(t.get(), MPFR_RNDN);
+
+    if constexpr (have_x87) {
+        using ext = long double;
+        const float hard[] = {
+            static_cast<float>(ext{x} * y),
+            static_cast<float>(ext{x} * y * 2.0f),
+            static_cast<float>(ext{x} - y + z),
+            static_cast<float>(ext{x} * x + ext{y} * y),
+            static_cast<float>(-(std::fabs(ext{x} - y) / z) + x + 1.0f),
+            static_cast<float>(ext{x} + y),
+        };
+        std::memcpy(s.hard, hard, sizeof hard);
+    }
+
+    using Cut = render_rule::Shortcuts<Extended>;
+    s.vouched[0] = Cut::product(x, y, s.cut[0]);
+    s.vouched[1] = Cut::product(x, y, 2.0f, s.cut[1]);
+    s.vouched[2] = Cut::difference_sum(x, y, z, s.cut[2]);
+    s.vouched[3] = Cut::square_sum(x, y, s.cut[3]);
+    s.cut[4] = x;
+    s.vouched[4] = Cut::ring_hit(x, y, z, 1.0f, s.cut[4]);
+    s.vouched[5] = Cut::sum(x, y, s.cut[5]);
+    return s;
+}
+
+::testing::AssertionResult stores_agree(float x, float y, float z)
+{
+    const Stores s = stores_of(x, y, z);
+    for (int k = 0; k < expression_count; ++k) {
+        const char* wrong = !same_bits(s.soft[k], s.exact[k])                     ? "Extended"
+                            : have_x87 && !same_bits(s.hard[k], s.exact[k])        ? "the x87"
+                            : s.vouched[k] && !same_bits(s.cut[k], s.exact[k])    ? "the double shortcut"
+                                                                                   : nullptr;
+        if (wrong)
+            return ::testing::AssertionFailure() << "expression " << k << " of " << x << ", " << y << ", " << z
+                                                 << ": " << wrong << " parts from " << s.exact[k];
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// Operands where plain double arithmetic stores another float than the rule, on or
+// next to a float midpoint: the shortcut must decline them (or get them right).
+TEST_F(ExtendedTest, ShortcutsDeclineWhereDoublesPart)
+{
+    struct Case {
+        int expression;
+        float x, y, z;
+        float wrong;  // what double arithmetic stores
+    };
+    const Case cases[] = {
+        // x - y inexact in double, then exactly a midpoint.
+        {2, 0x1.000002p+0f, 0x1p-60f, 0x1p-24f, 0x1.000004p+0f},
+        // x - y exact and a midpoint; z too small for the double sum to move it.
+        {2, 1.0f, 0x1.1p-21f, -0x1p-60f, 0x1.fffffp-1f},
+        // z cancels x: the bits of y that x - y lost in double are the whole result.
+        {2, 0x1.001164p+0f, 0x1.ec04eep-30f, -0x1.001164p+0f, -0x1.ec04fp-30f},
+        // The double sum drops y*y and lands on a midpoint, and the same below 2^-126.
+        {3, 4097.0f / 4096.0f, 0x1p-27f, 1.0f, 0x1.002p+0f},
+        {3, 0x1p-75f, 0x1p-103f, 1.0f, 0.0f},
+        // The ring-hit update cancelling to 2^-29: its last bits are the quotient's.
+        {4, -0x1.86a1e8p-2f, 0x1.1f149cp-4f, 0x1.75cbb8p-1f, -0x1.035dcp-29f},
+        // Just below the midpoint under 1, where the floats are twice as dense: the
+        // double loses 2^-60 of x - y and lands on the midpoint.
+        {4, 0x1.fffffep-2f, -0x1.fffffep-61f, 0x1.fffffep-1f, 1.0f},
+    };
+    for (const Case& c : cases) {
+        const double x = c.x, y = c.y, z = c.z;
+        const double plain[] = {x * y, x * y * 2, x - y + z, x * x + y * y, -(std::fabs(x - y) / z) + x + 1, x + y};
+        ASSERT_TRUE(same_bits(static_cast<float>(plain[c.expression]), c.wrong)) << c.x << " " << c.y << " " << c.z;
+        ASSERT_FALSE(same_bits(stores_of(c.x, c.y, c.z).exact[c.expression], c.wrong))
+            << "not a counterexample: " << c.x << " " << c.y << " " << c.z;
+        EXPECT_TRUE(stores_agree(c.x, c.y, c.z));
+    }
+}
+
+// Random floats through the same expressions, subnormals included.
 TEST_F(ExtendedTest, RandomFloatExpressionsMatch)
 {
     const bool all = std::getenv("VORLIX_ALL_OPERANDS") != nullptr;
@@ -443,52 +571,7 @@ TEST_F(ExtendedTest, RandomFloatExpressionsMatch)
     };
     for (int i = 0; i < count; ++i) {
         const float x = random_float(), y = random_float(), z = random_float();
-        const Extended ex(x), ey(y), ez(z);
-        const float soft[] = {
-            static_cast<float>(ex * y),
-            static_cast<float>(ex * y * 2.0f),
-            static_cast<float>(ex - y + z),
-            static_cast<float>(ex * x + ey * y),
-            static_cast<float>(-(fabs(ex - y) / z) + x + 1.0f),
-        };
-        Mp mx, my, mz, t, u;
-        mpfr_set_flt(mx.get(), x, MPFR_RNDN);
-        mpfr_set_flt(my.get(), y, MPFR_RNDN);
-        mpfr_set_flt(mz.get(), z, MPFR_RNDN);
-        float expected[5];
-        mpfr_mul(t.get(), mx.get(), my.get(), MPFR_RNDN);
-        expected[0] = mpfr_get_flt(t.get(), MPFR_RNDN);
-        mpfr_mul_ui(t.get(), t.get(), 2, MPFR_RNDN);
-        expected[1] = mpfr_get_flt(t.get(), MPFR_RNDN);
-        mpfr_sub(t.get(), mx.get(), my.get(), MPFR_RNDN);
-        mpfr_add(t.get(), t.get(), mz.get(), MPFR_RNDN);
-        expected[2] = mpfr_get_flt(t.get(), MPFR_RNDN);
-        mpfr_mul(t.get(), mx.get(), mx.get(), MPFR_RNDN);
-        mpfr_mul(u.get(), my.get(), my.get(), MPFR_RNDN);
-        mpfr_add(t.get(), t.get(), u.get(), MPFR_RNDN);
-        expected[3] = mpfr_get_flt(t.get(), MPFR_RNDN);
-        mpfr_sub(t.get(), mx.get(), my.get(), MPFR_RNDN);
-        mpfr_abs(t.get(), t.get(), MPFR_RNDN);
-        mpfr_div(t.get(), t.get(), mz.get(), MPFR_RNDN);
-        mpfr_neg(t.get(), t.get(), MPFR_RNDN);
-        mpfr_add(t.get(), t.get(), mx.get(), MPFR_RNDN);
-        mpfr_add_ui(t.get(), t.get(), 1, MPFR_RNDN);
-        expected[4] = mpfr_get_flt(t.get(), MPFR_RNDN);
-        for (int k = 0; k < 5; ++k)
-            ASSERT_TRUE(same_bits(soft[k], expected[k])) << "expression " << k << " of " << x << ", " << y << ", " << z
-                                                         << ": " << soft[k] << " vs " << expected[k];
-        if constexpr (have_x87) {
-            using ext = long double;
-            const float hard[] = {
-                static_cast<float>(ext{x} * y),
-                static_cast<float>(ext{x} * y * 2.0f),
-                static_cast<float>(ext{x} - y + z),
-                static_cast<float>(ext{x} * x + ext{y} * y),
-                static_cast<float>(-(std::fabs(ext{x} - y) / z) + x + 1.0f),
-            };
-            for (int k = 0; k < 5; ++k)
-                ASSERT_TRUE(same_bits(soft[k], hard[k])) << "expression " << k << " of " << x << ", " << y << ", " << z;
-        }
+        ASSERT_TRUE(stores_agree(x, y, z));
     }
 }
 
