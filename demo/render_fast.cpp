@@ -25,8 +25,9 @@ namespace {
 // exactly when r > above(b) (see lane_frame).
 struct LaneFrame {
     float cx, cy, c_abs_sq, ring_width, ring_lo_sq, ring_hi_sq;
-    double ring_hi_below, ring_lo_above, escape_above;
+    double ring_hi_below, ring_lo_above;
     double ring_hi_midpoint, ring_lo_midpoint;  // see shade_block
+    double near_lo, near_hi;  // the same, widened for mf (see shade_block)
     double inverse_width;  // 1 / ring_width, rounded once
     double plain_square;  // see difference_sum
 };
@@ -382,12 +383,13 @@ void fill_colours()
 LaneFrame lane_frame()
 {
     const RenderState& s = render_state;
-    LaneFrame fr{s.cx, s.cy, s.c_abs_sq, s.ring_width, s.ring_lo_sq, s.ring_hi_sq, 0, 0, 0, 0, 0, 0, 0};
+    LaneFrame fr{s.cx, s.cy, s.c_abs_sq, s.ring_width, s.ring_lo_sq, s.ring_hi_sq, 0, 0, 0, 0, 0, 0, 0, 0};
     fr.ring_hi_below = below(s.ring_hi_sq);
     fr.ring_lo_above = above(s.ring_lo_sq);
-    fr.escape_above = above(4.0f);
     fr.ring_hi_midpoint = midpoint_below(s.ring_hi_sq);
     fr.ring_lo_midpoint = midpoint_above(s.ring_lo_sq);
+    fr.near_lo = fr.ring_lo_midpoint * (1 - 0x1p-21) - 0x1p-140;
+    fr.near_hi = fr.ring_hi_midpoint * (1 + 0x1p-21) + 0x1p-140;
     fr.inverse_width = 1.0 / s.ring_width;
     // A c this small leaves every pass to the full test of zx.
     fr.plain_square = std::fabs(s.cx) >= 0x1p-20f ? 0x1p-20 : INFINITY;
