@@ -27,7 +27,7 @@ struct LaneFrame {
     float cx, cy, c_abs_sq, ring_width, ring_lo_sq, ring_hi_sq;
     double ring_hi_below, ring_lo_above;
     double ring_hi_midpoint, ring_lo_midpoint;  // see shade_block
-    double near_lo, near_hi;  // the same, widened for mf (see shade_block)
+    float near_lo, near_hi;  // the same, widened for mf (see shade_block)
     double inverse_width;  // 1 / ring_width, rounded once
     double plain_square;  // see difference_sum
 };
@@ -81,6 +81,19 @@ double above(float b)
 {
     const double mid = midpoint_above(b);
     return even_float(std::nextafter(b, INFINITY)) ? std::nextafter(mid, -INFINITY) : mid;
+}
+
+// The float at or below x, and at or above it.
+float float_below(double x)
+{
+    const float f = static_cast<float>(x);
+    return f > x ? std::nextafter(f, -INFINITY) : f;
+}
+
+float float_above(double x)
+{
+    const float f = static_cast<float>(x);
+    return f < x ? std::nextafter(f, INFINITY) : f;
 }
 
 }  // namespace
@@ -156,6 +169,10 @@ LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear)
 {
     return _mm_or_pd(_mm_and_pd(m, if_set), _mm_andnot_pd(m, if_clear));
 }
+// The float sum of the next squares is compared where the masks are: in double.
+using vmf = vd;
+LANES_TARGET inline vmf to_mf(vf a) { return to_double(a); }
+LANES_TARGET inline vmf set1_mf(float x) { return set1(x); }
 #include "render_lanes.inc"
 #undef LANES_TARGET
 #undef LANES_MASKED_COMPARES
@@ -214,6 +231,9 @@ LANES_TARGET inline mask all() { return _mm256_castsi256_pd(_mm256_set1_epi32(-1
 LANES_TARGET inline unsigned bits(mask a) { return static_cast<unsigned>(_mm256_movemask_pd(a)); }
 LANES_TARGET inline bool any(mask a) { return _mm256_movemask_pd(a) != 0; }
 LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear) { return _mm256_blendv_pd(if_clear, if_set, m); }
+using vmf = vd;
+LANES_TARGET inline vmf to_mf(vf a) { return to_double(a); }
+LANES_TARGET inline vmf set1_mf(float x) { return set1(x); }
 #include "render_lanes.inc"
 // Colours of one row from the table, written at the row's place and reversed at
 // its mirror place; returns the pass of the row's last hit, or `carried` when it
@@ -246,7 +266,7 @@ LANES_TARGET std::int32_t colour_row(const LaneRow& row, const std::uint32_t* co
 
 namespace avx512_lanes {
 namespace {
-#define LANES_TARGET __attribute__((target("avx512f")))
+#define LANES_TARGET __attribute__((target("avx512f,avx512vl")))
 using vd = __m512d;
 using mask = __mmask8;
 constexpr int lanes = 8;
@@ -303,6 +323,16 @@ LANES_TARGET inline mask all() { return 0xFF; }
 LANES_TARGET inline unsigned bits(mask a) { return a; }
 LANES_TARGET inline bool any(mask a) { return a != 0; }
 LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear) { return _mm512_mask_blend_pd(m, if_clear, if_set); }
+// The float sum of the next squares is compared as it is, into the same masks.
+using vmf = vf;
+LANES_TARGET inline vmf to_mf(vf a) { return a; }
+LANES_TARGET inline vmf set1_mf(float x) { return set1f(x); }
+LANES_TARGET inline mask lt(vf a, vf b) { return _mm256_cmp_ps_mask(a, b, _CMP_LT_OQ); }
+LANES_TARGET inline mask ge(vf a, vf b) { return _mm256_cmp_ps_mask(a, b, _CMP_GE_OQ); }
+LANES_TARGET inline mask lt_where(mask m, vf a, vf b) { return _mm256_mask_cmp_ps_mask(m, a, b, _CMP_LT_OQ); }
+LANES_TARGET inline mask not_lt_where(mask m, vf a, vf b) { return _mm256_mask_cmp_ps_mask(m, a, b, _CMP_NLT_UQ); }
+LANES_TARGET inline mask not_gt_where(mask m, vf a, vf b) { return _mm256_mask_cmp_ps_mask(m, a, b, _CMP_NGT_UQ); }
+LANES_TARGET inline vf blend(mask m, vf if_set, vf if_clear) { return _mm256_mask_blend_ps(m, if_clear, if_set); }
 #include "render_lanes.inc"
 // Colours of one row from the table, written at the row's place and reversed at
 // its mirror place; returns the pass of the row's last hit, or `carried` when it
@@ -390,8 +420,8 @@ LaneFrame lane_frame()
     fr.ring_lo_above = above(s.ring_lo_sq);
     fr.ring_hi_midpoint = midpoint_below(s.ring_hi_sq);
     fr.ring_lo_midpoint = midpoint_above(s.ring_lo_sq);
-    fr.near_lo = fr.ring_lo_midpoint * (1 - 0x1p-21) - 0x1p-140;
-    fr.near_hi = fr.ring_hi_midpoint * (1 + 0x1p-21) + 0x1p-140;
+    fr.near_lo = float_below(fr.ring_lo_midpoint * (1 - 0x1p-21) - 0x1p-140);
+    fr.near_hi = float_above(fr.ring_hi_midpoint * (1 + 0x1p-21) + 0x1p-140);
     fr.inverse_width = 1.0 / s.ring_width;
     // A c this small leaves every pass to the full test of zx.
     fr.plain_square = std::fabs(s.cx) >= 0x1p-20f ? 0x1p-20 : INFINITY;
@@ -438,7 +468,9 @@ int render_path_available(RenderPath path)
 #if VORLIX_X86_LANES
     case RenderPath::sse2: __builtin_cpu_init(); return __builtin_cpu_supports("sse2");
     case RenderPath::avx2: __builtin_cpu_init(); return __builtin_cpu_supports("avx2");
-    case RenderPath::avx512: __builtin_cpu_init(); return __builtin_cpu_supports("avx512f");
+    case RenderPath::avx512:
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl");
 #endif
     default: break;
     }

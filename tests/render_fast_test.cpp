@@ -240,6 +240,36 @@ TEST(LaneArithmetic, NoInexactSquareSumRoundsToTheMidpointAboveFour)
     EXPECT_GT(inexact_pairs((wide{1} << 74) + (wide{17} << 50)), 0);
 }
 
+// Whether an orbit takes another pass, near |z|^2 = 4. In each case the float
+// sum of the next squares is 4 and the rule goes either way, so no compare of
+// that sum with 4 can tell: the lanes must agree with the rule or hand the
+// pixel back.
+TEST(LaneArithmetic, OrbitsGoOnWhereTheRuleSays)
+{
+    using ext = long double;
+    struct Case {
+        float x, y;
+        bool goes_on;
+    };
+    const Case cases[] = {
+        {0x1.2890cep-1f, 0x1.ea0eaep+0f, true},   // the squares sum below 4, m is 4
+        {0x1.f27372p+0f, 0x1.d40734p-2f, false},  // m is 4, the squares sum above 4
+        {0x1.f2382ap-4f, 0x1.ff0d6p+0f, false},   // m is above 4
+    };
+    for (const Case& c : cases) {
+        const float sx = static_cast<float>(ext{c.x} * c.x), sy = static_cast<float>(ext{c.y} * c.y);
+        const float m = static_cast<float>(ext{c.x} * c.x + ext{c.y} * c.y);
+        ASSERT_EQ(sx + sy, 4.0f) << c.x << " " << c.y;
+        ASSERT_EQ(m <= 4.0f && ext{sx} + sy < 4.0f, c.goes_on) << c.x << " " << c.y;
+        for (RenderPath path : lane_paths()) {
+            float r = -1;
+            if (render_lane_probe(path, LaneProbe::goes_on, c.x, c.y, 0, r)) {
+                EXPECT_EQ(r, c.goes_on ? 1.0f : 0.0f) << render_path_name(path) << ": " << c.x << " " << c.y;
+            }
+        }
+    }
+}
+
 // Exact sums that land on a float midpoint round alike in both formats, and are
 // common: doubting them would send a good share of all pixels back.
 TEST(LaneArithmetic, ExactMidpointsAreTrusted)
