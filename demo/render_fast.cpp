@@ -96,6 +96,11 @@ float float_above(double x)
     return f < x ? std::nextafter(f, INFINITY) : f;
 }
 
+// Where mf must lie for m's double r to reach the ring's outer midpoints (see
+// shade_block).
+float near_low(float ring_lo_sq) { return float_below(midpoint_above(ring_lo_sq) * (1 - 0x1p-21) - 0x1p-140); }
+float near_high(float ring_hi_sq) { return float_above(midpoint_below(ring_hi_sq) * (1 + 0x1p-21) + 0x1p-140); }
+
 }  // namespace
 
 #if VORLIX_X86_LANES
@@ -420,8 +425,8 @@ LaneFrame lane_frame()
     fr.ring_lo_above = above(s.ring_lo_sq);
     fr.ring_hi_midpoint = midpoint_below(s.ring_hi_sq);
     fr.ring_lo_midpoint = midpoint_above(s.ring_lo_sq);
-    fr.near_lo = float_below(fr.ring_lo_midpoint * (1 - 0x1p-21) - 0x1p-140);
-    fr.near_hi = float_above(fr.ring_hi_midpoint * (1 + 0x1p-21) + 0x1p-140);
+    fr.near_lo = near_low(s.ring_lo_sq);
+    fr.near_hi = near_high(s.ring_hi_sq);
     fr.inverse_width = 1.0 / s.ring_width;
     // A c this small leaves every pass to the full test of zx.
     fr.plain_square = std::fabs(s.cx) >= 0x1p-20f ? 0x1p-20 : INFINITY;

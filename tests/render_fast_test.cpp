@@ -270,6 +270,33 @@ TEST(LaneArithmetic, OrbitsGoOnWhereTheRuleSays)
     }
 }
 
+// Near the ring the lanes filter on the float sum of the squares before they
+// compute m's double r: where r lies on the ring's side of a bound's midpoint
+// (so m may be inside) and the float sum on the other, the filter must let z in.
+TEST(LaneArithmetic, RingFilterLetsInWhatMayHit)
+{
+    struct Case {
+        float x, y, bound;
+        LaneProbe edge;
+    };
+    const Case cases[] = {
+        {0x1.76acf4p-1f, 0x1.5cf1c6p-1f, 1.0f, LaneProbe::near_ring_low},   // r above 1 + 2^-24, the sum 1
+        {0x1.ff04fap-1f, 0x1.fac0bcp-5f, 1.0f, LaneProbe::near_ring_high},  // r below 1 - 2^-25, the sum 1
+    };
+    for (const Case& c : cases) {
+        const double r = double{c.x} * c.x + double{c.y} * c.y;
+        const float sum = c.x * c.x + c.y * c.y;
+        const bool low = c.edge == LaneProbe::near_ring_low;
+        const double midpoint = (double{c.bound} + std::nextafter(c.bound, low ? INFINITY : 0.0f)) / 2;
+        ASSERT_TRUE(low ? r > midpoint && sum < midpoint : r < midpoint && sum > midpoint) << c.x << " " << c.y;
+        for (RenderPath path : lane_paths()) {
+            float in = -1;
+            render_lane_probe(path, c.edge, c.x, c.y, c.bound, in);
+            EXPECT_EQ(in, 1.0f) << render_path_name(path) << ": " << c.x << " " << c.y;
+        }
+    }
+}
+
 // Exact sums that land on a float midpoint round alike in both formats, and are
 // common: doubting them would send a good share of all pixels back.
 TEST(LaneArithmetic, ExactMidpointsAreTrusted)
