@@ -26,8 +26,7 @@ namespace {
 struct LaneFrame {
     float cx, cy, c_abs_sq, ring_width, ring_lo_sq, ring_hi_sq;
     double ring_hi_below, ring_lo_above;
-    double ring_hi_midpoint, ring_lo_midpoint;  // see shade_block
-    float near_lo, near_hi;  // the same, widened for mf (see shade_block)
+    float near_lo, near_hi;  // where m may reach the ring's outer midpoints (see shade_block)
     double inverse_width;  // 1 / ring_width, rounded once
     double plain_square;  // see difference_sum
 };
@@ -40,6 +39,9 @@ struct LaneRow {
     std::int16_t doubtful[frame_width];
     int doubt_count;
 };
+
+// Each pass's number as a double, so that a lane takes it with a load.
+constexpr double pass_numbers[ring_max_passes] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19};
 
 // The lane paths take their colours from a table of ring_colour, filled once,
 // by the pass of the last hit (0 to 19) and the intensity; every intensity from
@@ -254,7 +256,9 @@ LANES_TARGET std::int32_t colour_row(const LaneRow& row, const std::uint32_t* co
         const __m256i n = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row.intensity + px));
         const __m256i hit = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row.last_hit + px));
         const __m256i at = _mm256_add_epi32(_mm256_mullo_epi32(hit, stride), _mm256_min_epi32(n, top_intensity));
-        const __m256i c = _mm256_i32gather_epi32(reinterpret_cast<const int*>(colours), at, 4);
+        // Most of a frame is unlit, and black needs no table.
+        const __m256i c = _mm256_testz_si256(n, n) ? _mm256_setzero_si256()
+                                                   : _mm256_i32gather_epi32(reinterpret_cast<const int*>(colours), at, 4);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(top + px), c);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(bottom_end - px - 7), _mm256_permutevar8x32_epi32(c, reverse));
         const unsigned lit = static_cast<unsigned>(
@@ -354,7 +358,10 @@ LANES_TARGET std::int32_t colour_row(const LaneRow& row, const std::uint32_t* co
         const __m512i hit = _mm512_loadu_si512(row.last_hit + px);
         const __m512i at =
             _mm512_add_epi32(_mm512_mullo_epi32(hit, stride), _mm512_maskz_min_epi32(0xFFFF, n, top_intensity));
-        const __m512i c = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), 0xFFFF, at, colours, 4);
+        // Most of a frame is unlit, and black needs no table.
+        const __m512i c = _mm512_test_epi32_mask(n, n) != 0
+                              ? _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), 0xFFFF, at, colours, 4)
+                              : _mm512_setzero_si512();
         _mm512_storeu_si512(top + px, c);
         _mm512_storeu_si512(bottom_end - px - 15, _mm512_maskz_permutexvar_epi32(0xFFFF, reverse, c));
         const unsigned lit = _mm512_test_epi32_mask(hit, hit);
@@ -420,11 +427,9 @@ void fill_colours()
 LaneFrame lane_frame()
 {
     const RenderState& s = render_state;
-    LaneFrame fr{s.cx, s.cy, s.c_abs_sq, s.ring_width, s.ring_lo_sq, s.ring_hi_sq, 0, 0, 0, 0, 0, 0, 0, 0};
+    LaneFrame fr{s.cx, s.cy, s.c_abs_sq, s.ring_width, s.ring_lo_sq, s.ring_hi_sq, 0, 0, 0, 0, 0, 0};
     fr.ring_hi_below = below(s.ring_hi_sq);
     fr.ring_lo_above = above(s.ring_lo_sq);
-    fr.ring_hi_midpoint = midpoint_below(s.ring_hi_sq);
-    fr.ring_lo_midpoint = midpoint_above(s.ring_lo_sq);
     fr.near_lo = near_low(s.ring_lo_sq);
     fr.near_hi = near_high(s.ring_hi_sq);
     fr.inverse_width = 1.0 / s.ring_width;
