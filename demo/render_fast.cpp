@@ -40,6 +40,10 @@ struct LaneRow {
     int doubt_count;
 };
 
+// The least square that lets zx skip its full test on a frame with this cx
+// (see difference_sum); a c this small leaves every pass to the full test.
+double plain_square_for(float cx) { return std::fabs(cx) >= 0x1p-20f ? 0x1p-26 : INFINITY; }
+
 // Each pass's number as a double, so that a lane takes it with a load.
 constexpr double pass_numbers[ring_max_passes] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19};
 
@@ -433,8 +437,7 @@ LaneFrame lane_frame()
     fr.near_lo = near_low(s.ring_lo_sq);
     fr.near_hi = near_high(s.ring_hi_sq);
     fr.inverse_width = 1.0 / s.ring_width;
-    // A c this small leaves every pass to the full test of zx.
-    fr.plain_square = std::fabs(s.cx) >= 0x1p-20f ? 0x1p-20 : INFINITY;
+    fr.plain_square = plain_square_for(s.cx);
     return fr;
 }
 

@@ -161,6 +161,8 @@ TEST(LaneArithmetic, CounterexamplesAreCaughtOrRight)
         {LaneProbe::difference_sum, 0x1.000002p+0f, 0x1p-60f, 0x1p-24f, 0x1.000004p+0f},
         // a - b exact and a midpoint; c too small for the double sum to move it.
         {LaneProbe::difference_sum, 1.0f, 0x1.1p-21f, -0x1p-60f, 0x1.fffffp-1f},
+        // b below 2^-26 with bits past double's reach: the sum lands on a midpoint.
+        {LaneProbe::difference_sum, 1.0f, 0x1.000002p-31f, 0x1.302p-20f, 0x1.000014p+0f},
     };
     for (const Case& c : cases) {
         const bool squares = c.probe == LaneProbe::square_sum;
