@@ -261,8 +261,9 @@ LANES_TARGET std::int32_t colour_row(const LaneRow& row, const std::uint32_t* co
         const __m256i hit = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row.last_hit + px));
         const __m256i at = _mm256_add_epi32(_mm256_mullo_epi32(hit, stride), _mm256_min_epi32(n, top_intensity));
         // Most of a frame is unlit, and black needs no table.
-        const __m256i c = _mm256_testz_si256(n, n) ? _mm256_setzero_si256()
-                                                   : _mm256_i32gather_epi32(reinterpret_cast<const int*>(colours), at, 4);
+        const __m256i c = _mm256_testz_si256(n, n)
+                              ? _mm256_setzero_si256()
+                              : _mm256_i32gather_epi32(reinterpret_cast<const int*>(colours), at, 4);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(top + px), c);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(bottom_end - px - 7), _mm256_permutevar8x32_epi32(c, reverse));
         const unsigned lit = static_cast<unsigned>(

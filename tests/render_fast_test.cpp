@@ -212,9 +212,9 @@ TEST(LaneArithmetic, BoundComparesFollowTheRoundedValue)
     }
 }
 
-// The lanes let an orbit leave on m > 4 without checking m's rounding: that is
-// sound only if no inexact double sum of two float squares rounds to 4 + 2^-22,
-// the midpoint above 4. Near 4 such a sum is inexact only when the smaller
+// A double m may be compared with 4 without a check of its rounding: no
+// inexact double sum of two float squares rounds to 4 + 2^-22, the midpoint
+// above 4. Near 4 such a sum is inexact only when the smaller
 // square is below 2^-4 (its bits reach below 2^-50), so the larger square's root
 // a lies in [2 - 2^-5, 2]: every such a, with the floats b whose squares come
 // nearest the rest. The same search must find the pairs that do round to
