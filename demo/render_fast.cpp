@@ -25,8 +25,8 @@ namespace {
 // exactly when r > above(b) (see lane_frame).
 struct LaneFrame {
     float cx, cy, c_abs_sq, ring_width, ring_lo_sq, ring_hi_sq;
-    double ring_hi_below, ring_lo_above, escape_above;
-    double ring_hi_midpoint, ring_lo_midpoint;  // see shade_block
+    double ring_hi_below, ring_lo_above;
+    float near_lo, near_hi;  // where m may reach the ring's outer midpoints (see shade_block)
     double inverse_width;  // 1 / ring_width, rounded once
     double plain_square;  // see difference_sum
 };
@@ -39,6 +39,13 @@ struct LaneRow {
     std::int16_t doubtful[frame_width];
     int doubt_count;
 };
+
+// The least square that lets zx skip its full test on a frame with this cx
+// (see difference_sum); a c this small leaves every pass to the full test.
+double plain_square_for(float cx) { return std::fabs(cx) >= 0x1p-20f ? 0x1p-26 : INFINITY; }
+
+// Each pass's number as a double, so that a lane takes it with a load.
+constexpr double pass_numbers[ring_max_passes] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19};
 
 // The lane paths take their colours from a table of ring_colour, filled once,
 // by the pass of the last hit (0 to 19) and the intensity; every intensity from
@@ -82,6 +89,24 @@ double above(float b)
     return even_float(std::nextafter(b, INFINITY)) ? std::nextafter(mid, -INFINITY) : mid;
 }
 
+// The float at or below x, and at or above it.
+float float_below(double x)
+{
+    const float f = static_cast<float>(x);
+    return f > x ? std::nextafter(f, -INFINITY) : f;
+}
+
+float float_above(double x)
+{
+    const float f = static_cast<float>(x);
+    return f < x ? std::nextafter(f, INFINITY) : f;
+}
+
+// Where mf must lie for m's double r to reach the ring's outer midpoints (see
+// shade_block).
+float near_low(float ring_lo_sq) { return float_below(midpoint_above(ring_lo_sq) * (1 - 0x1p-21) - 0x1p-140); }
+float near_high(float ring_hi_sq) { return float_above(midpoint_below(ring_hi_sq) * (1 + 0x1p-21) + 0x1p-140); }
+
 }  // namespace
 
 #if VORLIX_X86_LANES
@@ -92,8 +117,10 @@ using vd = __m128d;
 using mask = __m128d;
 constexpr int lanes = 2;
 // Independent groups in flight, so that one orbit's latency hides behind the
-// other's; more make a block wait longer for its slowest orbit.
-constexpr int groups = 2;
+// others'; more make a block wait longer for its slowest orbit. With 16
+// registers four pay for that here; 32-bit code has 8.
+constexpr int narrow_groups = sizeof(void*) == 8 ? 4 : 2;
+constexpr int groups = narrow_groups;
 LANES_TARGET inline vd set1(double x) { return _mm_set1_pd(x); }
 LANES_TARGET inline vd add(vd a, vd b) { return _mm_add_pd(a, b); }
 LANES_TARGET inline vd sub(vd a, vd b) { return _mm_sub_pd(a, b); }
@@ -153,6 +180,10 @@ LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear)
 {
     return _mm_or_pd(_mm_and_pd(m, if_set), _mm_andnot_pd(m, if_clear));
 }
+// The float sum of the next squares is compared where the masks are: in double.
+using vmf = vd;
+LANES_TARGET inline vmf to_mf(vf a) { return to_double(a); }
+LANES_TARGET inline vmf set1_mf(float x) { return set1(x); }
 #include "render_lanes.inc"
 #undef LANES_TARGET
 #undef LANES_MASKED_COMPARES
@@ -165,7 +196,7 @@ namespace {
 using vd = __m256d;
 using mask = __m256d;
 constexpr int lanes = 4;
-constexpr int groups = 2;
+constexpr int groups = sse2_lanes::narrow_groups;
 LANES_TARGET inline vd set1(double x) { return _mm256_set1_pd(x); }
 LANES_TARGET inline vd add(vd a, vd b) { return _mm256_add_pd(a, b); }
 LANES_TARGET inline vd sub(vd a, vd b) { return _mm256_sub_pd(a, b); }
@@ -211,6 +242,9 @@ LANES_TARGET inline mask all() { return _mm256_castsi256_pd(_mm256_set1_epi32(-1
 LANES_TARGET inline unsigned bits(mask a) { return static_cast<unsigned>(_mm256_movemask_pd(a)); }
 LANES_TARGET inline bool any(mask a) { return _mm256_movemask_pd(a) != 0; }
 LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear) { return _mm256_blendv_pd(if_clear, if_set, m); }
+using vmf = vd;
+LANES_TARGET inline vmf to_mf(vf a) { return to_double(a); }
+LANES_TARGET inline vmf set1_mf(float x) { return set1(x); }
 #include "render_lanes.inc"
 // Colours of one row from the table, written at the row's place and reversed at
 // its mirror place; returns the pass of the row's last hit, or `carried` when it
@@ -226,7 +260,10 @@ LANES_TARGET std::int32_t colour_row(const LaneRow& row, const std::uint32_t* co
         const __m256i n = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row.intensity + px));
         const __m256i hit = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row.last_hit + px));
         const __m256i at = _mm256_add_epi32(_mm256_mullo_epi32(hit, stride), _mm256_min_epi32(n, top_intensity));
-        const __m256i c = _mm256_i32gather_epi32(reinterpret_cast<const int*>(colours), at, 4);
+        // Most of a frame is unlit, and black needs no table.
+        const __m256i c = _mm256_testz_si256(n, n)
+                              ? _mm256_setzero_si256()
+                              : _mm256_i32gather_epi32(reinterpret_cast<const int*>(colours), at, 4);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(top + px), c);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(bottom_end - px - 7), _mm256_permutevar8x32_epi32(c, reverse));
         const unsigned lit = static_cast<unsigned>(
@@ -243,7 +280,7 @@ LANES_TARGET std::int32_t colour_row(const LaneRow& row, const std::uint32_t* co
 
 namespace avx512_lanes {
 namespace {
-#define LANES_TARGET __attribute__((target("avx512f")))
+#define LANES_TARGET __attribute__((target("avx512f,avx512vl")))
 using vd = __m512d;
 using mask = __mmask8;
 constexpr int lanes = 8;
@@ -300,6 +337,16 @@ LANES_TARGET inline mask all() { return 0xFF; }
 LANES_TARGET inline unsigned bits(mask a) { return a; }
 LANES_TARGET inline bool any(mask a) { return a != 0; }
 LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear) { return _mm512_mask_blend_pd(m, if_clear, if_set); }
+// The float sum of the next squares is compared as it is, into the same masks.
+using vmf = vf;
+LANES_TARGET inline vmf to_mf(vf a) { return a; }
+LANES_TARGET inline vmf set1_mf(float x) { return set1f(x); }
+LANES_TARGET inline mask lt(vf a, vf b) { return _mm256_cmp_ps_mask(a, b, _CMP_LT_OQ); }
+LANES_TARGET inline mask ge(vf a, vf b) { return _mm256_cmp_ps_mask(a, b, _CMP_GE_OQ); }
+LANES_TARGET inline mask lt_where(mask m, vf a, vf b) { return _mm256_mask_cmp_ps_mask(m, a, b, _CMP_LT_OQ); }
+LANES_TARGET inline mask not_lt_where(mask m, vf a, vf b) { return _mm256_mask_cmp_ps_mask(m, a, b, _CMP_NLT_UQ); }
+LANES_TARGET inline mask not_gt_where(mask m, vf a, vf b) { return _mm256_mask_cmp_ps_mask(m, a, b, _CMP_NGT_UQ); }
+LANES_TARGET inline vf blend(mask m, vf if_set, vf if_clear) { return _mm256_mask_blend_ps(m, if_clear, if_set); }
 #include "render_lanes.inc"
 // Colours of one row from the table, written at the row's place and reversed at
 // its mirror place; returns the pass of the row's last hit, or `carried` when it
@@ -316,7 +363,10 @@ LANES_TARGET std::int32_t colour_row(const LaneRow& row, const std::uint32_t* co
         const __m512i hit = _mm512_loadu_si512(row.last_hit + px);
         const __m512i at =
             _mm512_add_epi32(_mm512_mullo_epi32(hit, stride), _mm512_maskz_min_epi32(0xFFFF, n, top_intensity));
-        const __m512i c = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), 0xFFFF, at, colours, 4);
+        // Most of a frame is unlit, and black needs no table.
+        const __m512i c = _mm512_test_epi32_mask(n, n) != 0
+                              ? _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), 0xFFFF, at, colours, 4)
+                              : _mm512_setzero_si512();
         _mm512_storeu_si512(top + px, c);
         _mm512_storeu_si512(bottom_end - px - 15, _mm512_maskz_permutexvar_epi32(0xFFFF, reverse, c));
         const unsigned lit = _mm512_test_epi32_mask(hit, hit);
@@ -382,15 +432,13 @@ void fill_colours()
 LaneFrame lane_frame()
 {
     const RenderState& s = render_state;
-    LaneFrame fr{s.cx, s.cy, s.c_abs_sq, s.ring_width, s.ring_lo_sq, s.ring_hi_sq, 0, 0, 0, 0, 0, 0, 0};
+    LaneFrame fr{s.cx, s.cy, s.c_abs_sq, s.ring_width, s.ring_lo_sq, s.ring_hi_sq, 0, 0, 0, 0, 0, 0};
     fr.ring_hi_below = below(s.ring_hi_sq);
     fr.ring_lo_above = above(s.ring_lo_sq);
-    fr.escape_above = above(4.0f);
-    fr.ring_hi_midpoint = midpoint_below(s.ring_hi_sq);
-    fr.ring_lo_midpoint = midpoint_above(s.ring_lo_sq);
+    fr.near_lo = near_low(s.ring_lo_sq);
+    fr.near_hi = near_high(s.ring_hi_sq);
     fr.inverse_width = 1.0 / s.ring_width;
-    // A c this small leaves every pass to the full test of zx.
-    fr.plain_square = std::fabs(s.cx) >= 0x1p-20f ? 0x1p-20 : INFINITY;
+    fr.plain_square = plain_square_for(s.cx);
     return fr;
 }
 
@@ -434,7 +482,9 @@ int render_path_available(RenderPath path)
 #if VORLIX_X86_LANES
     case RenderPath::sse2: __builtin_cpu_init(); return __builtin_cpu_supports("sse2");
     case RenderPath::avx2: __builtin_cpu_init(); return __builtin_cpu_supports("avx2");
-    case RenderPath::avx512: __builtin_cpu_init(); return __builtin_cpu_supports("avx512f");
+    case RenderPath::avx512:
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl");
 #endif
     default: break;
     }

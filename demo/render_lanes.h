@@ -10,6 +10,9 @@ enum class LaneProbe {
     square_sum,      // a * a + b * b (m from zx and zy)
     below_bound,     // 1 when fl24(b + c) < a, as the lanes compare m with a ring bound, else 0
     above_bound,     // 1 when fl24(b + c) > a, else 0
+    goes_on,         // 1 when an orbit at z = (a, b) takes another pass, else 0
+    near_ring_low,   // 1 when the lanes look closely at m for z = (a, b) against a ring's low bound c
+    near_ring_high,  // the same against a ring's high bound c
 };
 
 // Evaluates `probe` in every lane of `path` (a lane path) on the same operands and

@@ -161,6 +161,8 @@ TEST(LaneArithmetic, CounterexamplesAreCaughtOrRight)
         {LaneProbe::difference_sum, 0x1.000002p+0f, 0x1p-60f, 0x1p-24f, 0x1.000004p+0f},
         // a - b exact and a midpoint; c too small for the double sum to move it.
         {LaneProbe::difference_sum, 1.0f, 0x1.1p-21f, -0x1p-60f, 0x1.fffffp-1f},
+        // b below 2^-26 with bits past double's reach: the sum lands on a midpoint.
+        {LaneProbe::difference_sum, 1.0f, 0x1.000002p-31f, 0x1.302p-20f, 0x1.000014p+0f},
     };
     for (const Case& c : cases) {
         const bool squares = c.probe == LaneProbe::square_sum;
@@ -210,9 +212,9 @@ TEST(LaneArithmetic, BoundComparesFollowTheRoundedValue)
     }
 }
 
-// The lanes let an orbit leave on m > 4 without checking m's rounding: that is
-// sound only if no inexact double sum of two float squares rounds to 4 + 2^-22,
-// the midpoint above 4. Near 4 such a sum is inexact only when the smaller
+// A double m may be compared with 4 without a check of its rounding: no
+// inexact double sum of two float squares rounds to 4 + 2^-22, the midpoint
+// above 4. Near 4 such a sum is inexact only when the smaller
 // square is below 2^-4 (its bits reach below 2^-50), so the larger square's root
 // a lies in [2 - 2^-5, 2]: every such a, with the floats b whose squares come
 // nearest the rest. The same search must find the pairs that do round to
@@ -238,6 +240,63 @@ TEST(LaneArithmetic, NoInexactSquareSumRoundsToTheMidpointAboveFour)
     };
     EXPECT_EQ(inexact_pairs((wide{1} << 74) + (wide{1} << 50)), 0);
     EXPECT_GT(inexact_pairs((wide{1} << 74) + (wide{17} << 50)), 0);
+}
+
+// Whether an orbit takes another pass, near |z|^2 = 4. In each case the float
+// sum of the next squares is 4 and the rule goes either way, so no compare of
+// that sum with 4 can tell: the lanes must agree with the rule or hand the
+// pixel back.
+TEST(LaneArithmetic, OrbitsGoOnWhereTheRuleSays)
+{
+    using ext = long double;
+    struct Case {
+        float x, y;
+        bool goes_on;
+    };
+    const Case cases[] = {
+        {0x1.2890cep-1f, 0x1.ea0eaep+0f, true},   // the squares sum below 4, m is 4
+        {0x1.f27372p+0f, 0x1.d40734p-2f, false},  // m is 4, the squares sum above 4
+        {0x1.f2382ap-4f, 0x1.ff0d6p+0f, false},   // m is above 4
+    };
+    for (const Case& c : cases) {
+        const float sx = static_cast<float>(ext{c.x} * c.x), sy = static_cast<float>(ext{c.y} * c.y);
+        const float m = static_cast<float>(ext{c.x} * c.x + ext{c.y} * c.y);
+        ASSERT_EQ(sx + sy, 4.0f) << c.x << " " << c.y;
+        ASSERT_EQ(m <= 4.0f && ext{sx} + sy < 4.0f, c.goes_on) << c.x << " " << c.y;
+        for (RenderPath path : lane_paths()) {
+            float r = -1;
+            if (render_lane_probe(path, LaneProbe::goes_on, c.x, c.y, 0, r)) {
+                EXPECT_EQ(r, c.goes_on ? 1.0f : 0.0f) << render_path_name(path) << ": " << c.x << " " << c.y;
+            }
+        }
+    }
+}
+
+// Near the ring the lanes filter on the float sum of the squares before they
+// compute m's double r: where r lies on the ring's side of a bound's midpoint
+// (so m may be inside) and the float sum on the other, the filter must let z in.
+TEST(LaneArithmetic, RingFilterLetsInWhatMayHit)
+{
+    struct Case {
+        float x, y, bound;
+        LaneProbe edge;
+    };
+    const Case cases[] = {
+        {0x1.76acf4p-1f, 0x1.5cf1c6p-1f, 1.0f, LaneProbe::near_ring_low},   // r above 1 + 2^-24, the sum 1
+        {0x1.ff04fap-1f, 0x1.fac0bcp-5f, 1.0f, LaneProbe::near_ring_high},  // r below 1 - 2^-25, the sum 1
+    };
+    for (const Case& c : cases) {
+        const double r = double{c.x} * c.x + double{c.y} * c.y;
+        const float sum = c.x * c.x + c.y * c.y;
+        const bool low = c.edge == LaneProbe::near_ring_low;
+        const double midpoint = (double{c.bound} + std::nextafter(c.bound, low ? INFINITY : 0.0f)) / 2;
+        ASSERT_TRUE(low ? r > midpoint && sum < midpoint : r < midpoint && sum > midpoint) << c.x << " " << c.y;
+        for (RenderPath path : lane_paths()) {
+            float in = -1;
+            render_lane_probe(path, c.edge, c.x, c.y, c.bound, in);
+            EXPECT_EQ(in, 1.0f) << render_path_name(path) << ": " << c.x << " " << c.y;
+        }
+    }
 }
 
 // Exact sums that land on a float midpoint round alike in both formats, and are
