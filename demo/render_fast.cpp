@@ -338,10 +338,10 @@ LANES_TARGET std::int32_t colour_row(const LaneRow& row, const std::uint32_t* co
 #endif
 
 #if VORLIX_NEON_LANES
-// Two doubles a vector, and every aarch64 processor has them. The conversions
-// round to nearest, ties to even, as FPCR does by default; float results below
-// 2^-126 must stay subnormal, which they do while FPCR.FZ is clear (Linux
-// starts every process so).
+// Two doubles a vector, and every aarch64 processor has them. The kernel needs
+// FPCR as precision_setup leaves it, in its default state: every operation and
+// conversion rounds to nearest, ties to even, and FZ is clear, so that float
+// results below 2^-126 stay subnormal as the reference's do.
 namespace neon_lanes {
 namespace {
 #define LANES_TARGET
@@ -376,7 +376,7 @@ LANES_TARGET inline mask lt(vd a, vd b) { return vcltq_f64(a, b); }
 LANES_TARGET inline mask gt(vd a, vd b) { return vcgtq_f64(a, b); }
 LANES_TARGET inline mask ge(vd a, vd b) { return vcgeq_f64(a, b); }
 LANES_TARGET inline mask eq(vd a, vd b) { return vceqq_f64(a, b); }
-LANES_TARGET inline mask ne(vd a, vd b) { return vreinterpretq_u64_u32(vmvnq_u32(vreinterpretq_u32_u64(vceqq_f64(a, b)))); }
+LANES_TARGET inline mask ne(vd a, vd b) { return vreinterpretq_u64_u32(vmvnq_u32(vreinterpretq_u32_u64(eq(a, b)))); }
 LANES_TARGET inline mask low_bits_are(vd a, long long low_mask, long long pattern)
 {
     const uint64x2_t low = vandq_u64(vreinterpretq_u64_f64(a), vdupq_n_u64(static_cast<std::uint64_t>(low_mask)));
