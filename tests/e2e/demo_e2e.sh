@@ -86,8 +86,10 @@ case "$display" in
         for n in $(seq 4000 4099); do
             [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || { export DISPLAY=":$n"; break; }
         done ;;
-    "")  # a private X server; it tells its display number when ready
-        Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+    "")  # a private X server; it tells its display number when ready. An X server
+        # resets when its last client leaves, and refuses clients while it does: the
+        # window searches below would come and go before a slow-starting program connects.
+        Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
         xvfb_pid=$!
         wait_for 10 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
         export DISPLAY=":$(cat "$work/display")" ;;
@@ -143,7 +145,10 @@ window=""
 for _ in $(seq 600); do
     window=$(xdotool search --name '^Vorlix Julia' 2>/dev/null | head -1)
     [ -n "$window" ] && break
-    kill -0 "$program_pid" 2>/dev/null || fail "the program ended before showing a window: $(tail -5 "$work/out.log")"
+    if ! kill -0 "$program_pid" 2>/dev/null; then
+        wait "$program_pid"; got=$?; program_pid=""
+        fail "the program ended (status $got) before showing a window: $(tail -5 "$work/out.log")"
+    fi
     sleep 0.1
 done
 [ -n "$window" ] || fail "no window appeared"
