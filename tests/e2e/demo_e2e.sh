@@ -141,9 +141,11 @@ if [ "$end" = none ]; then
     exit 0
 fi
 
+# Only a shown window: SDL may replace the hidden window it first creates (for an
+# OpenGL renderer), and a search can catch that one's short life.
 window=""
 for _ in $(seq 600); do
-    window=$(xdotool search --name '^Vorlix Julia' 2>/dev/null | head -1)
+    window=$(xdotool search --onlyvisible --name '^Vorlix Julia' 2>/dev/null | head -1)
     [ -n "$window" ] && break
     if ! kill -0 "$program_pid" 2>/dev/null; then
         wait "$program_pid"; got=$?; program_pid=""
@@ -153,7 +155,8 @@ for _ in $(seq 600); do
 done
 [ -n "$window" ] || fail "no window appeared"
 if [ "$wm" = 1 ]; then  # what the window manager is asked to do waits until it manages the window
-    wait_for 20 listed "^$(printf 0x%08x "$window") " || fail "the window manager does not manage the window"
+    wait_for 20 listed "^$(printf 0x%08x "$window") " ||
+        fail "the window manager does not manage window $(printf 0x%08x "$window"); it lists: $(wmctrl -l 2>&1)"
 fi
 
 if [ "$title" = 1 ]; then
