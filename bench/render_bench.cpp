@@ -16,7 +16,7 @@
 namespace {
 
 constexpr RenderPath paths[] = {RenderPath::reference, RenderPath::software, RenderPath::sse2, RenderPath::avx2,
-                                RenderPath::avx512};
+                                RenderPath::avx512, RenderPath::neon};
 
 // The yardstick: the same rule written as a plain loop, the obvious way, with
 // nothing held in RenderState but the frame's parameters.
@@ -156,7 +156,8 @@ private:
         double ms = 0;
         double fallbacks = -1;
     };
-    static constexpr const char* table_order[] = {"plain_scalar", "reference", "software", "sse2", "avx2", "avx512"};
+    static constexpr const char* table_order[] = {"plain_scalar", "reference", "software", "sse2", "avx2", "avx512",
+                                                  "neon"};
     std::map<std::string, Row> rows_;
 };
 

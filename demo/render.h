@@ -71,12 +71,12 @@ std::uint32_t ring_colour(std::int32_t n, std::int32_t last_hit);
 // lane paths run several orbits at once in double precision and hand any pixel
 // whose rounding they cannot vouch for back to the reference path. The software
 // path is the reference path with the x87 arithmetic done in software.
-enum class RenderPath { reference, software, sse2, avx2, avx512 };
+enum class RenderPath { reference, software, sse2, avx2, avx512, neon };
 
 // Nonzero when this processor can run `path`; the reference path always can.
 int render_path_available(RenderPath path);
 
-// "reference", "software", "sse2", "avx2" or "avx512".
+// "reference", "software", "sse2", "avx2", "avx512" or "neon".
 const char* render_path_name(RenderPath path);
 
 // The widest lane path this processor runs.

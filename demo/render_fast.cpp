@@ -1,13 +1,19 @@
 // The lane paths of the pixel loop: several orbits at once in double precision,
-// SSE2 everywhere and AVX2 or AVX-512 where the processor has them, with every
-// pixel they cannot vouch for redone by ring_accumulate. The frame parameters
-// always come from render_advance. Elsewhere than x86 there are no lanes yet, and
-// the fastest path is the reference one.
+// SSE2 everywhere and AVX2 or AVX-512 where the processor has them on x86, NEON
+// on aarch64, with every pixel they cannot vouch for redone by ring_accumulate.
+// The frame parameters always come from render_advance. Elsewhere there are no
+// lanes, and the fastest path is the reference one.
 #if defined(__i386__) || defined(__x86_64__)
 #define VORLIX_X86_LANES 1
 #include <immintrin.h>
 #else
 #define VORLIX_X86_LANES 0
+#endif
+#if defined(__aarch64__)
+#define VORLIX_NEON_LANES 1
+#include <arm_neon.h>
+#else
+#define VORLIX_NEON_LANES 0
 #endif
 
 #include <cmath>
@@ -381,9 +387,76 @@ LANES_TARGET std::int32_t colour_row(const LaneRow& row, const std::uint32_t* co
 }  // namespace avx512_lanes
 #endif
 
+#if VORLIX_NEON_LANES
+// Two doubles a vector, and every aarch64 processor has them. The kernel needs
+// FPCR as precision_setup leaves it, in its default state: every operation and
+// conversion rounds to nearest, ties to even, and FZ is clear, so that float
+// results below 2^-126 stay subnormal as the reference's do.
+namespace neon_lanes {
+namespace {
+#define LANES_TARGET
+using vd = float64x2_t;
+using mask = uint64x2_t;
+constexpr int lanes = 2;
+constexpr int groups = 2;
+LANES_TARGET inline vd set1(double x) { return vdupq_n_f64(x); }
+LANES_TARGET inline vd add(vd a, vd b) { return vaddq_f64(a, b); }
+LANES_TARGET inline vd sub(vd a, vd b) { return vsubq_f64(a, b); }
+LANES_TARGET inline vd mul(vd a, vd b) { return vmulq_f64(a, b); }
+LANES_TARGET inline vd sqrt(vd a) { return vsqrtq_f64(a); }
+LANES_TARGET inline vd min(vd a, vd b) { return vminq_f64(a, b); }
+LANES_TARGET inline vd max(vd a, vd b) { return vmaxq_f64(a, b); }
+LANES_TARGET inline vd abs(vd a) { return vabsq_f64(a); }
+LANES_TARGET inline vd exponent(vd a)
+{
+    return vreinterpretq_f64_u64(vandq_u64(vreinterpretq_u64_f64(a), vdupq_n_u64(0x7FF0000000000000)));
+}
+LANES_TARGET inline vd to_float(vd a) { return vcvt_f64_f32(vcvt_f32_f64(a)); }
+using vf = float32x2_t;
+LANES_TARGET inline vf set1f(float x) { return vdup_n_f32(x); }
+LANES_TARGET inline vf fadd(vf a, vf b) { return vadd_f32(a, b); }
+LANES_TARGET inline vf fmul(vf a, vf b) { return vmul_f32(a, b); }
+LANES_TARGET inline vf to_single(vd a) { return vcvt_f32_f64(a); }
+LANES_TARGET inline vd to_double(vf a) { return vcvt_f64_f32(a); }
+LANES_TARGET inline vf load_singles(const float* p) { return vld1_f32(p); }
+LANES_TARGET inline vd load_floats(const float* p) { return vcvt_f64_f32(vld1_f32(p)); }
+LANES_TARGET inline void store_floats(float* p, vd a) { vst1_f32(p, vcvt_f32_f64(a)); }
+LANES_TARGET inline void store_ints(std::int32_t* p, vd a) { vst1_s32(p, vmovn_s64(vcvtq_s64_f64(a))); }
+LANES_TARGET inline mask lt(vd a, vd b) { return vcltq_f64(a, b); }
+LANES_TARGET inline mask gt(vd a, vd b) { return vcgtq_f64(a, b); }
+LANES_TARGET inline mask ge(vd a, vd b) { return vcgeq_f64(a, b); }
+LANES_TARGET inline mask eq(vd a, vd b) { return vceqq_f64(a, b); }
+LANES_TARGET inline mask ne(vd a, vd b) { return vreinterpretq_u64_u32(vmvnq_u32(vreinterpretq_u32_u64(eq(a, b)))); }
+LANES_TARGET inline mask low_bits_are(vd a, long long low_mask, long long pattern)
+{
+    const uint64x2_t low = vandq_u64(vreinterpretq_u64_f64(a), vdupq_n_u64(static_cast<std::uint64_t>(low_mask)));
+    return vceqq_u64(low, vdupq_n_u64(static_cast<std::uint64_t>(pattern)));
+}
+LANES_TARGET inline mask m_and(mask a, mask b) { return vandq_u64(a, b); }
+LANES_TARGET inline mask m_or(mask a, mask b) { return vorrq_u64(a, b); }
+LANES_TARGET inline mask m_andnot(mask a, mask b) { return vbicq_u64(b, a); }  // b and not a
+LANES_TARGET inline mask none() { return vdupq_n_u64(0); }
+LANES_TARGET inline mask all() { return vdupq_n_u64(~std::uint64_t{0}); }
+LANES_TARGET inline unsigned bits(mask a)
+{
+    return static_cast<unsigned>((vgetq_lane_u64(a, 0) & 1) | (vgetq_lane_u64(a, 1) & 2));
+}
+LANES_TARGET inline bool any(mask a) { return vmaxvq_u32(vreinterpretq_u32_u64(a)) != 0; }
+LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear) { return vbslq_f64(m, if_set, if_clear); }
+// The float sum of the next squares is compared where the masks are: in double.
+using vmf = vd;
+LANES_TARGET inline vmf to_mf(vf a) { return to_double(a); }
+LANES_TARGET inline vmf set1_mf(float x) { return set1(x); }
+#include "render_lanes.inc"
+#undef LANES_TARGET
+#undef LANES_MASKED_COMPARES
+}  // namespace
+}  // namespace neon_lanes
+#endif
+
 namespace {
 
-// The SSE2 lanes' colours (the wider lanes have their own); unused without lanes.
+// The SSE2 and NEON lanes' colours (the wider lanes have their own); unused without lanes.
 [[maybe_unused]] std::int32_t colour_row(const LaneRow& row, const std::uint32_t* colours,
                                          std::uint32_t* top, std::uint32_t* bottom_end, std::int32_t carried)
 {
@@ -415,6 +488,9 @@ LaneKernel lane_kernel(RenderPath path)
     case RenderPath::sse2: return {sse2_lanes::shade_row, colour_row, sse2_lanes::probe};
     case RenderPath::avx2: return {avx2_lanes::shade_row, avx2_lanes::colour_row, avx2_lanes::probe};
     case RenderPath::avx512: return {avx512_lanes::shade_row, avx512_lanes::colour_row, avx512_lanes::probe};
+#endif
+#if VORLIX_NEON_LANES
+    case RenderPath::neon: return {neon_lanes::shade_row, colour_row, neon_lanes::probe};
 #endif
     default: break;
     }
@@ -486,6 +562,7 @@ int render_path_available(RenderPath path)
         __builtin_cpu_init();
         return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl");
 #endif
+    case RenderPath::neon: return VORLIX_NEON_LANES;
     default: break;
     }
     return 0;
@@ -499,13 +576,14 @@ const char* render_path_name(RenderPath path)
     case RenderPath::sse2: return "sse2";
     case RenderPath::avx2: return "avx2";
     case RenderPath::avx512: return "avx512";
+    case RenderPath::neon: return "neon";
     }
     return "?";
 }
 
 RenderPath render_best_path()
 {
-    for (RenderPath path : {RenderPath::avx512, RenderPath::avx2, RenderPath::sse2})
+    for (RenderPath path : {RenderPath::avx512, RenderPath::avx2, RenderPath::sse2, RenderPath::neon})
         if (render_path_available(path))
             return path;
     return RenderPath::reference;

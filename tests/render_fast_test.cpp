@@ -24,7 +24,7 @@ namespace {
 std::vector<RenderPath> lane_paths()
 {
     std::vector<RenderPath> paths;
-    for (RenderPath path : {RenderPath::sse2, RenderPath::avx2, RenderPath::avx512})
+    for (RenderPath path : {RenderPath::sse2, RenderPath::avx2, RenderPath::avx512, RenderPath::neon})
         if (render_path_available(path))
             paths.push_back(path);
     return paths;
@@ -90,8 +90,8 @@ protected:
 
 TEST_F(RenderFastTest, LanePathsDrawTheReferencePicturesOverAPeriod)
 {
-#if defined(__i386__) || defined(__x86_64__)
-    ASSERT_FALSE(lane_paths().empty()) << "SSE2 is the baseline";
+#if defined(__i386__) || defined(__x86_64__) || defined(__aarch64__)
+    ASSERT_FALSE(lane_paths().empty()) << "SSE2 and NEON are the baselines";
 #else
     if (lane_paths().empty())
         GTEST_SKIP() << "no lane paths on this processor";
@@ -139,14 +139,13 @@ TEST_F(RenderFastTest, SelectedPathDrawsTheFrame)
     render_select_path(render_best_path());
 }
 
-#if defined(__i386__) || defined(__x86_64__)  // the lanes, and the x87 that checks them
 bool same_bits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 // Vectors where double precision gives another float than the rule: the lanes
 // must either produce the rule's float or hand the pixel back.
 TEST(LaneArithmetic, CounterexamplesAreCaughtOrRight)
 {
-    using ext = long double;
+    using ext = render_rule::reference_ext;
     struct Case {
         LaneProbe probe;
         float a, b, c;
@@ -321,10 +320,10 @@ TEST(LaneArithmetic, ExactMidpointsAreTrusted)
 }
 
 // Random operands of every scale, many of them near ties, against the rule in
-// long double: a trusted lane result must be the rule's float.
+// its own arithmetic: a trusted lane result must be the rule's float.
 TEST(LaneArithmetic, TrustedResultsFollowTheRule)
 {
-    using ext = long double;
+    using ext = render_rule::reference_ext;
     std::mt19937 rng(20240601);
     std::uniform_real_distribution<float> unit(-2.0f, 2.0f);
     std::uniform_int_distribution<int> scale(-40, 2);
@@ -351,7 +350,5 @@ TEST(LaneArithmetic, TrustedResultsFollowTheRule)
         EXPECT_GT(trusted, 199000) << render_path_name(path);
     }
 }
-
-#endif
 
 }  // namespace

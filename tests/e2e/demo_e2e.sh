@@ -3,10 +3,12 @@
 # its window, reads the title, looks at the screen, presses a key or closes the
 # window, and checks the exit status.
 #
-#   demo_e2e.sh --program PATH [--wine] [--screen WxHxD] [--display none|dead] [--wm]
+#   demo_e2e.sh --program PATH [--wine | --emulator CMD] [--screen WxHxD] [--display none|dead] [--wm]
 #               [--env NAME=VALUE]... [--title] [--picture [W H]] [--blocks N] [--minimize] [--focus-away]
 #               [--end key|close|wm-close|x-gone|none] [--within S] [--status N] [--silent]
 #
+# --emulator runs the program and the helper programs of its build through CMD, split
+#            at spaces (a cross-built tree's qemu)
 # --display  no X server: DISPLAY unset (none) or naming a display where none runs (dead)
 # --wm       a window manager (openbox) runs on the X server
 # --title    the title must read "Vorlix Julia Rings FPS:" and a positive number
@@ -26,13 +28,14 @@ here=$(cd "$(dirname "$0")" && pwd)
 picture_check=${PICTURE_CHECK:-$here/picture_check}
 x_close=${X_CLOSE:-$here/x_close}
 
-program="" wine=0 screen="1024x768x24" title=0 picture=0 pic_w=320 pic_h=240 blocks=1 end=key status=0
+program="" wine=0 emulator="" screen="1024x768x24" title=0 picture=0 pic_w=320 pic_h=240 blocks=1 end=key status=0
 display="" wm=0 minimize=0 focus_away=0 within=60 silent=0
 envs=()
 while [ $# -gt 0 ]; do
     case "$1" in
         --program) program=$2; shift 2 ;;
         --wine) wine=1; shift ;;
+        --emulator) emulator=$2; shift 2 ;;
         --screen) screen=$2; shift 2 ;;
         --display) display=$2; shift 2 ;;
         --wm) wm=1; shift ;;
@@ -52,6 +55,8 @@ while [ $# -gt 0 ]; do
     esac
 done
 [ -x "$program" ] || { echo "demo_e2e: no program at '$program'" >&2; exit 2; }
+# The helpers come from the program's build, so they need the same emulator.
+run_built() { $emulator "$@"; }
 
 work=$(mktemp -d)
 xvfb_pid="" program_pid="" wm_pid="" other_pid=""
@@ -81,8 +86,10 @@ case "$display" in
         for n in $(seq 4000 4099); do
             [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || { export DISPLAY=":$n"; break; }
         done ;;
-    "")  # a private X server; it tells its display number when ready
-        Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+    "")  # a private X server; it tells its display number when ready. An X server
+        # resets when its last client leaves, and refuses clients while it does: the
+        # window searches below would come and go before a slow-starting program connects.
+        Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
         xvfb_pid=$!
         wait_for 10 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
         export DISPLAY=":$(cat "$work/display")" ;;
@@ -113,7 +120,7 @@ if [ "$wine" = 1 ]; then
     export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     launch=(wine "$program")
 else
-    launch=("$program")
+    launch=($emulator "$program")
 fi
 env "${envs[@]+"${envs[@]}"}" timeout 120 "${launch[@]}" >"$work/out.log" 2>&1 &
 program_pid=$!
@@ -134,16 +141,22 @@ if [ "$end" = none ]; then
     exit 0
 fi
 
+# Only a shown window: SDL may replace the hidden window it first creates (for an
+# OpenGL renderer), and a search can catch that one's short life.
 window=""
 for _ in $(seq 600); do
-    window=$(xdotool search --name '^Vorlix Julia' 2>/dev/null | head -1)
+    window=$(xdotool search --onlyvisible --name '^Vorlix Julia' 2>/dev/null | head -1)
     [ -n "$window" ] && break
-    kill -0 "$program_pid" 2>/dev/null || fail "the program ended before showing a window: $(tail -5 "$work/out.log")"
+    if ! kill -0 "$program_pid" 2>/dev/null; then
+        wait "$program_pid"; got=$?; program_pid=""
+        fail "the program ended (status $got) before showing a window: $(tail -5 "$work/out.log")"
+    fi
     sleep 0.1
 done
 [ -n "$window" ] || fail "no window appeared"
 if [ "$wm" = 1 ]; then  # what the window manager is asked to do waits until it manages the window
-    wait_for 20 listed "^$(printf 0x%08x "$window") " || fail "the window manager does not manage the window"
+    wait_for 20 listed "^$(printf 0x%08x "$window") " ||
+        fail "the window manager does not manage window $(printf 0x%08x "$window"); it lists: $(wmctrl -l 2>&1)"
 fi
 
 if [ "$title" = 1 ]; then
@@ -164,7 +177,7 @@ if [ "$picture" = 1 ]; then
     for attempt in $(seq 10); do
         sleep 0.5
         import -display "$DISPLAY" -window root -depth 8 "ppm:$work/screen.ppm" 2>/dev/null || continue
-        if "$picture_check" "$work/screen.ppm" "$pic_w" "$pic_h" "$blocks"; then found=1; break; fi
+        if run_built "$picture_check" "$work/screen.ppm" "$pic_w" "$pic_h" "$blocks"; then found=1; break; fi
     done
     if [ "$found" = 0 ]; then
         mkdir -p "${E2E_KEEP:-/tmp}" && cp "$work/screen.ppm" "${E2E_KEEP:-/tmp}/e2e-last-screen.ppm" 2>/dev/null
@@ -213,7 +226,7 @@ case "$end" in
             xdotool windowfocus --sync "$window" 2>/dev/null
             xdotool key Escape
         done ;;
-    close) "$x_close" "$window" || fail "could not ask the window to close" ;;
+    close) run_built "$x_close" "$window" || fail "could not ask the window to close" ;;
     wm-close) wmctrl -i -c "$window" || fail "the window manager could not close the window" ;;
     x-gone) kill "$xvfb_pid"; xvfb_pid="" ;;
 esac
