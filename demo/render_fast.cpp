@@ -34,7 +34,7 @@ struct LaneFrame {
     double ring_hi_below, ring_lo_above;
     float near_lo, near_hi;  // where m may reach the ring's outer midpoints (see shade_block)
     double inverse_width;  // 1 / ring_width, rounded once
-    double plain_square;  // see difference_sum
+    float plain_square;  // see difference_sum
 };
 
 // One row's orbits: intensity, pass of the last ring hit (0 for none: pass 0
@@ -48,10 +48,32 @@ struct LaneRow {
 
 // The least square that lets zx skip its full test on a frame with this cx
 // (see difference_sum); a c this small leaves every pass to the full test.
-double plain_square_for(float cx) { return std::fabs(cx) >= 0x1p-20f ? 0x1p-26 : INFINITY; }
+float plain_square_for(float cx) { return std::fabs(cx) >= 0x1p-20f ? 0x1p-26f : INFINITY; }
 
 // Each pass's number as a double, so that a lane takes it with a load.
 constexpr double pass_numbers[ring_max_passes] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19};
+
+// A block logs which lanes were near the ring on each pass in a byte, a row of
+// bytes for each group; a row is one vector wide.
+constexpr int near_bytes = 32;
+static_assert(near_bytes >= ring_max_passes, "a group's passes fit its row of bytes");
+
+// The lane masks for each pattern of a group's near bits, so that a ring pass
+// takes its mask with a load.
+template <int lanes>
+struct LaneBitMasks {
+    std::uint64_t masks[1 << lanes][lanes];
+};
+
+template <int lanes>
+constexpr LaneBitMasks<lanes> lane_bit_masks()
+{
+    LaneBitMasks<lanes> table{};
+    for (int pattern = 0; pattern < 1 << lanes; ++pattern)
+        for (int lane = 0; lane < lanes; ++lane)
+            table.masks[pattern][lane] = (pattern >> lane & 1) != 0 ? ~std::uint64_t{0} : 0;
+    return table;
+}
 
 // The lane paths take their colours from a table of ring_colour, filled once,
 // by the pass of the last hit (0 to 19) and the intensity; every intensity from
@@ -116,6 +138,18 @@ float near_high(float ring_hi_sq) { return float_above(midpoint_below(ring_hi_sq
 }  // namespace
 
 #if VORLIX_X86_LANES
+namespace {
+// Bit i set where byte i of the 32 at p (aligned) is not zero.
+__attribute__((target("sse2"))) inline unsigned nonzero_bytes(const std::uint8_t* p)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i* v = reinterpret_cast<const __m128i*>(p);
+    const unsigned low = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_load_si128(v), zero)));
+    const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_load_si128(v + 1), zero)));
+    return ~(low | high << 16);
+}
+}  // namespace
+
 namespace sse2_lanes {
 namespace {
 #define LANES_TARGET __attribute__((target("sse2")))
@@ -186,10 +220,27 @@ LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear)
 {
     return _mm_or_pd(_mm_and_pd(m, if_set), _mm_andnot_pd(m, if_clear));
 }
-// The float sum of the next squares is compared where the masks are: in double.
-using vmf = vd;
-LANES_TARGET inline vmf to_mf(vf a) { return to_double(a); }
-LANES_TARGET inline vmf set1_mf(float x) { return set1(x); }
+alignas(16) constexpr LaneBitMasks<lanes> bit_masks = lane_bit_masks<lanes>();
+LANES_TARGET inline mask mask_of_bits(unsigned b) { return _mm_load_pd(reinterpret_cast<const double*>(bit_masks.masks[b])); }
+// Masks of the single-precision lanes: the low two of four.
+using fmask = __m128;
+LANES_TARGET inline fmask lt(vf a, vf b) { return _mm_cmplt_ps(a, b); }
+LANES_TARGET inline fmask ge(vf a, vf b) { return _mm_cmpge_ps(a, b); }
+LANES_TARGET inline fmask le(vf a, vf b) { return _mm_cmple_ps(a, b); }
+LANES_TARGET inline vf fmin(vf a, vf b) { return _mm_min_ps(a, b); }
+LANES_TARGET inline fmask m_and(fmask a, fmask b) { return _mm_and_ps(a, b); }
+LANES_TARGET inline fmask m_or(fmask a, fmask b) { return _mm_or_ps(a, b); }
+LANES_TARGET inline fmask all_f() { return _mm_castsi128_ps(_mm_set1_epi32(-1)); }
+LANES_TARGET inline unsigned bits(fmask a) { return static_cast<unsigned>(_mm_movemask_ps(a)) & 3u; }
+LANES_TARGET inline bool any(fmask a) { return bits(a) != 0; }
+LANES_TARGET inline vf blend(fmask m, vf if_set, vf if_clear)
+{
+    return _mm_or_ps(_mm_and_ps(m, if_set), _mm_andnot_ps(m, if_clear));
+}
+LANES_TARGET inline mask to_mask(fmask a)
+{
+    return _mm_castsi128_pd(_mm_shuffle_epi32(_mm_castps_si128(a), _MM_SHUFFLE(1, 1, 0, 0)));
+}
 #include "render_lanes.inc"
 #undef LANES_TARGET
 #undef LANES_MASKED_COMPARES
@@ -248,9 +299,23 @@ LANES_TARGET inline mask all() { return _mm256_castsi256_pd(_mm256_set1_epi32(-1
 LANES_TARGET inline unsigned bits(mask a) { return static_cast<unsigned>(_mm256_movemask_pd(a)); }
 LANES_TARGET inline bool any(mask a) { return _mm256_movemask_pd(a) != 0; }
 LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear) { return _mm256_blendv_pd(if_clear, if_set, m); }
-using vmf = vd;
-LANES_TARGET inline vmf to_mf(vf a) { return to_double(a); }
-LANES_TARGET inline vmf set1_mf(float x) { return set1(x); }
+alignas(32) constexpr LaneBitMasks<lanes> bit_masks = lane_bit_masks<lanes>();
+LANES_TARGET inline mask mask_of_bits(unsigned b)
+{
+    return _mm256_load_pd(reinterpret_cast<const double*>(bit_masks.masks[b]));
+}
+using fmask = __m128;
+LANES_TARGET inline fmask lt(vf a, vf b) { return _mm_cmplt_ps(a, b); }
+LANES_TARGET inline fmask ge(vf a, vf b) { return _mm_cmpge_ps(a, b); }
+LANES_TARGET inline fmask le(vf a, vf b) { return _mm_cmple_ps(a, b); }
+LANES_TARGET inline vf fmin(vf a, vf b) { return _mm_min_ps(a, b); }
+LANES_TARGET inline fmask m_and(fmask a, fmask b) { return _mm_and_ps(a, b); }
+LANES_TARGET inline fmask m_or(fmask a, fmask b) { return _mm_or_ps(a, b); }
+LANES_TARGET inline fmask all_f() { return _mm_castsi128_ps(_mm_set1_epi32(-1)); }
+LANES_TARGET inline unsigned bits(fmask a) { return static_cast<unsigned>(_mm_movemask_ps(a)); }
+LANES_TARGET inline bool any(fmask a) { return _mm_movemask_ps(a) != 0; }
+LANES_TARGET inline vf blend(fmask m, vf if_set, vf if_clear) { return _mm_blendv_ps(if_clear, if_set, m); }
+LANES_TARGET inline mask to_mask(fmask a) { return _mm256_castsi256_pd(_mm256_cvtepi32_epi64(_mm_castps_si128(a))); }
 #include "render_lanes.inc"
 // Colours of one row from the table, written at the row's place and reversed at
 // its mirror place; returns the pass of the row's last hit, or `carried` when it
@@ -335,24 +400,21 @@ LANES_TARGET inline mask m_andnot(mask a, mask b) { return static_cast<mask>(~a 
 #define LANES_MASKED_COMPARES
 LANES_TARGET inline mask lt_where(mask m, vd a, vd b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_LT_OQ); }
 LANES_TARGET inline mask gt_where(mask m, vd a, vd b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_GT_OQ); }
-LANES_TARGET inline mask not_gt_where(mask m, vd a, vd b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_NGT_UQ); }
-LANES_TARGET inline mask not_ge_where(mask m, vd a, vd b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_NGE_UQ); }
-LANES_TARGET inline mask not_lt_where(mask m, vd a, vd b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_NLT_UQ); }
 LANES_TARGET inline mask none() { return 0; }
 LANES_TARGET inline mask all() { return 0xFF; }
 LANES_TARGET inline unsigned bits(mask a) { return a; }
 LANES_TARGET inline bool any(mask a) { return a != 0; }
 LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear) { return _mm512_mask_blend_pd(m, if_clear, if_set); }
-// The float sum of the next squares is compared as it is, into the same masks.
-using vmf = vf;
-LANES_TARGET inline vmf to_mf(vf a) { return a; }
-LANES_TARGET inline vmf set1_mf(float x) { return set1f(x); }
-LANES_TARGET inline mask lt(vf a, vf b) { return _mm256_cmp_ps_mask(a, b, _CMP_LT_OQ); }
-LANES_TARGET inline mask ge(vf a, vf b) { return _mm256_cmp_ps_mask(a, b, _CMP_GE_OQ); }
-LANES_TARGET inline mask lt_where(mask m, vf a, vf b) { return _mm256_mask_cmp_ps_mask(m, a, b, _CMP_LT_OQ); }
-LANES_TARGET inline mask not_lt_where(mask m, vf a, vf b) { return _mm256_mask_cmp_ps_mask(m, a, b, _CMP_NLT_UQ); }
-LANES_TARGET inline mask not_gt_where(mask m, vf a, vf b) { return _mm256_mask_cmp_ps_mask(m, a, b, _CMP_NGT_UQ); }
-LANES_TARGET inline vf blend(mask m, vf if_set, vf if_clear) { return _mm256_mask_blend_ps(m, if_clear, if_set); }
+LANES_TARGET inline mask mask_of_bits(unsigned b) { return static_cast<mask>(b); }
+// The single-precision lanes are compared into the same masks.
+using fmask = mask;
+LANES_TARGET inline fmask lt(vf a, vf b) { return _mm256_cmp_ps_mask(a, b, _CMP_LT_OQ); }
+LANES_TARGET inline fmask ge(vf a, vf b) { return _mm256_cmp_ps_mask(a, b, _CMP_GE_OQ); }
+LANES_TARGET inline fmask le(vf a, vf b) { return _mm256_cmp_ps_mask(a, b, _CMP_LE_OQ); }
+LANES_TARGET inline vf fmin(vf a, vf b) { return _mm256_min_ps(a, b); }
+LANES_TARGET inline fmask all_f() { return all(); }
+LANES_TARGET inline vf blend(fmask m, vf if_set, vf if_clear) { return _mm256_mask_blend_ps(m, if_clear, if_set); }
+LANES_TARGET inline mask to_mask(fmask a) { return a; }
 #include "render_lanes.inc"
 // Colours of one row from the table, written at the row's place and reversed at
 // its mirror place; returns the pass of the row's last hit, or `carried` when it
@@ -443,10 +505,29 @@ LANES_TARGET inline unsigned bits(mask a)
 }
 LANES_TARGET inline bool any(mask a) { return vmaxvq_u32(vreinterpretq_u32_u64(a)) != 0; }
 LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear) { return vbslq_f64(m, if_set, if_clear); }
-// The float sum of the next squares is compared where the masks are: in double.
-using vmf = vd;
-LANES_TARGET inline vmf to_mf(vf a) { return to_double(a); }
-LANES_TARGET inline vmf set1_mf(float x) { return set1(x); }
+constexpr LaneBitMasks<lanes> bit_masks = lane_bit_masks<lanes>();
+LANES_TARGET inline mask mask_of_bits(unsigned b) { return vld1q_u64(bit_masks.masks[b]); }
+using fmask = uint32x2_t;
+LANES_TARGET inline fmask lt(vf a, vf b) { return vclt_f32(a, b); }
+LANES_TARGET inline fmask ge(vf a, vf b) { return vcge_f32(a, b); }
+LANES_TARGET inline fmask le(vf a, vf b) { return vcle_f32(a, b); }
+LANES_TARGET inline vf fmin(vf a, vf b) { return vmin_f32(a, b); }
+LANES_TARGET inline fmask m_and(fmask a, fmask b) { return vand_u32(a, b); }
+LANES_TARGET inline fmask m_or(fmask a, fmask b) { return vorr_u32(a, b); }
+LANES_TARGET inline fmask all_f() { return vdup_n_u32(~0u); }
+LANES_TARGET inline unsigned bits(fmask a) { return (vget_lane_u32(a, 0) & 1u) | (vget_lane_u32(a, 1) & 2u); }
+LANES_TARGET inline bool any(fmask a) { return vmaxv_u32(a) != 0; }
+LANES_TARGET inline vf blend(fmask m, vf if_set, vf if_clear) { return vbsl_f32(m, if_set, if_clear); }
+LANES_TARGET inline mask to_mask(fmask a) { return vreinterpretq_u64_s64(vmovl_s32(vreinterpret_s32_u32(a))); }
+// Bit i set where byte i of the 32 at p is not zero.
+LANES_TARGET inline unsigned nonzero_bytes(const std::uint8_t* p)
+{
+    static constexpr std::uint8_t weights[16] = {1, 2, 4, 8, 16, 32, 64, 128, 1, 2, 4, 8, 16, 32, 64, 128};
+    const uint8x16_t w = vld1q_u8(weights), low = vld1q_u8(p), high = vld1q_u8(p + 16);
+    const uint8x16_t low_bits = vandq_u8(vtstq_u8(low, low), w), high_bits = vandq_u8(vtstq_u8(high, high), w);
+    return vaddv_u8(vget_low_u8(low_bits)) | vaddv_u8(vget_high_u8(low_bits)) << 8 |
+           vaddv_u8(vget_low_u8(high_bits)) << 16 | static_cast<unsigned>(vaddv_u8(vget_high_u8(high_bits))) << 24;
+}
 #include "render_lanes.inc"
 #undef LANES_TARGET
 #undef LANES_MASKED_COMPARES
