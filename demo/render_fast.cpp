@@ -174,21 +174,15 @@ LANES_TARGET inline vd exponent(vd a)
     return _mm_and_pd(a, _mm_castsi128_pd(_mm_set1_epi64x(0x7FF0000000000000)));
 }
 LANES_TARGET inline vd to_float(vd a) { return _mm_cvtps_pd(_mm_cvtpd_ps(a)); }
-// The same lanes in single precision: the low half of a vector.
+// Two groups' lanes in single precision fill one vector, each group a half.
 using vf = __m128;
+constexpr int pack = 2;
 LANES_TARGET inline vf set1f(float x) { return _mm_set1_ps(x); }
 LANES_TARGET inline vf fadd(vf a, vf b) { return _mm_add_ps(a, b); }
 LANES_TARGET inline vf fmul(vf a, vf b) { return _mm_mul_ps(a, b); }
-LANES_TARGET inline vf to_single(vd a) { return _mm_cvtpd_ps(a); }
-LANES_TARGET inline vd to_double(vf a) { return _mm_cvtps_pd(a); }
-LANES_TARGET inline vf load_singles(const float* p)
-{
-    return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
-}
-LANES_TARGET inline vd load_floats(const float* p)
-{
-    return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
-}
+LANES_TARGET inline vd widen(vf a, int part) { return _mm_cvtps_pd(part == 0 ? a : _mm_movehl_ps(a, a)); }
+LANES_TARGET inline vf narrow(const vd* parts) { return _mm_movelh_ps(_mm_cvtpd_ps(parts[0]), _mm_cvtpd_ps(parts[1])); }
+LANES_TARGET inline vf load_singles(const float* p) { return _mm_loadu_ps(p); }
 LANES_TARGET inline void store_floats(float* p, vd a)
 {
     _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_castps_si128(_mm_cvtpd_ps(a)));
@@ -222,7 +216,6 @@ LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear)
 }
 alignas(16) constexpr LaneBitMasks<lanes> bit_masks = lane_bit_masks<lanes>();
 LANES_TARGET inline mask mask_of_bits(unsigned b) { return _mm_load_pd(reinterpret_cast<const double*>(bit_masks.masks[b])); }
-// Masks of the single-precision lanes: the low two of four.
 using fmask = __m128;
 LANES_TARGET inline fmask lt(vf a, vf b) { return _mm_cmplt_ps(a, b); }
 LANES_TARGET inline fmask ge(vf a, vf b) { return _mm_cmpge_ps(a, b); }
@@ -231,15 +224,17 @@ LANES_TARGET inline vf fmin(vf a, vf b) { return _mm_min_ps(a, b); }
 LANES_TARGET inline fmask m_and(fmask a, fmask b) { return _mm_and_ps(a, b); }
 LANES_TARGET inline fmask m_or(fmask a, fmask b) { return _mm_or_ps(a, b); }
 LANES_TARGET inline fmask all_f() { return _mm_castsi128_ps(_mm_set1_epi32(-1)); }
-LANES_TARGET inline unsigned bits(fmask a) { return static_cast<unsigned>(_mm_movemask_ps(a)) & 3u; }
-LANES_TARGET inline bool any(fmask a) { return bits(a) != 0; }
+LANES_TARGET inline unsigned bits(fmask a) { return static_cast<unsigned>(_mm_movemask_ps(a)); }
+LANES_TARGET inline bool any(fmask a) { return _mm_movemask_ps(a) != 0; }
 LANES_TARGET inline vf blend(fmask m, vf if_set, vf if_clear)
 {
     return _mm_or_ps(_mm_and_ps(m, if_set), _mm_andnot_ps(m, if_clear));
 }
-LANES_TARGET inline mask to_mask(fmask a)
+LANES_TARGET inline mask widen_mask(fmask a, int part)
 {
-    return _mm_castsi128_pd(_mm_shuffle_epi32(_mm_castps_si128(a), _MM_SHUFFLE(1, 1, 0, 0)));
+    const __m128i m = _mm_castps_si128(a);
+    return _mm_castsi128_pd(part == 0 ? _mm_shuffle_epi32(m, _MM_SHUFFLE(1, 1, 0, 0))
+                                      : _mm_shuffle_epi32(m, _MM_SHUFFLE(3, 3, 2, 2)));
 }
 #include "render_lanes.inc"
 #undef LANES_TARGET
@@ -267,15 +262,18 @@ LANES_TARGET inline vd exponent(vd a)
     return _mm256_and_pd(a, _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FF0000000000000)));
 }
 LANES_TARGET inline vd to_float(vd a) { return _mm256_cvtps_pd(_mm256_cvtpd_ps(a)); }
-// Four single-precision lanes are SSE2's whole vectors.
-using vf = __m128;
-using sse2_lanes::fadd;
-using sse2_lanes::fmul;
-using sse2_lanes::set1f;
-LANES_TARGET inline vf to_single(vd a) { return _mm256_cvtpd_ps(a); }
-LANES_TARGET inline vd to_double(vf a) { return _mm256_cvtps_pd(a); }
-LANES_TARGET inline vf load_singles(const float* p) { return _mm_loadu_ps(p); }
-LANES_TARGET inline vd load_floats(const float* p) { return _mm256_cvtps_pd(_mm_loadu_ps(p)); }
+// Two groups' lanes in single precision fill one vector, each group a half.
+using vf = __m256;
+constexpr int pack = 2;
+LANES_TARGET inline vf set1f(float x) { return _mm256_set1_ps(x); }
+LANES_TARGET inline vf fadd(vf a, vf b) { return _mm256_add_ps(a, b); }
+LANES_TARGET inline vf fmul(vf a, vf b) { return _mm256_mul_ps(a, b); }
+LANES_TARGET inline vd widen(vf a, int part)
+{
+    return _mm256_cvtps_pd(part == 0 ? _mm256_castps256_ps128(a) : _mm256_extractf128_ps(a, 1));
+}
+LANES_TARGET inline vf narrow(const vd* parts) { return _mm256_set_m128(_mm256_cvtpd_ps(parts[1]), _mm256_cvtpd_ps(parts[0])); }
+LANES_TARGET inline vf load_singles(const float* p) { return _mm256_loadu_ps(p); }
 LANES_TARGET inline void store_floats(float* p, vd a) { _mm_storeu_ps(p, _mm256_cvtpd_ps(a)); }
 LANES_TARGET inline void store_ints(std::int32_t* p, vd a)
 {
@@ -304,18 +302,23 @@ LANES_TARGET inline mask mask_of_bits(unsigned b)
 {
     return _mm256_load_pd(reinterpret_cast<const double*>(bit_masks.masks[b]));
 }
-using fmask = __m128;
-LANES_TARGET inline fmask lt(vf a, vf b) { return _mm_cmplt_ps(a, b); }
-LANES_TARGET inline fmask ge(vf a, vf b) { return _mm_cmpge_ps(a, b); }
-LANES_TARGET inline fmask le(vf a, vf b) { return _mm_cmple_ps(a, b); }
-LANES_TARGET inline vf fmin(vf a, vf b) { return _mm_min_ps(a, b); }
-LANES_TARGET inline fmask m_and(fmask a, fmask b) { return _mm_and_ps(a, b); }
-LANES_TARGET inline fmask m_or(fmask a, fmask b) { return _mm_or_ps(a, b); }
-LANES_TARGET inline fmask all_f() { return _mm_castsi128_ps(_mm_set1_epi32(-1)); }
-LANES_TARGET inline unsigned bits(fmask a) { return static_cast<unsigned>(_mm_movemask_ps(a)); }
-LANES_TARGET inline bool any(fmask a) { return _mm_movemask_ps(a) != 0; }
-LANES_TARGET inline vf blend(fmask m, vf if_set, vf if_clear) { return _mm_blendv_ps(if_clear, if_set, m); }
-LANES_TARGET inline mask to_mask(fmask a) { return _mm256_castsi256_pd(_mm256_cvtepi32_epi64(_mm_castps_si128(a))); }
+using fmask = __m256;
+LANES_TARGET inline fmask lt(vf a, vf b) { return _mm256_cmp_ps(a, b, _CMP_LT_OQ); }
+LANES_TARGET inline fmask ge(vf a, vf b) { return _mm256_cmp_ps(a, b, _CMP_GE_OQ); }
+LANES_TARGET inline fmask le(vf a, vf b) { return _mm256_cmp_ps(a, b, _CMP_LE_OQ); }
+LANES_TARGET inline vf fmin(vf a, vf b) { return _mm256_min_ps(a, b); }
+LANES_TARGET inline fmask m_and(fmask a, fmask b) { return _mm256_and_ps(a, b); }
+LANES_TARGET inline fmask m_or(fmask a, fmask b) { return _mm256_or_ps(a, b); }
+LANES_TARGET inline fmask all_f() { return _mm256_castsi256_ps(_mm256_set1_epi32(-1)); }
+LANES_TARGET inline unsigned bits(fmask a) { return static_cast<unsigned>(_mm256_movemask_ps(a)); }
+LANES_TARGET inline bool any(fmask a) { return _mm256_movemask_ps(a) != 0; }
+LANES_TARGET inline vf blend(fmask m, vf if_set, vf if_clear) { return _mm256_blendv_ps(if_clear, if_set, m); }
+LANES_TARGET inline mask widen_mask(fmask a, int part)
+{
+    const __m256i m = _mm256_castps_si256(a);
+    return _mm256_castsi256_pd(
+        _mm256_cvtepi32_epi64(part == 0 ? _mm256_castsi256_si128(m) : _mm256_extracti128_si256(m, 1)));
+}
 #include "render_lanes.inc"
 // Colours of one row from the table, written at the row's place and reversed at
 // its mirror place; returns the pass of the row's last hit, or `carried` when it
@@ -374,10 +377,11 @@ using vf = __m256;
 LANES_TARGET inline vf set1f(float x) { return _mm256_set1_ps(x); }
 LANES_TARGET inline vf fadd(vf a, vf b) { return _mm256_add_ps(a, b); }
 LANES_TARGET inline vf fmul(vf a, vf b) { return _mm256_mul_ps(a, b); }
-LANES_TARGET inline vf to_single(vd a) { return _mm512_maskz_cvtpd_ps(0xFF, a); }
-LANES_TARGET inline vd to_double(vf a) { return _mm512_maskz_cvtps_pd(0xFF, a); }
+// One group's lanes in single precision fill a vector.
+constexpr int pack = 1;
+LANES_TARGET inline vd widen(vf a, int) { return _mm512_maskz_cvtps_pd(0xFF, a); }
+LANES_TARGET inline vf narrow(const vd* parts) { return _mm512_maskz_cvtpd_ps(0xFF, parts[0]); }
 LANES_TARGET inline vf load_singles(const float* p) { return _mm256_loadu_ps(p); }
-LANES_TARGET inline vd load_floats(const float* p) { return _mm512_maskz_cvtps_pd(0xFF, _mm256_loadu_ps(p)); }
 LANES_TARGET inline void store_floats(float* p, vd a) { _mm256_storeu_ps(p, _mm512_maskz_cvtpd_ps(0xFF, a)); }
 LANES_TARGET inline void store_ints(std::int32_t* p, vd a)
 {
@@ -414,7 +418,7 @@ LANES_TARGET inline fmask le(vf a, vf b) { return _mm256_cmp_ps_mask(a, b, _CMP_
 LANES_TARGET inline vf fmin(vf a, vf b) { return _mm256_min_ps(a, b); }
 LANES_TARGET inline fmask all_f() { return all(); }
 LANES_TARGET inline vf blend(fmask m, vf if_set, vf if_clear) { return _mm256_mask_blend_ps(m, if_clear, if_set); }
-LANES_TARGET inline mask to_mask(fmask a) { return a; }
+LANES_TARGET inline mask widen_mask(fmask a, int) { return a; }
 #include "render_lanes.inc"
 // Colours of one row from the table, written at the row's place and reversed at
 // its mirror place; returns the pass of the row's last hit, or `carried` when it
@@ -478,10 +482,10 @@ using vf = float32x2_t;
 LANES_TARGET inline vf set1f(float x) { return vdup_n_f32(x); }
 LANES_TARGET inline vf fadd(vf a, vf b) { return vadd_f32(a, b); }
 LANES_TARGET inline vf fmul(vf a, vf b) { return vmul_f32(a, b); }
-LANES_TARGET inline vf to_single(vd a) { return vcvt_f32_f64(a); }
-LANES_TARGET inline vd to_double(vf a) { return vcvt_f64_f32(a); }
+constexpr int pack = 1;
+LANES_TARGET inline vd widen(vf a, int) { return vcvt_f64_f32(a); }
+LANES_TARGET inline vf narrow(const vd* parts) { return vcvt_f32_f64(parts[0]); }
 LANES_TARGET inline vf load_singles(const float* p) { return vld1_f32(p); }
-LANES_TARGET inline vd load_floats(const float* p) { return vcvt_f64_f32(vld1_f32(p)); }
 LANES_TARGET inline void store_floats(float* p, vd a) { vst1_f32(p, vcvt_f32_f64(a)); }
 LANES_TARGET inline void store_ints(std::int32_t* p, vd a) { vst1_s32(p, vmovn_s64(vcvtq_s64_f64(a))); }
 LANES_TARGET inline mask lt(vd a, vd b) { return vcltq_f64(a, b); }
@@ -518,7 +522,7 @@ LANES_TARGET inline fmask all_f() { return vdup_n_u32(~0u); }
 LANES_TARGET inline unsigned bits(fmask a) { return (vget_lane_u32(a, 0) & 1u) | (vget_lane_u32(a, 1) & 2u); }
 LANES_TARGET inline bool any(fmask a) { return vmaxv_u32(a) != 0; }
 LANES_TARGET inline vf blend(fmask m, vf if_set, vf if_clear) { return vbsl_f32(m, if_set, if_clear); }
-LANES_TARGET inline mask to_mask(fmask a) { return vreinterpretq_u64_s64(vmovl_s32(vreinterpret_s32_u32(a))); }
+LANES_TARGET inline mask widen_mask(fmask a, int) { return vreinterpretq_u64_s64(vmovl_s32(vreinterpret_s32_u32(a))); }
 // Bit i set where byte i of the 32 at p is not zero.
 LANES_TARGET inline unsigned nonzero_bytes(const std::uint8_t* p)
 {
