@@ -373,15 +373,25 @@ LANES_TARGET inline vd exponent(vd a)
 }
 // The masked forms: GCC 12 warns about the undefined pass-through of the plain ones.
 LANES_TARGET inline vd to_float(vd a) { return _mm512_maskz_cvtps_pd(0xFF, _mm512_maskz_cvtpd_ps(0xFF, a)); }
-using vf = __m256;
-LANES_TARGET inline vf set1f(float x) { return _mm256_set1_ps(x); }
-LANES_TARGET inline vf fadd(vf a, vf b) { return _mm256_add_ps(a, b); }
-LANES_TARGET inline vf fmul(vf a, vf b) { return _mm256_mul_ps(a, b); }
-// One group's lanes in single precision fill a vector.
-constexpr int pack = 1;
-LANES_TARGET inline vd widen(vf a, int) { return _mm512_maskz_cvtps_pd(0xFF, a); }
-LANES_TARGET inline vf narrow(const vd* parts) { return _mm512_maskz_cvtpd_ps(0xFF, parts[0]); }
-LANES_TARGET inline vf load_singles(const float* p) { return _mm256_loadu_ps(p); }
+// Two groups' lanes in single precision fill one vector, each group a half.
+using vf = __m512;
+LANES_TARGET inline vf set1f(float x) { return _mm512_set1_ps(x); }
+LANES_TARGET inline vf fadd(vf a, vf b) { return _mm512_add_ps(a, b); }
+LANES_TARGET inline vf fmul(vf a, vf b) { return _mm512_mul_ps(a, b); }
+constexpr int pack = 2;
+LANES_TARGET inline vd widen(vf a, int part)
+{
+    const __m512d d = _mm512_castps_pd(a);
+    return _mm512_maskz_cvtps_pd(0xFF, _mm256_castpd_ps(part == 0 ? _mm512_maskz_extractf64x4_pd(0xFF, d, 0)
+                                                                   : _mm512_maskz_extractf64x4_pd(0xFF, d, 1)));
+}
+LANES_TARGET inline vf narrow(const vd* parts)
+{
+    const __m256 low = _mm512_maskz_cvtpd_ps(0xFF, parts[0]), high = _mm512_maskz_cvtpd_ps(0xFF, parts[1]);
+    return _mm512_castpd_ps(
+        _mm512_maskz_insertf64x4(0xFF, _mm512_castpd256_pd512(_mm256_castps_pd(low)), _mm256_castps_pd(high), 1));
+}
+LANES_TARGET inline vf load_singles(const float* p) { return _mm512_loadu_ps(p); }
 LANES_TARGET inline void store_floats(float* p, vd a) { _mm256_storeu_ps(p, _mm512_maskz_cvtpd_ps(0xFF, a)); }
 LANES_TARGET inline void store_ints(std::int32_t* p, vd a)
 {
@@ -411,14 +421,18 @@ LANES_TARGET inline bool any(mask a) { return a != 0; }
 LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear) { return _mm512_mask_blend_pd(m, if_clear, if_set); }
 LANES_TARGET inline mask mask_of_bits(unsigned b) { return static_cast<mask>(b); }
 // The single-precision lanes are compared into the same masks.
-using fmask = mask;
-LANES_TARGET inline fmask lt(vf a, vf b) { return _mm256_cmp_ps_mask(a, b, _CMP_LT_OQ); }
-LANES_TARGET inline fmask ge(vf a, vf b) { return _mm256_cmp_ps_mask(a, b, _CMP_GE_OQ); }
-LANES_TARGET inline fmask le(vf a, vf b) { return _mm256_cmp_ps_mask(a, b, _CMP_LE_OQ); }
-LANES_TARGET inline vf fmin(vf a, vf b) { return _mm256_min_ps(a, b); }
-LANES_TARGET inline fmask all_f() { return all(); }
-LANES_TARGET inline vf blend(fmask m, vf if_set, vf if_clear) { return _mm256_mask_blend_ps(m, if_clear, if_set); }
-LANES_TARGET inline mask widen_mask(fmask a, int) { return a; }
+using fmask = __mmask16;
+LANES_TARGET inline fmask lt(vf a, vf b) { return _mm512_cmp_ps_mask(a, b, _CMP_LT_OQ); }
+LANES_TARGET inline fmask ge(vf a, vf b) { return _mm512_cmp_ps_mask(a, b, _CMP_GE_OQ); }
+LANES_TARGET inline fmask le(vf a, vf b) { return _mm512_cmp_ps_mask(a, b, _CMP_LE_OQ); }
+LANES_TARGET inline vf fmin(vf a, vf b) { return _mm512_maskz_min_ps(0xFFFF, a, b); }
+LANES_TARGET inline fmask m_and(fmask a, fmask b) { return static_cast<fmask>(a & b); }
+LANES_TARGET inline fmask m_or(fmask a, fmask b) { return static_cast<fmask>(a | b); }
+LANES_TARGET inline fmask all_f() { return 0xFFFF; }
+LANES_TARGET inline unsigned bits(fmask a) { return a; }
+LANES_TARGET inline bool any(fmask a) { return a != 0; }
+LANES_TARGET inline vf blend(fmask m, vf if_set, vf if_clear) { return _mm512_mask_blend_ps(m, if_clear, if_set); }
+LANES_TARGET inline mask widen_mask(fmask a, int part) { return static_cast<mask>(part == 0 ? a : a >> 8); }
 #include "render_lanes.inc"
 // Colours of one row from the table, written at the row's place and reversed at
 // its mirror place; returns the pass of the row's last hit, or `carried` when it
