@@ -237,6 +237,36 @@ LANES_TARGET inline mask widen_mask(fmask a, int part)
                                       : _mm_shuffle_epi32(m, _MM_SHUFFLE(3, 3, 2, 2)));
 }
 #include "render_lanes.inc"
+// Colours of one row from the table, written at the row's place and reversed at
+// its mirror place; returns the pass of the row's last hit, or `carried` when it
+// has none. Without a gather, only the lit pixels of four take the table.
+LANES_TARGET std::int32_t colour_row(const LaneRow& row, const std::uint32_t* colours, std::uint32_t* top,
+                                     std::uint32_t* bottom_end, std::int32_t carried)
+{
+    const __m128i zero = _mm_setzero_si128();
+    int last = -1;
+    for (int px = 0; px < frame_width; px += 4) {
+        const __m128i n = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row.intensity + px));
+        const __m128i hit = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row.last_hit + px));
+        const unsigned hits = ~static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(hit, zero)))) & 15u;
+        if (hits)
+            last = px + 31 - __builtin_clz(hits);
+        // Most of a frame is unlit, and black needs no table.
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(n, zero)) == 0xFFFF) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(top + px), zero);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(bottom_end - px - 3), zero);
+            continue;
+        }
+        for (int i = px; i < px + 4; ++i) {
+            const std::int32_t lit = row.intensity[i];
+            const std::uint32_t colour =
+                colours[row.last_hit[i] * colour_intensities + (lit < colour_intensities ? lit : colour_intensities - 1)];
+            top[i] = colour;
+            bottom_end[-i] = colour;
+        }
+    }
+    return last < 0 ? carried : row.last_hit[last];
+}
 #undef LANES_TARGET
 #undef LANES_MASKED_COMPARES
 }  // namespace
@@ -557,7 +587,7 @@ LANES_TARGET inline unsigned nonzero_bytes(const std::uint8_t* p)
 
 namespace {
 
-// The SSE2 and NEON lanes' colours (the wider lanes have their own); unused without lanes.
+// The NEON lanes' colours (the x86 lanes have their own); unused without lanes.
 [[maybe_unused]] std::int32_t colour_row(const LaneRow& row, const std::uint32_t* colours,
                                          std::uint32_t* top, std::uint32_t* bottom_end, std::int32_t carried)
 {
@@ -586,7 +616,7 @@ LaneKernel lane_kernel(RenderPath path)
 {
     switch (path) {
 #if VORLIX_X86_LANES
-    case RenderPath::sse2: return {sse2_lanes::shade_row, colour_row, sse2_lanes::probe};
+    case RenderPath::sse2: return {sse2_lanes::shade_row, sse2_lanes::colour_row, sse2_lanes::probe};
     case RenderPath::avx2: return {avx2_lanes::shade_row, avx2_lanes::colour_row, avx2_lanes::probe};
     case RenderPath::avx512: return {avx512_lanes::shade_row, avx512_lanes::colour_row, avx512_lanes::probe};
 #endif
