@@ -215,7 +215,10 @@ LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear)
     return _mm_or_pd(_mm_and_pd(m, if_set), _mm_andnot_pd(m, if_clear));
 }
 alignas(16) constexpr LaneBitMasks<lanes> bit_masks = lane_bit_masks<lanes>();
-LANES_TARGET inline mask mask_of_bits(unsigned b) { return _mm_load_pd(reinterpret_cast<const double*>(bit_masks.masks[b])); }
+LANES_TARGET inline mask mask_of_bits(unsigned b)
+{
+    return _mm_load_pd(reinterpret_cast<const double*>(bit_masks.masks[b]));
+}
 using fmask = __m128;
 LANES_TARGET inline fmask lt(vf a, vf b) { return _mm_cmplt_ps(a, b); }
 LANES_TARGET inline fmask ge(vf a, vf b) { return _mm_cmpge_ps(a, b); }
@@ -248,7 +251,8 @@ LANES_TARGET std::int32_t colour_row(const LaneRow& row, const std::uint32_t* co
     for (int px = 0; px < frame_width; px += 4) {
         const __m128i n = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row.intensity + px));
         const __m128i hit = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row.last_hit + px));
-        const unsigned hits = ~static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(hit, zero)))) & 15u;
+        const unsigned unhit = static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(hit, zero))));
+        const unsigned hits = ~unhit & 15u;
         if (hits)
             last = px + 31 - __builtin_clz(hits);
         // Most of a frame is unlit, and black needs no table.
@@ -258,9 +262,8 @@ LANES_TARGET std::int32_t colour_row(const LaneRow& row, const std::uint32_t* co
             continue;
         }
         for (int i = px; i < px + 4; ++i) {
-            const std::int32_t lit = row.intensity[i];
-            const std::uint32_t colour =
-                colours[row.last_hit[i] * colour_intensities + (lit < colour_intensities ? lit : colour_intensities - 1)];
+            const std::int32_t at = row.intensity[i] < colour_intensities ? row.intensity[i] : colour_intensities - 1;
+            const std::uint32_t colour = colours[row.last_hit[i] * colour_intensities + at];
             top[i] = colour;
             bottom_end[-i] = colour;
         }
@@ -304,7 +307,10 @@ LANES_TARGET inline vd widen(vf a, int part)
 {
     return _mm256_cvtps_pd(part == 0 ? _mm256_castps256_ps128(a) : _mm256_extractf128_ps(a, 1));
 }
-LANES_TARGET inline vf narrow(const vd* parts) { return _mm256_set_m128(_mm256_cvtpd_ps(parts[1]), _mm256_cvtpd_ps(parts[0])); }
+LANES_TARGET inline vf narrow(const vd* parts)
+{
+    return _mm256_set_m128(_mm256_cvtpd_ps(parts[1]), _mm256_cvtpd_ps(parts[0]));
+}
 LANES_TARGET inline vf load_singles(const float* p) { return _mm256_loadu_ps(p); }
 LANES_TARGET inline void store_floats(float* p, vd a) { _mm_storeu_ps(p, _mm256_cvtpd_ps(a)); }
 LANES_TARGET inline void store_ints(std::int32_t* p, vd a)
