@@ -157,8 +157,9 @@ using vd = __m128d;
 using mask = __m128d;
 constexpr int lanes = 2;
 // Independent groups in flight, so that one orbit's latency hides behind the
-// others'; more make a block wait longer for its slowest orbit. With 16 or 32
-// registers four pay for that here and for AVX-512; 32-bit code has 8.
+// others'; more make a block wait longer for its slowest orbit (a float
+// vector whose orbits have all left sits the rest out). With 16 registers
+// four pay for that here; 32-bit code has 8.
 constexpr int narrow_groups = sizeof(void*) == 8 ? 4 : 2;
 constexpr int groups = narrow_groups;
 LANES_TARGET inline vd set1(double x) { return _mm_set1_pd(x); }
@@ -396,7 +397,8 @@ namespace {
 using vd = __m512d;
 using mask = __mmask8;
 constexpr int lanes = 8;
-constexpr int groups = sse2_lanes::narrow_groups;
+// Eight groups, four float vectors, as for AVX2.
+constexpr int groups = sizeof(void*) == 8 ? 8 : sse2_lanes::narrow_groups;
 LANES_TARGET inline vd set1(double x) { return _mm512_set1_pd(x); }
 LANES_TARGET inline vd add(vd a, vd b) { return _mm512_add_pd(a, b); }
 LANES_TARGET inline vd sub(vd a, vd b) { return _mm512_sub_pd(a, b); }
