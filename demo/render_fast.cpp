@@ -215,6 +215,8 @@ LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear)
 {
     return _mm_or_pd(_mm_and_pd(m, if_set), _mm_andnot_pd(m, if_clear));
 }
+// max(a, b) in the lanes of m, a elsewhere, for a and b >= 0.
+LANES_TARGET inline vd max_where(mask m, vd a, vd b) { return _mm_max_pd(a, _mm_and_pd(m, b)); }
 alignas(16) constexpr LaneBitMasks<lanes> bit_masks = lane_bit_masks<lanes>();
 LANES_TARGET inline mask mask_of_bits(unsigned b)
 {
@@ -225,6 +227,7 @@ LANES_TARGET inline fmask lt(vf a, vf b) { return _mm_cmplt_ps(a, b); }
 LANES_TARGET inline fmask ge(vf a, vf b) { return _mm_cmpge_ps(a, b); }
 LANES_TARGET inline fmask le(vf a, vf b) { return _mm_cmple_ps(a, b); }
 LANES_TARGET inline vf fmin(vf a, vf b) { return _mm_min_ps(a, b); }
+LANES_TARGET inline vf max_where(fmask m, vf a, vf b) { return _mm_max_ps(a, _mm_and_ps(m, b)); }
 LANES_TARGET inline fmask m_and(fmask a, fmask b) { return _mm_and_ps(a, b); }
 LANES_TARGET inline fmask m_or(fmask a, fmask b) { return _mm_or_ps(a, b); }
 LANES_TARGET inline fmask all_f() { return _mm_castsi128_ps(_mm_set1_epi32(-1)); }
@@ -336,6 +339,7 @@ LANES_TARGET inline mask all() { return _mm256_castsi256_pd(_mm256_set1_epi32(-1
 LANES_TARGET inline unsigned bits(mask a) { return static_cast<unsigned>(_mm256_movemask_pd(a)); }
 LANES_TARGET inline bool any(mask a) { return _mm256_movemask_pd(a) != 0; }
 LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear) { return _mm256_blendv_pd(if_clear, if_set, m); }
+LANES_TARGET inline vd max_where(mask m, vd a, vd b) { return _mm256_max_pd(a, _mm256_and_pd(m, b)); }
 alignas(32) constexpr LaneBitMasks<lanes> bit_masks = lane_bit_masks<lanes>();
 LANES_TARGET inline mask mask_of_bits(unsigned b)
 {
@@ -346,6 +350,7 @@ LANES_TARGET inline fmask lt(vf a, vf b) { return _mm256_cmp_ps(a, b, _CMP_LT_OQ
 LANES_TARGET inline fmask ge(vf a, vf b) { return _mm256_cmp_ps(a, b, _CMP_GE_OQ); }
 LANES_TARGET inline fmask le(vf a, vf b) { return _mm256_cmp_ps(a, b, _CMP_LE_OQ); }
 LANES_TARGET inline vf fmin(vf a, vf b) { return _mm256_min_ps(a, b); }
+LANES_TARGET inline vf max_where(fmask m, vf a, vf b) { return _mm256_max_ps(a, _mm256_and_ps(m, b)); }
 LANES_TARGET inline fmask m_and(fmask a, fmask b) { return _mm256_and_ps(a, b); }
 LANES_TARGET inline fmask m_or(fmask a, fmask b) { return _mm256_or_ps(a, b); }
 LANES_TARGET inline fmask all_f() { return _mm256_castsi256_ps(_mm256_set1_epi32(-1)); }
@@ -459,6 +464,7 @@ LANES_TARGET inline mask all() { return 0xFF; }
 LANES_TARGET inline unsigned bits(mask a) { return a; }
 LANES_TARGET inline bool any(mask a) { return a != 0; }
 LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear) { return _mm512_mask_blend_pd(m, if_clear, if_set); }
+LANES_TARGET inline vd max_where(mask m, vd a, vd b) { return _mm512_mask_max_pd(a, m, a, b); }
 LANES_TARGET inline mask mask_of_bits(unsigned b) { return static_cast<mask>(b); }
 // The single-precision lanes are compared into the same masks.
 using fmask = __mmask16;
@@ -466,6 +472,7 @@ LANES_TARGET inline fmask lt(vf a, vf b) { return _mm512_cmp_ps_mask(a, b, _CMP_
 LANES_TARGET inline fmask ge(vf a, vf b) { return _mm512_cmp_ps_mask(a, b, _CMP_GE_OQ); }
 LANES_TARGET inline fmask le(vf a, vf b) { return _mm512_cmp_ps_mask(a, b, _CMP_LE_OQ); }
 LANES_TARGET inline vf fmin(vf a, vf b) { return _mm512_maskz_min_ps(0xFFFF, a, b); }
+LANES_TARGET inline vf max_where(fmask m, vf a, vf b) { return _mm512_mask_max_ps(a, m, a, b); }
 LANES_TARGET inline fmask m_and(fmask a, fmask b) { return static_cast<fmask>(a & b); }
 LANES_TARGET inline fmask m_or(fmask a, fmask b) { return static_cast<fmask>(a | b); }
 LANES_TARGET inline fmask all_f() { return 0xFFFF; }
@@ -563,6 +570,10 @@ LANES_TARGET inline unsigned bits(mask a)
 }
 LANES_TARGET inline bool any(mask a) { return vmaxvq_u32(vreinterpretq_u32_u64(a)) != 0; }
 LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear) { return vbslq_f64(m, if_set, if_clear); }
+LANES_TARGET inline vd max_where(mask m, vd a, vd b)
+{
+    return vmaxq_f64(a, vreinterpretq_f64_u64(vandq_u64(m, vreinterpretq_u64_f64(b))));
+}
 constexpr LaneBitMasks<lanes> bit_masks = lane_bit_masks<lanes>();
 LANES_TARGET inline mask mask_of_bits(unsigned b) { return vld1q_u64(bit_masks.masks[b]); }
 using fmask = uint32x2_t;
@@ -570,6 +581,10 @@ LANES_TARGET inline fmask lt(vf a, vf b) { return vclt_f32(a, b); }
 LANES_TARGET inline fmask ge(vf a, vf b) { return vcge_f32(a, b); }
 LANES_TARGET inline fmask le(vf a, vf b) { return vcle_f32(a, b); }
 LANES_TARGET inline vf fmin(vf a, vf b) { return vmin_f32(a, b); }
+LANES_TARGET inline vf max_where(fmask m, vf a, vf b)
+{
+    return vmax_f32(a, vreinterpret_f32_u32(vand_u32(m, vreinterpret_u32_f32(b))));
+}
 LANES_TARGET inline fmask m_and(fmask a, fmask b) { return vand_u32(a, b); }
 LANES_TARGET inline fmask m_or(fmask a, fmask b) { return vorr_u32(a, b); }
 LANES_TARGET inline fmask all_f() { return vdup_n_u32(~0u); }
