@@ -627,28 +627,32 @@ namespace {
 
 using ShadeRow = void (*)(const float*, float, const LaneFrame&, LaneRow&);
 using ColourRow = std::int32_t (*)(const LaneRow&, const std::uint32_t*, std::uint32_t*, std::uint32_t*, std::int32_t);
-using Probe = int (*)(LaneProbe, float, float, float, float&);
+using Probe = int (*)(LaneProbe, float, float, float, int, float&);
 
 struct LaneKernel {
     ShadeRow shade_row;
     ColourRow colour_row;
     Probe probe;
+    int probe_width;  // lanes of a float vector
 };
 
 LaneKernel lane_kernel(RenderPath path)
 {
     switch (path) {
 #if VORLIX_X86_LANES
-    case RenderPath::sse2: return {sse2_lanes::shade_row, sse2_lanes::colour_row, sse2_lanes::probe};
-    case RenderPath::avx2: return {avx2_lanes::shade_row, avx2_lanes::colour_row, avx2_lanes::probe};
-    case RenderPath::avx512: return {avx512_lanes::shade_row, avx512_lanes::colour_row, avx512_lanes::probe};
+    case RenderPath::sse2:
+        return {sse2_lanes::shade_row, sse2_lanes::colour_row, sse2_lanes::probe, sse2_lanes::probe_width};
+    case RenderPath::avx2:
+        return {avx2_lanes::shade_row, avx2_lanes::colour_row, avx2_lanes::probe, avx2_lanes::probe_width};
+    case RenderPath::avx512:
+        return {avx512_lanes::shade_row, avx512_lanes::colour_row, avx512_lanes::probe, avx512_lanes::probe_width};
 #endif
 #if VORLIX_NEON_LANES
-    case RenderPath::neon: return {neon_lanes::shade_row, colour_row, neon_lanes::probe};
+    case RenderPath::neon: return {neon_lanes::shade_row, colour_row, neon_lanes::probe, neon_lanes::probe_width};
 #endif
     default: break;
     }
-    return {nullptr, nullptr, nullptr};
+    return {nullptr, nullptr, nullptr, 0};
 }
 
 void fill_colours()
@@ -777,10 +781,15 @@ void render_pixels(RenderPath path)
 
 int render_fallback_count() { return lane_path_state.fallback_count; }
 
-int render_lane_probe(RenderPath path, LaneProbe probe, float a, float b, float c, float& result)
+int render_lane_width(RenderPath path)
+{
+    return render_path_available(path) ? lane_kernel(path).probe_width : 0;
+}
+
+int render_lane_probe(RenderPath path, LaneProbe probe, float a, float b, float c, float& result, int lane)
 {
     const LaneKernel kernel = render_path_available(path) ? lane_kernel(path) : LaneKernel{};
-    if (!kernel.probe)
+    if (!kernel.probe || lane < 0 || lane >= kernel.probe_width)
         return 0;
-    return kernel.probe(probe, a, b, c, result);
+    return kernel.probe(probe, a, b, c, lane, result);
 }
