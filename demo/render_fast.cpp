@@ -158,10 +158,9 @@ using mask = __m128d;
 constexpr int lanes = 2;
 // Independent groups in flight, so that one orbit's latency hides behind the
 // others'; more make a block wait longer for its slowest orbit (a float
-// vector whose orbits have all left sits the rest out). With 16 registers
-// four pay for that here; 32-bit code has 8.
-constexpr int narrow_groups = sizeof(void*) == 8 ? 4 : 2;
-constexpr int groups = narrow_groups;
+// vector whose orbits have all left sits the rest out). Four pay for that
+// here, in 32-bit code as well, where the eight registers make them spill.
+constexpr int groups = 4;
 LANES_TARGET inline vd set1(double x) { return _mm_set1_pd(x); }
 LANES_TARGET inline vd add(vd a, vd b) { return _mm_add_pd(a, b); }
 LANES_TARGET inline vd sub(vd a, vd b) { return _mm_sub_pd(a, b); }
@@ -287,7 +286,7 @@ using mask = __m256d;
 constexpr int lanes = 4;
 // Eight groups, four float vectors: here the longer wait for a block's slowest
 // orbit pays for more passes in flight.
-constexpr int groups = sizeof(void*) == 8 ? 8 : sse2_lanes::narrow_groups;
+constexpr int groups = 8;
 LANES_TARGET inline vd set1(double x) { return _mm256_set1_pd(x); }
 LANES_TARGET inline vd add(vd a, vd b) { return _mm256_add_pd(a, b); }
 LANES_TARGET inline vd sub(vd a, vd b) { return _mm256_sub_pd(a, b); }
@@ -403,7 +402,7 @@ using vd = __m512d;
 using mask = __mmask8;
 constexpr int lanes = 8;
 // Eight groups, four float vectors, as for AVX2.
-constexpr int groups = sizeof(void*) == 8 ? 8 : sse2_lanes::narrow_groups;
+constexpr int groups = 8;
 LANES_TARGET inline vd set1(double x) { return _mm512_set1_pd(x); }
 LANES_TARGET inline vd add(vd a, vd b) { return _mm512_add_pd(a, b); }
 LANES_TARGET inline vd sub(vd a, vd b) { return _mm512_sub_pd(a, b); }
