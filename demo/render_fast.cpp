@@ -232,10 +232,6 @@ LANES_TARGET inline fmask m_or(fmask a, fmask b) { return _mm_or_ps(a, b); }
 LANES_TARGET inline fmask all_f() { return _mm_castsi128_ps(_mm_set1_epi32(-1)); }
 LANES_TARGET inline unsigned bits(fmask a) { return static_cast<unsigned>(_mm_movemask_ps(a)); }
 LANES_TARGET inline bool any(fmask a) { return _mm_movemask_ps(a) != 0; }
-LANES_TARGET inline vf blend(fmask m, vf if_set, vf if_clear)
-{
-    return _mm_or_ps(_mm_and_ps(m, if_set), _mm_andnot_ps(m, if_clear));
-}
 LANES_TARGET inline mask widen_mask(fmask a, int part)
 {
     const __m128i m = _mm_castps_si128(a);
@@ -355,7 +351,6 @@ LANES_TARGET inline fmask m_or(fmask a, fmask b) { return _mm256_or_ps(a, b); }
 LANES_TARGET inline fmask all_f() { return _mm256_castsi256_ps(_mm256_set1_epi32(-1)); }
 LANES_TARGET inline unsigned bits(fmask a) { return static_cast<unsigned>(_mm256_movemask_ps(a)); }
 LANES_TARGET inline bool any(fmask a) { return _mm256_movemask_ps(a) != 0; }
-LANES_TARGET inline vf blend(fmask m, vf if_set, vf if_clear) { return _mm256_blendv_ps(if_clear, if_set, m); }
 LANES_TARGET inline mask widen_mask(fmask a, int part)
 {
     const __m256i m = _mm256_castps_si256(a);
@@ -477,7 +472,6 @@ LANES_TARGET inline fmask m_or(fmask a, fmask b) { return static_cast<fmask>(a |
 LANES_TARGET inline fmask all_f() { return 0xFFFF; }
 LANES_TARGET inline unsigned bits(fmask a) { return a; }
 LANES_TARGET inline bool any(fmask a) { return a != 0; }
-LANES_TARGET inline vf blend(fmask m, vf if_set, vf if_clear) { return _mm512_mask_blend_ps(m, if_clear, if_set); }
 LANES_TARGET inline mask widen_mask(fmask a, int part) { return static_cast<mask>(part == 0 ? a : a >> 8); }
 #include "render_lanes.inc"
 // Colours of one row from the table, written at the row's place and reversed at
@@ -589,7 +583,6 @@ LANES_TARGET inline fmask m_or(fmask a, fmask b) { return vorr_u32(a, b); }
 LANES_TARGET inline fmask all_f() { return vdup_n_u32(~0u); }
 LANES_TARGET inline unsigned bits(fmask a) { return (vget_lane_u32(a, 0) & 1u) | (vget_lane_u32(a, 1) & 2u); }
 LANES_TARGET inline bool any(fmask a) { return vmaxv_u32(a) != 0; }
-LANES_TARGET inline vf blend(fmask m, vf if_set, vf if_clear) { return vbsl_f32(m, if_set, if_clear); }
 LANES_TARGET inline mask widen_mask(fmask a, int) { return vreinterpretq_u64_s64(vmovl_s32(vreinterpret_s32_u32(a))); }
 // Bit i set where byte i of the 32 at p is not zero.
 LANES_TARGET inline unsigned nonzero_bytes(const std::uint8_t* p)
