@@ -34,7 +34,7 @@ struct LaneFrame {
     double ring_hi_below, ring_lo_above;
     float near_lo, near_hi;  // where m may reach the ring's outer midpoints (see shade_block)
     double inverse_width;  // 1 / ring_width, rounded once
-    double plain_square;  // see difference_sum
+    float plain_square;  // see difference_sum
 };
 
 // One row's orbits: intensity, pass of the last ring hit (0 for none: pass 0
@@ -48,10 +48,32 @@ struct LaneRow {
 
 // The least square that lets zx skip its full test on a frame with this cx
 // (see difference_sum); a c this small leaves every pass to the full test.
-double plain_square_for(float cx) { return std::fabs(cx) >= 0x1p-20f ? 0x1p-26 : INFINITY; }
+float plain_square_for(float cx) { return std::fabs(cx) >= 0x1p-20f ? 0x1p-26f : INFINITY; }
 
 // Each pass's number as a double, so that a lane takes it with a load.
 constexpr double pass_numbers[ring_max_passes] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19};
+
+// A block logs which lanes were near the ring on each pass in a byte, a row of
+// bytes for each group; a row is one vector wide.
+constexpr int near_bytes = 32;
+static_assert(near_bytes >= ring_max_passes, "a group's passes fit its row of bytes");
+
+// The lane masks for each pattern of a group's near bits, so that a ring pass
+// takes its mask with a load.
+template <int lanes>
+struct LaneBitMasks {
+    std::uint64_t masks[1 << lanes][lanes];
+};
+
+template <int lanes>
+constexpr LaneBitMasks<lanes> lane_bit_masks()
+{
+    LaneBitMasks<lanes> table{};
+    for (int pattern = 0; pattern < 1 << lanes; ++pattern)
+        for (int lane = 0; lane < lanes; ++lane)
+            table.masks[pattern][lane] = (pattern >> lane & 1) != 0 ? ~std::uint64_t{0} : 0;
+    return table;
+}
 
 // The lane paths take their colours from a table of ring_colour, filled once,
 // by the pass of the last hit (0 to 19) and the intensity; every intensity from
@@ -116,6 +138,18 @@ float near_high(float ring_hi_sq) { return float_above(midpoint_below(ring_hi_sq
 }  // namespace
 
 #if VORLIX_X86_LANES
+namespace {
+// Bit i set where byte i of the 32 at p (aligned) is not zero.
+__attribute__((target("sse2"))) inline unsigned nonzero_bytes(const std::uint8_t* p)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i* v = reinterpret_cast<const __m128i*>(p);
+    const unsigned low = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_load_si128(v), zero)));
+    const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_load_si128(v + 1), zero)));
+    return ~(low | high << 16);
+}
+}  // namespace
+
 namespace sse2_lanes {
 namespace {
 #define LANES_TARGET __attribute__((target("sse2")))
@@ -123,10 +157,10 @@ using vd = __m128d;
 using mask = __m128d;
 constexpr int lanes = 2;
 // Independent groups in flight, so that one orbit's latency hides behind the
-// others'; more make a block wait longer for its slowest orbit. With 16
-// registers four pay for that here; 32-bit code has 8.
-constexpr int narrow_groups = sizeof(void*) == 8 ? 4 : 2;
-constexpr int groups = narrow_groups;
+// others'; more make a block wait longer for its slowest orbit (a float
+// vector whose orbits have all left sits the rest out). Four pay for that
+// here, in 32-bit code as well, where the eight registers make them spill.
+constexpr int groups = 4;
 LANES_TARGET inline vd set1(double x) { return _mm_set1_pd(x); }
 LANES_TARGET inline vd add(vd a, vd b) { return _mm_add_pd(a, b); }
 LANES_TARGET inline vd sub(vd a, vd b) { return _mm_sub_pd(a, b); }
@@ -140,21 +174,15 @@ LANES_TARGET inline vd exponent(vd a)
     return _mm_and_pd(a, _mm_castsi128_pd(_mm_set1_epi64x(0x7FF0000000000000)));
 }
 LANES_TARGET inline vd to_float(vd a) { return _mm_cvtps_pd(_mm_cvtpd_ps(a)); }
-// The same lanes in single precision: the low half of a vector.
+// Two groups' lanes in single precision fill one vector, each group a half.
 using vf = __m128;
+constexpr int pack = 2;
 LANES_TARGET inline vf set1f(float x) { return _mm_set1_ps(x); }
 LANES_TARGET inline vf fadd(vf a, vf b) { return _mm_add_ps(a, b); }
 LANES_TARGET inline vf fmul(vf a, vf b) { return _mm_mul_ps(a, b); }
-LANES_TARGET inline vf to_single(vd a) { return _mm_cvtpd_ps(a); }
-LANES_TARGET inline vd to_double(vf a) { return _mm_cvtps_pd(a); }
-LANES_TARGET inline vf load_singles(const float* p)
-{
-    return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
-}
-LANES_TARGET inline vd load_floats(const float* p)
-{
-    return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
-}
+LANES_TARGET inline vd widen(vf a, int part) { return _mm_cvtps_pd(part == 0 ? a : _mm_movehl_ps(a, a)); }
+LANES_TARGET inline vf narrow(const vd* parts) { return _mm_movelh_ps(_mm_cvtpd_ps(parts[0]), _mm_cvtpd_ps(parts[1])); }
+LANES_TARGET inline vf load_singles(const float* p) { return _mm_loadu_ps(p); }
 LANES_TARGET inline void store_floats(float* p, vd a)
 {
     _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_castps_si128(_mm_cvtpd_ps(a)));
@@ -186,11 +214,61 @@ LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear)
 {
     return _mm_or_pd(_mm_and_pd(m, if_set), _mm_andnot_pd(m, if_clear));
 }
-// The float sum of the next squares is compared where the masks are: in double.
-using vmf = vd;
-LANES_TARGET inline vmf to_mf(vf a) { return to_double(a); }
-LANES_TARGET inline vmf set1_mf(float x) { return set1(x); }
+// max(a, b) in the lanes of m, a elsewhere, for a and b >= 0.
+LANES_TARGET inline vd max_where(mask m, vd a, vd b) { return _mm_max_pd(a, _mm_and_pd(m, b)); }
+alignas(16) constexpr LaneBitMasks<lanes> bit_masks = lane_bit_masks<lanes>();
+LANES_TARGET inline mask mask_of_bits(unsigned b)
+{
+    return _mm_load_pd(reinterpret_cast<const double*>(bit_masks.masks[b]));
+}
+using fmask = __m128;
+LANES_TARGET inline fmask lt(vf a, vf b) { return _mm_cmplt_ps(a, b); }
+LANES_TARGET inline fmask ge(vf a, vf b) { return _mm_cmpge_ps(a, b); }
+LANES_TARGET inline fmask le(vf a, vf b) { return _mm_cmple_ps(a, b); }
+LANES_TARGET inline vf fmin(vf a, vf b) { return _mm_min_ps(a, b); }
+LANES_TARGET inline vf max_where(fmask m, vf a, vf b) { return _mm_max_ps(a, _mm_and_ps(m, b)); }
+LANES_TARGET inline fmask m_and(fmask a, fmask b) { return _mm_and_ps(a, b); }
+LANES_TARGET inline fmask m_or(fmask a, fmask b) { return _mm_or_ps(a, b); }
+LANES_TARGET inline fmask all_f() { return _mm_castsi128_ps(_mm_set1_epi32(-1)); }
+LANES_TARGET inline unsigned bits(fmask a) { return static_cast<unsigned>(_mm_movemask_ps(a)); }
+LANES_TARGET inline bool any(fmask a) { return _mm_movemask_ps(a) != 0; }
+LANES_TARGET inline mask widen_mask(fmask a, int part)
+{
+    const __m128i m = _mm_castps_si128(a);
+    return _mm_castsi128_pd(part == 0 ? _mm_shuffle_epi32(m, _MM_SHUFFLE(1, 1, 0, 0))
+                                      : _mm_shuffle_epi32(m, _MM_SHUFFLE(3, 3, 2, 2)));
+}
 #include "render_lanes.inc"
+// Colours of one row from the table, written at the row's place and reversed at
+// its mirror place; returns the pass of the row's last hit, or `carried` when it
+// has none. Without a gather, only the lit pixels of four take the table.
+LANES_TARGET std::int32_t colour_row(const LaneRow& row, const std::uint32_t* colours, std::uint32_t* top,
+                                     std::uint32_t* bottom_end, std::int32_t carried)
+{
+    const __m128i zero = _mm_setzero_si128();
+    int last = -1;
+    for (int px = 0; px < frame_width; px += 4) {
+        const __m128i n = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row.intensity + px));
+        const __m128i hit = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row.last_hit + px));
+        const unsigned unhit = static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(hit, zero))));
+        const unsigned hits = ~unhit & 15u;
+        if (hits)
+            last = px + 31 - __builtin_clz(hits);
+        // Most of a frame is unlit, and black needs no table.
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(n, zero)) == 0xFFFF) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(top + px), zero);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(bottom_end - px - 3), zero);
+            continue;
+        }
+        for (int i = px; i < px + 4; ++i) {
+            const std::int32_t at = row.intensity[i] < colour_intensities ? row.intensity[i] : colour_intensities - 1;
+            const std::uint32_t colour = colours[row.last_hit[i] * colour_intensities + at];
+            top[i] = colour;
+            bottom_end[-i] = colour;
+        }
+    }
+    return last < 0 ? carried : row.last_hit[last];
+}
 #undef LANES_TARGET
 #undef LANES_MASKED_COMPARES
 }  // namespace
@@ -202,7 +280,9 @@ namespace {
 using vd = __m256d;
 using mask = __m256d;
 constexpr int lanes = 4;
-constexpr int groups = sse2_lanes::narrow_groups;
+// Eight groups, four float vectors: here the longer wait for a block's slowest
+// orbit pays for more passes in flight.
+constexpr int groups = 8;
 LANES_TARGET inline vd set1(double x) { return _mm256_set1_pd(x); }
 LANES_TARGET inline vd add(vd a, vd b) { return _mm256_add_pd(a, b); }
 LANES_TARGET inline vd sub(vd a, vd b) { return _mm256_sub_pd(a, b); }
@@ -216,15 +296,21 @@ LANES_TARGET inline vd exponent(vd a)
     return _mm256_and_pd(a, _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FF0000000000000)));
 }
 LANES_TARGET inline vd to_float(vd a) { return _mm256_cvtps_pd(_mm256_cvtpd_ps(a)); }
-// Four single-precision lanes are SSE2's whole vectors.
-using vf = __m128;
-using sse2_lanes::fadd;
-using sse2_lanes::fmul;
-using sse2_lanes::set1f;
-LANES_TARGET inline vf to_single(vd a) { return _mm256_cvtpd_ps(a); }
-LANES_TARGET inline vd to_double(vf a) { return _mm256_cvtps_pd(a); }
-LANES_TARGET inline vf load_singles(const float* p) { return _mm_loadu_ps(p); }
-LANES_TARGET inline vd load_floats(const float* p) { return _mm256_cvtps_pd(_mm_loadu_ps(p)); }
+// Two groups' lanes in single precision fill one vector, each group a half.
+using vf = __m256;
+constexpr int pack = 2;
+LANES_TARGET inline vf set1f(float x) { return _mm256_set1_ps(x); }
+LANES_TARGET inline vf fadd(vf a, vf b) { return _mm256_add_ps(a, b); }
+LANES_TARGET inline vf fmul(vf a, vf b) { return _mm256_mul_ps(a, b); }
+LANES_TARGET inline vd widen(vf a, int part)
+{
+    return _mm256_cvtps_pd(part == 0 ? _mm256_castps256_ps128(a) : _mm256_extractf128_ps(a, 1));
+}
+LANES_TARGET inline vf narrow(const vd* parts)
+{
+    return _mm256_set_m128(_mm256_cvtpd_ps(parts[1]), _mm256_cvtpd_ps(parts[0]));
+}
+LANES_TARGET inline vf load_singles(const float* p) { return _mm256_loadu_ps(p); }
 LANES_TARGET inline void store_floats(float* p, vd a) { _mm_storeu_ps(p, _mm256_cvtpd_ps(a)); }
 LANES_TARGET inline void store_ints(std::int32_t* p, vd a)
 {
@@ -248,9 +334,29 @@ LANES_TARGET inline mask all() { return _mm256_castsi256_pd(_mm256_set1_epi32(-1
 LANES_TARGET inline unsigned bits(mask a) { return static_cast<unsigned>(_mm256_movemask_pd(a)); }
 LANES_TARGET inline bool any(mask a) { return _mm256_movemask_pd(a) != 0; }
 LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear) { return _mm256_blendv_pd(if_clear, if_set, m); }
-using vmf = vd;
-LANES_TARGET inline vmf to_mf(vf a) { return to_double(a); }
-LANES_TARGET inline vmf set1_mf(float x) { return set1(x); }
+LANES_TARGET inline vd max_where(mask m, vd a, vd b) { return _mm256_max_pd(a, _mm256_and_pd(m, b)); }
+alignas(32) constexpr LaneBitMasks<lanes> bit_masks = lane_bit_masks<lanes>();
+LANES_TARGET inline mask mask_of_bits(unsigned b)
+{
+    return _mm256_load_pd(reinterpret_cast<const double*>(bit_masks.masks[b]));
+}
+using fmask = __m256;
+LANES_TARGET inline fmask lt(vf a, vf b) { return _mm256_cmp_ps(a, b, _CMP_LT_OQ); }
+LANES_TARGET inline fmask ge(vf a, vf b) { return _mm256_cmp_ps(a, b, _CMP_GE_OQ); }
+LANES_TARGET inline fmask le(vf a, vf b) { return _mm256_cmp_ps(a, b, _CMP_LE_OQ); }
+LANES_TARGET inline vf fmin(vf a, vf b) { return _mm256_min_ps(a, b); }
+LANES_TARGET inline vf max_where(fmask m, vf a, vf b) { return _mm256_max_ps(a, _mm256_and_ps(m, b)); }
+LANES_TARGET inline fmask m_and(fmask a, fmask b) { return _mm256_and_ps(a, b); }
+LANES_TARGET inline fmask m_or(fmask a, fmask b) { return _mm256_or_ps(a, b); }
+LANES_TARGET inline fmask all_f() { return _mm256_castsi256_ps(_mm256_set1_epi32(-1)); }
+LANES_TARGET inline unsigned bits(fmask a) { return static_cast<unsigned>(_mm256_movemask_ps(a)); }
+LANES_TARGET inline bool any(fmask a) { return _mm256_movemask_ps(a) != 0; }
+LANES_TARGET inline mask widen_mask(fmask a, int part)
+{
+    const __m256i m = _mm256_castps_si256(a);
+    return _mm256_castsi256_pd(
+        _mm256_cvtepi32_epi64(part == 0 ? _mm256_castsi256_si128(m) : _mm256_extracti128_si256(m, 1)));
+}
 #include "render_lanes.inc"
 // Colours of one row from the table, written at the row's place and reversed at
 // its mirror place; returns the pass of the row's last hit, or `carried` when it
@@ -290,7 +396,8 @@ namespace {
 using vd = __m512d;
 using mask = __mmask8;
 constexpr int lanes = 8;
-constexpr int groups = 2;
+// Eight groups, four float vectors, as for AVX2.
+constexpr int groups = 8;
 LANES_TARGET inline vd set1(double x) { return _mm512_set1_pd(x); }
 LANES_TARGET inline vd add(vd a, vd b) { return _mm512_add_pd(a, b); }
 LANES_TARGET inline vd sub(vd a, vd b) { return _mm512_sub_pd(a, b); }
@@ -305,14 +412,25 @@ LANES_TARGET inline vd exponent(vd a)
 }
 // The masked forms: GCC 12 warns about the undefined pass-through of the plain ones.
 LANES_TARGET inline vd to_float(vd a) { return _mm512_maskz_cvtps_pd(0xFF, _mm512_maskz_cvtpd_ps(0xFF, a)); }
-using vf = __m256;
-LANES_TARGET inline vf set1f(float x) { return _mm256_set1_ps(x); }
-LANES_TARGET inline vf fadd(vf a, vf b) { return _mm256_add_ps(a, b); }
-LANES_TARGET inline vf fmul(vf a, vf b) { return _mm256_mul_ps(a, b); }
-LANES_TARGET inline vf to_single(vd a) { return _mm512_maskz_cvtpd_ps(0xFF, a); }
-LANES_TARGET inline vd to_double(vf a) { return _mm512_maskz_cvtps_pd(0xFF, a); }
-LANES_TARGET inline vf load_singles(const float* p) { return _mm256_loadu_ps(p); }
-LANES_TARGET inline vd load_floats(const float* p) { return _mm512_maskz_cvtps_pd(0xFF, _mm256_loadu_ps(p)); }
+// Two groups' lanes in single precision fill one vector, each group a half.
+using vf = __m512;
+LANES_TARGET inline vf set1f(float x) { return _mm512_set1_ps(x); }
+LANES_TARGET inline vf fadd(vf a, vf b) { return _mm512_add_ps(a, b); }
+LANES_TARGET inline vf fmul(vf a, vf b) { return _mm512_mul_ps(a, b); }
+constexpr int pack = 2;
+LANES_TARGET inline vd widen(vf a, int part)
+{
+    const __m512d d = _mm512_castps_pd(a);
+    return _mm512_maskz_cvtps_pd(0xFF, _mm256_castpd_ps(part == 0 ? _mm512_maskz_extractf64x4_pd(0xFF, d, 0)
+                                                                   : _mm512_maskz_extractf64x4_pd(0xFF, d, 1)));
+}
+LANES_TARGET inline vf narrow(const vd* parts)
+{
+    const __m256 low = _mm512_maskz_cvtpd_ps(0xFF, parts[0]), high = _mm512_maskz_cvtpd_ps(0xFF, parts[1]);
+    return _mm512_castpd_ps(
+        _mm512_maskz_insertf64x4(0xFF, _mm512_castpd256_pd512(_mm256_castps_pd(low)), _mm256_castps_pd(high), 1));
+}
+LANES_TARGET inline vf load_singles(const float* p) { return _mm512_loadu_ps(p); }
 LANES_TARGET inline void store_floats(float* p, vd a) { _mm256_storeu_ps(p, _mm512_maskz_cvtpd_ps(0xFF, a)); }
 LANES_TARGET inline void store_ints(std::int32_t* p, vd a)
 {
@@ -335,24 +453,26 @@ LANES_TARGET inline mask m_andnot(mask a, mask b) { return static_cast<mask>(~a 
 #define LANES_MASKED_COMPARES
 LANES_TARGET inline mask lt_where(mask m, vd a, vd b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_LT_OQ); }
 LANES_TARGET inline mask gt_where(mask m, vd a, vd b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_GT_OQ); }
-LANES_TARGET inline mask not_gt_where(mask m, vd a, vd b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_NGT_UQ); }
-LANES_TARGET inline mask not_ge_where(mask m, vd a, vd b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_NGE_UQ); }
-LANES_TARGET inline mask not_lt_where(mask m, vd a, vd b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_NLT_UQ); }
 LANES_TARGET inline mask none() { return 0; }
 LANES_TARGET inline mask all() { return 0xFF; }
 LANES_TARGET inline unsigned bits(mask a) { return a; }
 LANES_TARGET inline bool any(mask a) { return a != 0; }
 LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear) { return _mm512_mask_blend_pd(m, if_clear, if_set); }
-// The float sum of the next squares is compared as it is, into the same masks.
-using vmf = vf;
-LANES_TARGET inline vmf to_mf(vf a) { return a; }
-LANES_TARGET inline vmf set1_mf(float x) { return set1f(x); }
-LANES_TARGET inline mask lt(vf a, vf b) { return _mm256_cmp_ps_mask(a, b, _CMP_LT_OQ); }
-LANES_TARGET inline mask ge(vf a, vf b) { return _mm256_cmp_ps_mask(a, b, _CMP_GE_OQ); }
-LANES_TARGET inline mask lt_where(mask m, vf a, vf b) { return _mm256_mask_cmp_ps_mask(m, a, b, _CMP_LT_OQ); }
-LANES_TARGET inline mask not_lt_where(mask m, vf a, vf b) { return _mm256_mask_cmp_ps_mask(m, a, b, _CMP_NLT_UQ); }
-LANES_TARGET inline mask not_gt_where(mask m, vf a, vf b) { return _mm256_mask_cmp_ps_mask(m, a, b, _CMP_NGT_UQ); }
-LANES_TARGET inline vf blend(mask m, vf if_set, vf if_clear) { return _mm256_mask_blend_ps(m, if_clear, if_set); }
+LANES_TARGET inline vd max_where(mask m, vd a, vd b) { return _mm512_mask_max_pd(a, m, a, b); }
+LANES_TARGET inline mask mask_of_bits(unsigned b) { return static_cast<mask>(b); }
+// The single-precision lanes are compared into the same masks.
+using fmask = __mmask16;
+LANES_TARGET inline fmask lt(vf a, vf b) { return _mm512_cmp_ps_mask(a, b, _CMP_LT_OQ); }
+LANES_TARGET inline fmask ge(vf a, vf b) { return _mm512_cmp_ps_mask(a, b, _CMP_GE_OQ); }
+LANES_TARGET inline fmask le(vf a, vf b) { return _mm512_cmp_ps_mask(a, b, _CMP_LE_OQ); }
+LANES_TARGET inline vf fmin(vf a, vf b) { return _mm512_maskz_min_ps(0xFFFF, a, b); }
+LANES_TARGET inline vf max_where(fmask m, vf a, vf b) { return _mm512_mask_max_ps(a, m, a, b); }
+LANES_TARGET inline fmask m_and(fmask a, fmask b) { return static_cast<fmask>(a & b); }
+LANES_TARGET inline fmask m_or(fmask a, fmask b) { return static_cast<fmask>(a | b); }
+LANES_TARGET inline fmask all_f() { return 0xFFFF; }
+LANES_TARGET inline unsigned bits(fmask a) { return a; }
+LANES_TARGET inline bool any(fmask a) { return a != 0; }
+LANES_TARGET inline mask widen_mask(fmask a, int part) { return static_cast<mask>(part == 0 ? a : a >> 8); }
 #include "render_lanes.inc"
 // Colours of one row from the table, written at the row's place and reversed at
 // its mirror place; returns the pass of the row's last hit, or `carried` when it
@@ -416,10 +536,10 @@ using vf = float32x2_t;
 LANES_TARGET inline vf set1f(float x) { return vdup_n_f32(x); }
 LANES_TARGET inline vf fadd(vf a, vf b) { return vadd_f32(a, b); }
 LANES_TARGET inline vf fmul(vf a, vf b) { return vmul_f32(a, b); }
-LANES_TARGET inline vf to_single(vd a) { return vcvt_f32_f64(a); }
-LANES_TARGET inline vd to_double(vf a) { return vcvt_f64_f32(a); }
+constexpr int pack = 1;
+LANES_TARGET inline vd widen(vf a, int) { return vcvt_f64_f32(a); }
+LANES_TARGET inline vf narrow(const vd* parts) { return vcvt_f32_f64(parts[0]); }
 LANES_TARGET inline vf load_singles(const float* p) { return vld1_f32(p); }
-LANES_TARGET inline vd load_floats(const float* p) { return vcvt_f64_f32(vld1_f32(p)); }
 LANES_TARGET inline void store_floats(float* p, vd a) { vst1_f32(p, vcvt_f32_f64(a)); }
 LANES_TARGET inline void store_ints(std::int32_t* p, vd a) { vst1_s32(p, vmovn_s64(vcvtq_s64_f64(a))); }
 LANES_TARGET inline mask lt(vd a, vd b) { return vcltq_f64(a, b); }
@@ -443,10 +563,36 @@ LANES_TARGET inline unsigned bits(mask a)
 }
 LANES_TARGET inline bool any(mask a) { return vmaxvq_u32(vreinterpretq_u32_u64(a)) != 0; }
 LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear) { return vbslq_f64(m, if_set, if_clear); }
-// The float sum of the next squares is compared where the masks are: in double.
-using vmf = vd;
-LANES_TARGET inline vmf to_mf(vf a) { return to_double(a); }
-LANES_TARGET inline vmf set1_mf(float x) { return set1(x); }
+LANES_TARGET inline vd max_where(mask m, vd a, vd b)
+{
+    return vmaxq_f64(a, vreinterpretq_f64_u64(vandq_u64(m, vreinterpretq_u64_f64(b))));
+}
+constexpr LaneBitMasks<lanes> bit_masks = lane_bit_masks<lanes>();
+LANES_TARGET inline mask mask_of_bits(unsigned b) { return vld1q_u64(bit_masks.masks[b]); }
+using fmask = uint32x2_t;
+LANES_TARGET inline fmask lt(vf a, vf b) { return vclt_f32(a, b); }
+LANES_TARGET inline fmask ge(vf a, vf b) { return vcge_f32(a, b); }
+LANES_TARGET inline fmask le(vf a, vf b) { return vcle_f32(a, b); }
+LANES_TARGET inline vf fmin(vf a, vf b) { return vmin_f32(a, b); }
+LANES_TARGET inline vf max_where(fmask m, vf a, vf b)
+{
+    return vmax_f32(a, vreinterpret_f32_u32(vand_u32(m, vreinterpret_u32_f32(b))));
+}
+LANES_TARGET inline fmask m_and(fmask a, fmask b) { return vand_u32(a, b); }
+LANES_TARGET inline fmask m_or(fmask a, fmask b) { return vorr_u32(a, b); }
+LANES_TARGET inline fmask all_f() { return vdup_n_u32(~0u); }
+LANES_TARGET inline unsigned bits(fmask a) { return (vget_lane_u32(a, 0) & 1u) | (vget_lane_u32(a, 1) & 2u); }
+LANES_TARGET inline bool any(fmask a) { return vmaxv_u32(a) != 0; }
+LANES_TARGET inline mask widen_mask(fmask a, int) { return vreinterpretq_u64_s64(vmovl_s32(vreinterpret_s32_u32(a))); }
+// Bit i set where byte i of the 32 at p is not zero.
+LANES_TARGET inline unsigned nonzero_bytes(const std::uint8_t* p)
+{
+    static constexpr std::uint8_t weights[16] = {1, 2, 4, 8, 16, 32, 64, 128, 1, 2, 4, 8, 16, 32, 64, 128};
+    const uint8x16_t w = vld1q_u8(weights), low = vld1q_u8(p), high = vld1q_u8(p + 16);
+    const uint8x16_t low_bits = vandq_u8(vtstq_u8(low, low), w), high_bits = vandq_u8(vtstq_u8(high, high), w);
+    return vaddv_u8(vget_low_u8(low_bits)) | vaddv_u8(vget_high_u8(low_bits)) << 8 |
+           vaddv_u8(vget_low_u8(high_bits)) << 16 | static_cast<unsigned>(vaddv_u8(vget_high_u8(high_bits))) << 24;
+}
 #include "render_lanes.inc"
 #undef LANES_TARGET
 #undef LANES_MASKED_COMPARES
@@ -456,7 +602,7 @@ LANES_TARGET inline vmf set1_mf(float x) { return set1(x); }
 
 namespace {
 
-// The SSE2 and NEON lanes' colours (the wider lanes have their own); unused without lanes.
+// The NEON lanes' colours (the x86 lanes have their own); unused without lanes.
 [[maybe_unused]] std::int32_t colour_row(const LaneRow& row, const std::uint32_t* colours,
                                          std::uint32_t* top, std::uint32_t* bottom_end, std::int32_t carried)
 {
@@ -473,28 +619,32 @@ namespace {
 
 using ShadeRow = void (*)(const float*, float, const LaneFrame&, LaneRow&);
 using ColourRow = std::int32_t (*)(const LaneRow&, const std::uint32_t*, std::uint32_t*, std::uint32_t*, std::int32_t);
-using Probe = int (*)(LaneProbe, float, float, float, float&);
+using Probe = int (*)(LaneProbe, float, float, float, int, float&);
 
 struct LaneKernel {
     ShadeRow shade_row;
     ColourRow colour_row;
     Probe probe;
+    int probe_width;  // lanes of a float vector
 };
 
 LaneKernel lane_kernel(RenderPath path)
 {
     switch (path) {
 #if VORLIX_X86_LANES
-    case RenderPath::sse2: return {sse2_lanes::shade_row, colour_row, sse2_lanes::probe};
-    case RenderPath::avx2: return {avx2_lanes::shade_row, avx2_lanes::colour_row, avx2_lanes::probe};
-    case RenderPath::avx512: return {avx512_lanes::shade_row, avx512_lanes::colour_row, avx512_lanes::probe};
+    case RenderPath::sse2:
+        return {sse2_lanes::shade_row, sse2_lanes::colour_row, sse2_lanes::probe, sse2_lanes::probe_width};
+    case RenderPath::avx2:
+        return {avx2_lanes::shade_row, avx2_lanes::colour_row, avx2_lanes::probe, avx2_lanes::probe_width};
+    case RenderPath::avx512:
+        return {avx512_lanes::shade_row, avx512_lanes::colour_row, avx512_lanes::probe, avx512_lanes::probe_width};
 #endif
 #if VORLIX_NEON_LANES
-    case RenderPath::neon: return {neon_lanes::shade_row, colour_row, neon_lanes::probe};
+    case RenderPath::neon: return {neon_lanes::shade_row, colour_row, neon_lanes::probe, neon_lanes::probe_width};
 #endif
     default: break;
     }
-    return {nullptr, nullptr, nullptr};
+    return {nullptr, nullptr, nullptr, 0};
 }
 
 void fill_colours()
@@ -623,10 +773,15 @@ void render_pixels(RenderPath path)
 
 int render_fallback_count() { return lane_path_state.fallback_count; }
 
-int render_lane_probe(RenderPath path, LaneProbe probe, float a, float b, float c, float& result)
+int render_lane_width(RenderPath path)
+{
+    return render_path_available(path) ? lane_kernel(path).probe_width : 0;
+}
+
+int render_lane_probe(RenderPath path, LaneProbe probe, float a, float b, float c, float& result, int lane)
 {
     const LaneKernel kernel = render_path_available(path) ? lane_kernel(path) : LaneKernel{};
-    if (!kernel.probe)
+    if (!kernel.probe || lane < 0 || lane >= kernel.probe_width)
         return 0;
-    return kernel.probe(probe, a, b, c, result);
+    return kernel.probe(probe, a, b, c, lane, result);
 }

@@ -15,7 +15,12 @@ enum class LaneProbe {
     near_ring_high,  // the same against a ring's high bound c
 };
 
-// Evaluates `probe` in every lane of `path` (a lane path) on the same operands and
-// stores the float the lanes produced in `result`. Returns nonzero when the lanes
-// vouch for it, 0 when they would hand the pixel to the reference path.
-int render_lane_probe(RenderPath path, LaneProbe probe, float a, float b, float c, float& result);
+// The lanes of one single-precision vector of `path` (a lane path), 0 for a
+// path without lanes.
+int render_lane_width(RenderPath path);
+
+// Evaluates `probe` on the operands in lane `lane` of `path`'s vectors (plain
+// operands fill the others) and stores the float that lane produced in
+// `result`. Returns nonzero when the lanes vouch for it, 0 when they would hand
+// the pixel to the reference path (or `lane` is not a lane of `path`).
+int render_lane_probe(RenderPath path, LaneProbe probe, float a, float b, float c, float& result, int lane = 0);

@@ -172,9 +172,12 @@ TEST(LaneArithmetic, CounterexamplesAreCaughtOrRight)
         ASSERT_TRUE(same_bits(plain, c.wrong)) << c.a << " " << c.b << " " << c.c;
         ASSERT_FALSE(same_bits(want, c.wrong)) << "not a counterexample: " << c.a << " " << c.b << " " << c.c;
         for (RenderPath path : lane_paths()) {
-            float r = 0;
-            if (render_lane_probe(path, c.probe, c.a, c.b, c.c, r)) {
-                EXPECT_TRUE(same_bits(r, want)) << render_path_name(path) << ": " << c.a << " " << c.b << " " << c.c;
+            for (int lane = 0; lane < render_lane_width(path); ++lane) {
+                float r = 0;
+                if (render_lane_probe(path, c.probe, c.a, c.b, c.c, r, lane)) {
+                    EXPECT_TRUE(same_bits(r, want))
+                        << render_path_name(path) << " lane " << lane << ": " << c.a << " " << c.b << " " << c.c;
+                }
             }
         }
     }
@@ -202,11 +205,13 @@ TEST(LaneArithmetic, BoundComparesFollowTheRoundedValue)
         const double r = double{c.b} + c.c;
         const float m = static_cast<float>(r);
         for (RenderPath path : lane_paths()) {
-            float below = -1, above = -1;
-            render_lane_probe(path, LaneProbe::below_bound, c.bound, c.b, c.c, below);
-            render_lane_probe(path, LaneProbe::above_bound, c.bound, c.b, c.c, above);
-            EXPECT_EQ(below, m < c.bound ? 1.0f : 0.0f) << render_path_name(path) << " " << c.bound << " " << r;
-            EXPECT_EQ(above, m > c.bound ? 1.0f : 0.0f) << render_path_name(path) << " " << c.bound << " " << r;
+            for (int lane = 0; lane < render_lane_width(path); ++lane) {
+                float below = -1, above = -1;
+                render_lane_probe(path, LaneProbe::below_bound, c.bound, c.b, c.c, below, lane);
+                render_lane_probe(path, LaneProbe::above_bound, c.bound, c.b, c.c, above, lane);
+                EXPECT_EQ(below, m < c.bound ? 1.0f : 0.0f) << render_path_name(path) << " " << c.bound << " " << r;
+                EXPECT_EQ(above, m > c.bound ? 1.0f : 0.0f) << render_path_name(path) << " " << c.bound << " " << r;
+            }
         }
     }
 }
@@ -263,9 +268,12 @@ TEST(LaneArithmetic, OrbitsGoOnWhereTheRuleSays)
         ASSERT_EQ(sx + sy, 4.0f) << c.x << " " << c.y;
         ASSERT_EQ(m <= 4.0f && ext{sx} + sy < 4.0f, c.goes_on) << c.x << " " << c.y;
         for (RenderPath path : lane_paths()) {
-            float r = -1;
-            if (render_lane_probe(path, LaneProbe::goes_on, c.x, c.y, 0, r)) {
-                EXPECT_EQ(r, c.goes_on ? 1.0f : 0.0f) << render_path_name(path) << ": " << c.x << " " << c.y;
+            for (int lane = 0; lane < render_lane_width(path); ++lane) {
+                float r = -1;
+                if (render_lane_probe(path, LaneProbe::goes_on, c.x, c.y, 0, r, lane)) {
+                    EXPECT_EQ(r, c.goes_on ? 1.0f : 0.0f)
+                        << render_path_name(path) << " lane " << lane << ": " << c.x << " " << c.y;
+                }
             }
         }
     }
@@ -291,9 +299,11 @@ TEST(LaneArithmetic, RingFilterLetsInWhatMayHit)
         const double midpoint = (double{c.bound} + std::nextafter(c.bound, low ? INFINITY : 0.0f)) / 2;
         ASSERT_TRUE(low ? r > midpoint && sum < midpoint : r < midpoint && sum > midpoint) << c.x << " " << c.y;
         for (RenderPath path : lane_paths()) {
-            float in = -1;
-            render_lane_probe(path, c.edge, c.x, c.y, c.bound, in);
-            EXPECT_EQ(in, 1.0f) << render_path_name(path) << ": " << c.x << " " << c.y;
+            for (int lane = 0; lane < render_lane_width(path); ++lane) {
+                float in = -1;
+                render_lane_probe(path, c.edge, c.x, c.y, c.bound, in, lane);
+                EXPECT_EQ(in, 1.0f) << render_path_name(path) << " lane " << lane << ": " << c.x << " " << c.y;
+            }
         }
     }
 }
@@ -335,16 +345,17 @@ TEST(LaneArithmetic, TrustedResultsFollowTheRule)
         int trusted = 0;
         for (int i = 0; i < 200000; ++i) {
             const float a = operand(), b = operand(), c = operand();
+            const int lane = i % render_lane_width(path);
             float r = 0;
-            if (render_lane_probe(path, LaneProbe::square_sum, a, b, 0, r)) {
+            if (render_lane_probe(path, LaneProbe::square_sum, a, b, 0, r, lane)) {
                 ++trusted;
                 ASSERT_TRUE(same_bits(r, static_cast<float>(ext{a} * a + ext{b} * b))) << a << " " << b;
             }
             const float sa = std::fabs(a), sb = std::fabs(b);
-            if (render_lane_probe(path, LaneProbe::difference_sum, sa, sb, c, r)) {
+            if (render_lane_probe(path, LaneProbe::difference_sum, sa, sb, c, r, lane)) {
                 ASSERT_TRUE(same_bits(r, static_cast<float>(ext{sa} - sb + c))) << sa << " " << sb << " " << c;
             }
-            ASSERT_TRUE(render_lane_probe(path, LaneProbe::exact_sum, a, b, 0, r));
+            ASSERT_TRUE(render_lane_probe(path, LaneProbe::exact_sum, a, b, 0, r, lane));
             ASSERT_TRUE(same_bits(r, static_cast<float>(ext{a} + b))) << a << " " << b;
         }
         EXPECT_GT(trusted, 199000) << render_path_name(path);
