@@ -54,7 +54,7 @@ float plain_square_for(float cx) { return std::fabs(cx) >= 0x1p-20f ? 0x1p-26f :
 constexpr double pass_numbers[ring_max_passes] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19};
 
 // A block logs which lanes were near the ring on each pass in a byte, a row of
-// bytes for each group; a row is one vector wide.
+// bytes for each group, which nonzero_bytes scans whole.
 constexpr int near_bytes = 32;
 static_assert(near_bytes >= ring_max_passes, "a group's passes fit its row of bytes");
 
