@@ -460,7 +460,7 @@ LANES_TARGET inline bool any(mask a) { return a != 0; }
 LANES_TARGET inline vd blend(mask m, vd if_set, vd if_clear) { return _mm512_mask_blend_pd(m, if_clear, if_set); }
 LANES_TARGET inline vd max_where(mask m, vd a, vd b) { return _mm512_mask_max_pd(a, m, a, b); }
 LANES_TARGET inline mask mask_of_bits(unsigned b) { return static_cast<mask>(b); }
-// The single-precision lanes are compared into the same masks.
+// The sixteen single-precision lanes are compared into a mask register too.
 using fmask = __mmask16;
 LANES_TARGET inline fmask lt(vf a, vf b) { return _mm512_cmp_ps_mask(a, b, _CMP_LT_OQ); }
 LANES_TARGET inline fmask ge(vf a, vf b) { return _mm512_cmp_ps_mask(a, b, _CMP_GE_OQ); }
