@@ -6,6 +6,8 @@
 // window's surface.
 #include "sdl_host.h"
 
+#include "settings.h"
+
 #include <SDL.h>
 
 #include <chrono>
@@ -21,29 +23,21 @@ namespace platform {
 
 namespace {
 
-struct NamedFormat {
-    const char* name;
-    PixelFormat format;
-    std::uint32_t sdl;
-};
-
 // SDL's names differ: its RGB888 is 32-bit xRGB, BGR24 holds bytes B, G, R
-// (our 24-bit rgb888), RGB555 is xRGB1555.
-const NamedFormat named_formats[] = {
-    {"xrgb8888", formats::xrgb8888, SDL_PIXELFORMAT_RGB888}, {"xbgr8888", formats::xbgr8888, SDL_PIXELFORMAT_BGR888},
-    {"rgb888", formats::rgb888, SDL_PIXELFORMAT_BGR24},      {"bgr888", formats::bgr888, SDL_PIXELFORMAT_RGB24},
-    {"rgb565", formats::rgb565, SDL_PIXELFORMAT_RGB565},     {"bgr565", formats::bgr565, SDL_PIXELFORMAT_BGR565},
-    {"rgb555", formats::rgb555, SDL_PIXELFORMAT_RGB555},     {"bgr555", formats::bgr555, SDL_PIXELFORMAT_BGR555},
-    {"pal8", formats::pal8, SDL_PIXELFORMAT_RGB888},
+// (our 24-bit rgb888), RGB555 is xRGB1555. pal8 is shown through 32-bit xRGB.
+const std::pair<PixelFormat, std::uint32_t> sdl_formats[] = {
+    {formats::xrgb8888, SDL_PIXELFORMAT_RGB888}, {formats::xbgr8888, SDL_PIXELFORMAT_BGR888},
+    {formats::rgb888, SDL_PIXELFORMAT_BGR24},    {formats::bgr888, SDL_PIXELFORMAT_RGB24},
+    {formats::rgb565, SDL_PIXELFORMAT_RGB565},   {formats::bgr565, SDL_PIXELFORMAT_BGR565},
+    {formats::rgb555, SDL_PIXELFORMAT_RGB555},   {formats::bgr555, SDL_PIXELFORMAT_BGR555},
+    {formats::pal8, SDL_PIXELFORMAT_RGB888},
 };
-
-const char* const default_modes = "320x240x32,320x240x24,320x240x16";
 
 std::optional<PixelFormat> format_of_sdl(std::uint32_t sdl)
 {
-    for (const NamedFormat& named : named_formats)
-        if (named.sdl == sdl && !named.format.palette)
-            return named.format;
+    for (const auto& [format, sdl_format] : sdl_formats)
+        if (sdl_format == sdl && !format.palette)
+            return format;
     return std::nullopt;
 }
 
@@ -164,19 +158,7 @@ public:
             setup.desktop.height = desktop.h;
             setup.desktop.format = format_of_sdl(desktop.format).value_or(formats::xrgb8888);
         }
-        if (const char* chosen = std::getenv("VORLIX_SCREEN_FORMAT")) {
-            if (const auto format = parse_screen_format(chosen))
-                setup.desktop.format = *format;
-            else
-                std::fprintf(stderr, "VORLIX_SCREEN_FORMAT=%s is not a screen format; using the desktop's\n", chosen);
-        }
-        const char* modes = std::getenv("VORLIX_DISPLAY_MODES");
-        auto parsed = parse_display_modes(modes ? modes : default_modes, setup.desktop.format);
-        if (!parsed) {
-            std::fprintf(stderr, "VORLIX_DISPLAY_MODES=%s is not a list of modes; using %s\n", modes, default_modes);
-            parsed = parse_display_modes(default_modes, setup.desktop.format);
-        }
-        setup.modes = *parsed;
+        apply_screen_settings(setup, environment_setting, environment_names);
         // A program that knows nothing of the scale factor sees a desktop that
         // many times smaller; its windows are shown that many times larger.
         scale = desktop_scale();
@@ -578,64 +560,18 @@ private:
 
 }  // namespace
 
-std::optional<PixelFormat> parse_screen_format(const char* text)
-{
-    for (const NamedFormat& named : named_formats)
-        if (text && std::strcmp(text, named.name) == 0)
-            return named.format;
-    return std::nullopt;
-}
-
-std::optional<std::vector<DisplayMode>> parse_display_modes(const char* text, const PixelFormat& desktop)
-{
-    if (!text)
-        return std::nullopt;
-    std::vector<DisplayMode> modes;
-    std::string all(text);
-    std::size_t at = 0;
-    while (at <= all.size()) {
-        const std::size_t end = std::min(all.find(',', at), all.size());
-        const std::string item = all.substr(at, end - at);
-        int width = 0, height = 0, bits = 0, used = 0;
-        if (std::sscanf(item.c_str(), "%dx%dx%d%n", &width, &height, &bits, &used) != 3 ||
-            used != static_cast<int>(item.size()) || width <= 0 || height <= 0 ||
-            (bits != 8 && bits != 16 && bits != 24 && bits != 32))
-            return std::nullopt;
-        modes.push_back(DisplayMode{width, height, format_for_depth(static_cast<std::uint32_t>(bits), desktop)});
-        at = end + 1;
-    }
-    return modes;
-}
-
-std::optional<int> parse_scale(const char* text)
-{
-    if (!text || text[0] < '1' || text[0] > '8' || text[1] != '\0')
-        return std::nullopt;
-    return text[0] - '0';
-}
-
 int desktop_scale()
 {
-    const char* chosen = std::getenv("VORLIX_SCALE");
-    if (const auto scale = parse_scale(chosen))
+    if (const auto scale = parse_scale(environment_setting(environment_names.scale)))
         return *scale;
-    int otherwise = 1;
-    if (const char* desktop = std::getenv("GDK_SCALE")) {
-        if (const auto scale = parse_scale(desktop))
-            otherwise = *scale;
-        else
-            std::fprintf(stderr, "GDK_SCALE=%s is not a scale from 1 to 8; using 1\n", desktop);
-    }
-    if (chosen)
-        std::fprintf(stderr, "VORLIX_SCALE=%s is not a scale from 1 to 8; using %d\n", chosen, otherwise);
-    return otherwise;
+    return scale_setting(environment_setting, environment_names.scale, scale_setting(environment_setting, "GDK_SCALE", 1));
 }
 
 std::uint32_t sdl_format_of(const PixelFormat& format)
 {
-    for (const NamedFormat& named : named_formats)
-        if (named.format == format)
-            return named.sdl;
+    for (const auto& [named, sdl] : sdl_formats)
+        if (named == format)
+            return sdl;
     return SDL_PIXELFORMAT_RGB888;
 }
 

@@ -1,12 +1,10 @@
-// The SDL host: its settings and format names, for its tests, and how it ends a
+// The SDL host: its formats and keys, for its tests, and how it ends a
 // program whose display server has gone.
 #pragma once
 
 #include "core.h"
 
 #include <cstdint>
-#include <optional>
-#include <vector>
 
 namespace platform {
 
@@ -18,13 +16,6 @@ constexpr int display_lost_status = 69;
 // display_lost_status.
 void end_when_x_connection_lost();
 
-// VORLIX_SCREEN_FORMAT: xrgb8888, xbgr8888, rgb888, bgr888, rgb565, bgr565,
-// rgb555, bgr555 or pal8.
-std::optional<PixelFormat> parse_screen_format(const char* text);
-// VORLIX_DISPLAY_MODES: WIDTHxHEIGHTxBITS, comma-separated; bits 8, 16, 24 or 32.
-std::optional<std::vector<DisplayMode>> parse_display_modes(const char* text, const PixelFormat& desktop);
-// VORLIX_SCALE, GDK_SCALE: a whole number from 1 to 8.
-std::optional<int> parse_scale(const char* text);
 // The desktop's scale factor: VORLIX_SCALE, else GDK_SCALE, else 1; a bad
 // value is named on stderr and passed over.
 int desktop_scale();

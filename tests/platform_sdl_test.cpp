@@ -1,4 +1,4 @@
-// The SDL host under SDL_VIDEODRIVER=dummy: its format names, settings and keys,
+// The SDL host under SDL_VIDEODRIVER=dummy: its formats and keys,
 // and a display opened and closed through it.
 #include "platform/sdl_host.h"
 
@@ -39,27 +39,6 @@ TEST(SdlHost, TextureFormatsHoldTheSurfaceBytesAsTheyAre)
             EXPECT_PRED2(near, argb & 0xFFFFFF, pixel_to_rgb(pixel, format, Palette{}))
                 << SDL_GetPixelFormatName(sdl_format_of(format)) << ' ' << std::hex << rgb;
         }
-}
-
-TEST(SdlHost, SettingsParse)
-{
-    EXPECT_EQ(parse_screen_format("bgr555"), formats::bgr555);
-    EXPECT_EQ(parse_screen_format("pal8"), formats::pal8);
-    EXPECT_EQ(parse_screen_format("RGB565"), std::nullopt);
-    EXPECT_EQ(parse_screen_format(nullptr), std::nullopt);
-    const auto modes = parse_display_modes("320x240x32,640x480x16", formats::bgr565);
-    ASSERT_TRUE(modes);
-    ASSERT_EQ(modes->size(), 2u);
-    EXPECT_EQ((*modes)[0].format, formats::xrgb8888);
-    EXPECT_EQ((*modes)[1].width, 640);
-    EXPECT_EQ((*modes)[1].format, formats::bgr565);  // the desktop's depth keeps its format
-    for (const char* bad : {"", "320x240", "320x240x15", "320x240x32,", "320x240x32x1", "ax240x32", "-320x240x32"})
-        EXPECT_EQ(parse_display_modes(bad, formats::xrgb8888), std::nullopt) << bad;
-    EXPECT_EQ(parse_scale("1"), 1);
-    EXPECT_EQ(parse_scale("8"), 8);
-    for (const char* bad : {"", "0", "9", "10", "2x", " 2", "-1", "1.5"})
-        EXPECT_EQ(parse_scale(bad), std::nullopt) << bad;
-    EXPECT_EQ(parse_scale(nullptr), std::nullopt);
 }
 
 TEST(SdlHost, KeysBecomeVirtualKeyCodes)

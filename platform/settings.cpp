@@ -1,0 +1,118 @@
+#include "settings.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace platform {
+
+namespace {
+
+struct NamedFormat {
+    const char* name;
+    PixelFormat format;
+};
+
+const NamedFormat named_formats[] = {
+    {"xrgb8888", formats::xrgb8888}, {"xbgr8888", formats::xbgr8888}, {"rgb888", formats::rgb888},
+    {"bgr888", formats::bgr888},     {"rgb565", formats::rgb565},     {"bgr565", formats::bgr565},
+    {"rgb555", formats::rgb555},     {"bgr555", formats::bgr555},     {"pal8", formats::pal8},
+};
+
+}  // namespace
+
+std::optional<PixelFormat> parse_screen_format(const char* text)
+{
+    for (const NamedFormat& named : named_formats)
+        if (text && std::strcmp(text, named.name) == 0)
+            return named.format;
+    return std::nullopt;
+}
+
+const char* screen_format_name(const PixelFormat& format)
+{
+    for (const NamedFormat& named : named_formats)
+        if (named.format == format)
+            return named.name;
+    return "?";
+}
+
+std::optional<std::vector<DisplayMode>> parse_display_modes(const char* text, const PixelFormat& desktop)
+{
+    if (!text)
+        return std::nullopt;
+    std::vector<DisplayMode> modes;
+    std::string all(text);
+    std::size_t at = 0;
+    while (at <= all.size()) {
+        const std::size_t end = std::min(all.find(',', at), all.size());
+        const std::string item = all.substr(at, end - at);
+        int width = 0, height = 0, bits = 0, used = 0;
+        if (std::sscanf(item.c_str(), "%dx%dx%d%n", &width, &height, &bits, &used) != 3 ||
+            used != static_cast<int>(item.size()) || width <= 0 || height <= 0 ||
+            (bits != 8 && bits != 16 && bits != 24 && bits != 32))
+            return std::nullopt;
+        modes.push_back(DisplayMode{width, height, format_for_depth(static_cast<std::uint32_t>(bits), desktop)});
+        at = end + 1;
+    }
+    return modes;
+}
+
+std::optional<int> parse_scale(const char* text)
+{
+    if (!text || text[0] < '1' || text[0] > '8' || text[1] != '\0')
+        return std::nullopt;
+    return text[0] - '0';
+}
+
+std::optional<bool> parse_switch(const char* text)
+{
+    if (!text || (text[0] != '0' && text[0] != '1') || text[1] != '\0')
+        return std::nullopt;
+    return text[0] == '1';
+}
+
+const char* environment_setting(const char* name) { return std::getenv(name); }
+
+void apply_screen_settings(ScreenSetup& setup, SettingLookup lookup, const SettingNames& names)
+{
+    if (const char* chosen = lookup(names.screen_format)) {
+        if (const auto format = parse_screen_format(chosen))
+            setup.desktop.format = *format;
+        else
+            std::fprintf(stderr, "%s=%s is not a screen format; using the desktop's\n", names.screen_format, chosen);
+    }
+    const char* modes = lookup(names.display_modes);
+    auto parsed = parse_display_modes(modes ? modes : default_display_modes, setup.desktop.format);
+    if (!parsed) {
+        std::fprintf(stderr, "%s=%s is not a list of modes; using %s\n", names.display_modes, modes,
+                     default_display_modes);
+        parsed = parse_display_modes(default_display_modes, setup.desktop.format);
+    }
+    setup.modes = *parsed;
+}
+
+int scale_setting(SettingLookup lookup, const char* name, int otherwise)
+{
+    const char* chosen = lookup(name);
+    if (!chosen)
+        return otherwise;
+    if (const auto scale = parse_scale(chosen))
+        return *scale;
+    std::fprintf(stderr, "%s=%s is not a scale from 1 to 8; using %d\n", name, chosen, otherwise);
+    return otherwise;
+}
+
+bool vsync_setting(SettingLookup lookup, const char* name)
+{
+    const char* chosen = lookup(name);
+    if (!chosen)
+        return false;
+    if (const auto on = parse_switch(chosen))
+        return *on;
+    std::fprintf(stderr, "%s=%s is not 0 or 1; using 0\n", name, chosen);
+    return false;
+}
+
+}  // namespace platform
