@@ -81,6 +81,9 @@ var LibraryBrowserHost = {
         Page.layout();
       });
       Page.listen(window, 'resize', Page.layout);
+      // A fault in the program, rather than a page that stops without a word.
+      Page.listen(window, 'error', function() { Page.end('Stopped by an error', 'error'); });
+      Page.listen(window, 'unhandledrejection', function() { Page.end('Stopped by an error', 'error'); });
       Page.listen(Page.canvas, 'contextrestored', function() { Page.events.push([7, 0]); });
     },
 
@@ -249,7 +252,7 @@ var LibraryBrowserHost = {
 
   browser_show_cursor__deps: ['$Page'],
   browser_show_cursor: function(shown) {
-    Page.window.style.cursor = shown ? '' : 'none';
+    Page.window.classList.toggle('cursor-hidden', !shown);
   },
 
   // The screensaver's counterpart: a wake lock keeps the screen on while the
