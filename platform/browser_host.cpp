@@ -74,7 +74,10 @@ public:
         return setup;
     }
 
-    std::uint32_t ticks() override { return static_cast<std::uint32_t>(static_cast<std::uint64_t>(emscripten_get_now())); }
+    std::uint32_t ticks() override
+    {
+        return static_cast<std::uint32_t>(static_cast<std::uint64_t>(emscripten_get_now()));
+    }
 
     // Sleep(0) goes on drawing until the refresh would come before another frame is
     // done; then, and on every longer sleep or with vertical sync, the picture goes
@@ -138,7 +141,9 @@ public:
                 window_destroyed(window.handle);
             return;
         }
-        const RECT client = exclusive ? RECT{0, 0, state().mode.width, state().mode.height} : window.client_on_screen();
+        // The exclusive window shows the whole screen, whatever mode it is in.
+        const RECT client = window.handle == exclusive ? RECT{0, 0, state().mode.width, state().mode.height}
+                                                       : window.client_on_screen();
         const int width = std::max(1, static_cast<int>(client.right - client.left));
         const int height = std::max(1, static_cast<int>(client.bottom - client.top));
         const bool caption = (window.style & WS_CAPTION) == WS_CAPTION;
@@ -168,8 +173,8 @@ public:
 
     void exclusive_changed(HWND window) override
     {
-        exclusive = window != nullptr;
-        browser_set_exclusive(exclusive);
+        exclusive = window;
+        browser_set_exclusive(exclusive != nullptr);
         if (const Window* found = find_window(window ? window : shown))
             window_changed(*found);
     }
@@ -196,7 +201,7 @@ private:
             return;
         changed = false;
         const Buffer& screen = *state().screen;
-        const RECT area = exclusive ? RECT{0, 0, screen.width, screen.height} : window->client_on_screen();
+        const RECT area = shown == exclusive ? RECT{0, 0, screen.width, screen.height} : window->client_on_screen();
         const int width = shown_width, height = shown_height;
         rgba.assign(static_cast<std::size_t>(width) * height, 0xFF000000u);
         const int bytes = screen.format.bytes();
@@ -226,9 +231,9 @@ private:
     int scale = 1;
     bool vsync = false;
     double last_sleep = 0, refresh_due = 0, last_refresh = 0, refresh_period = 1000.0 / 60;
-    HWND shown = nullptr;
+    HWND shown = nullptr, exclusive = nullptr;
     int shown_width = 0, shown_height = 0;
-    bool shown_caption = false, exclusive = false, fullscreen_refused = false;
+    bool shown_caption = false, fullscreen_refused = false;
     std::string shown_title;
     bool changed = false;  // the screen has pixels the canvas has not shown
     std::vector<std::uint32_t> rgba;
