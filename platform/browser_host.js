@@ -7,8 +7,9 @@ var LibraryBrowserHost = {
   $Page__deps: ['$callUserCallback'],
   $Page__postset: 'Page.start();',
   $Page: {
-    // [kind, value] pairs for browser_next_event; the kinds are browser_host.cpp's.
+    // [kind, value] pairs for browser_next_event, of browser_host.cpp's kinds.
     events: [],
+    kinds: {key: 1, altKey: 2, close: 3, activated: 4, deactivated: 5, pointer: 6, exposed: 7},
     // What the page listens to while the program runs; all of it goes at the end.
     listeners: [],
     frame: 0,          // the animation frame a sleeping program waits for
@@ -58,25 +59,25 @@ var LibraryBrowserHost = {
       Page.listen(Page.window, 'click', Page.click);
       Page.listen(Page.window, 'mousemove', function() {
         var last = Page.events[Page.events.length - 1];
-        if (!last || last[0] !== 6) Page.events.push([6, 0]);
+        if (!last || last[0] !== Page.kinds.pointer) Page.post(Page.kinds.pointer);
       });
       Page.listen($('close'), 'click', function(event) {
         event.stopPropagation();
-        Page.events.push([3, 0]);
+        Page.post(Page.kinds.close);
       });
       Page.listen(document, 'visibilitychange', function() {
-        if (document.hidden) Page.events.push([5, 0]);
-        else if (!Page.exclusive || Page.fullscreen()) Page.events.push([4, 0]);
+        if (document.hidden) Page.post(Page.kinds.deactivated);
+        else if (!Page.exclusive || Page.fullscreen()) Page.post(Page.kinds.activated);
       });
       Page.listen(document, 'fullscreenchange', function() {
         if (!Page.exclusive) return;
         if (Page.fullscreen()) {
           Page.ask(null);
           Page.canvas.focus();
-          Page.events.push([4, 0]);
+          Page.post(Page.kinds.activated);
         } else {
           Page.ask('Click to return');
-          Page.events.push([5, 0]);
+          Page.post(Page.kinds.deactivated);
         }
         Page.layout();
       });
@@ -84,7 +85,11 @@ var LibraryBrowserHost = {
       // A fault in the program, rather than a page that stops without a word.
       Page.listen(window, 'error', function() { Page.end('Stopped by an error', 'error'); });
       Page.listen(window, 'unhandledrejection', function() { Page.end('Stopped by an error', 'error'); });
-      Page.listen(Page.canvas, 'contextrestored', function() { Page.events.push([7, 0]); });
+      Page.listen(Page.canvas, 'contextrestored', function() { Page.post(Page.kinds.exposed); });
+    },
+
+    post: function(kind, value) {
+      Page.events.push([kind, value || 0]);
     },
 
     listen: function(target, type, handler) {
@@ -107,7 +112,7 @@ var LibraryBrowserHost = {
       // Ctrl or the system key, and the function keys but F10) keep their use.
       if (Page.exclusive && !Page.fullscreen()) return;
       if (!(event.ctrlKey || event.metaKey || (key >= 0x70 && key <= 0x87 && key !== 0x79))) event.preventDefault();
-      Page.events.push([event.altKey ? 2 : 1, key]);
+      Page.post(event.altKey ? Page.kinds.altKey : Page.kinds.key, key);
     },
 
     click: function() {
