@@ -140,11 +140,11 @@ var LibraryBrowserHost = {
         return Math.min(width * ratio / canvas.width, height * ratio / canvas.height);
       };
       if (Page.exclusive && Page.fullscreen())
-        factor = Math.max(1, Math.floor(fit(window.innerWidth, window.innerHeight)));
+        factor = Math.max(1, fit(window.innerWidth, window.innerHeight));
       else if (Page.exclusive)
         factor = fit(Math.min(640, window.innerWidth - 48), Math.min(480, window.innerHeight - 96));
       else
-        factor = Math.max(1, Math.floor(ratio * Page.scale));
+        factor = Math.max(1, ratio * Page.scale);
       if (factor >= 1) factor = Math.floor(factor);
       canvas.style.width = canvas.width * factor / ratio + 'px';
       canvas.style.height = canvas.height * factor / ratio + 'px';
