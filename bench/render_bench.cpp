@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/run_benchmarks.h"
 #include "demo/precision.h"
 #include "demo/render.h"
 #include "demo/render_rule.h"
@@ -171,11 +172,6 @@ int main(int argc, char** argv)
             benchmark::RegisterBenchmark((std::string("render_frame/") + render_path_name(path)).c_str(),
                                          render_frame_with, path)
                 ->Unit(benchmark::kMillisecond)->Repetitions(3);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
     PathTableReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    return run_benchmarks(argc, argv, reporter);
 }
