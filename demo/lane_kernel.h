@@ -1,8 +1,9 @@
 // The orbit loop for `groups` x `lanes` pixels at once, written once for every
 // instruction set: LaneKernel<P> runs it on the primitives P of one set, which
 // the concept LanePrimitives lists. Each lanes_<set>.cpp includes this header
-// after switching its compiler to that set, so the kernel is built for it;
-// nothing here may be a function other than a template on P (see lane_path.h).
+// where its compiler builds for that set (the x86 files switch with a pragma
+// first), so the kernel is built for it; nothing here may be a function other
+// than a template on P, nor include a header lane_path.h does not (see there).
 //
 // Every lane value that stands for a single-precision variable holds a float
 // exactly. The reference rounds each expression to 64 bits and then to float;
@@ -11,9 +12,6 @@
 // store below is paired with a test that raises `doubt` when the two paths might
 // part; a doubtful pixel is redone on the reference path.
 #pragma once
-
-#include <concepts>
-#include <cstdint>
 
 #include "demo/lane_path.h"
 
@@ -82,7 +80,7 @@ concept LanePrimitives = requires(typename P::vd d, typename P::mask m, typename
     { P::nonzero_bytes(bytes) } -> std::same_as<unsigned>;
     // Colours.
     { P::load_ints(ints) } -> std::same_as<typename P::vi>;
-    { P::nonzero_lanes(i) } -> std::same_as<unsigned>;  // bit i set where lane i is not zero
+    { P::positive_lanes(i) } -> std::same_as<unsigned>;  // bit i set where lane i is above zero
     { P::any_nonzero(i) } -> std::same_as<bool>;
     { P::zero_ints() } -> std::same_as<typename P::vi>;
     // table[hit * colour_intensities + min(n, colour_intensities - 1)] for each of
@@ -100,7 +98,7 @@ struct LaneKernel : P {
         P::store_floats, P::store_ints, P::lt, P::gt, P::ge, P::eq, P::ne, P::low_bits_are, P::m_and, P::m_or,
         P::m_andnot, P::none, P::all, P::mask_of_bits, P::bits, P::any, P::blend, P::max_where, P::set1f, P::fadd,
         P::fmul, P::fmin, P::load_singles, P::widen, P::narrow, P::le, P::all_f, P::widen_mask, P::nonzero_bytes,
-        P::load_ints, P::nonzero_lanes, P::any_nonzero, P::zero_ints, P::colours, P::store_colours,
+        P::load_ints, P::positive_lanes, P::any_nonzero, P::zero_ints, P::colours, P::store_colours,
         P::store_reversed;
 
     // Compares within the lanes of mask m, in one instruction where P has them.
@@ -456,7 +454,7 @@ struct LaneKernel : P {
         int last = -1;
         for (int px = 0; px < frame_width; px += colour_width) {
             const vi n = load_ints(row.intensity + px);
-            if (const unsigned lit = nonzero_lanes(load_ints(row.last_hit + px)))
+            if (const unsigned lit = positive_lanes(load_ints(row.last_hit + px)))
                 last = px + 31 - __builtin_clz(lit);
             // Most of a frame is unlit, and black needs no table.
             const vi c = any_nonzero(n) ? colours(table, row.intensity + px, row.last_hit + px) : zero_ints();

@@ -6,10 +6,13 @@
 // Each lanes_<set>.cpp compiles lane_kernel.h for its own instruction set, so
 // this header holds only declarations, types and constants: an inline function
 // here could be emitted by one of those files with instructions that another
-// processor lacks, and the linker might keep that copy for everyone.
+// processor lacks, and the linker might keep that copy for everyone. For the
+// same reason the standard headers the kernel needs are included here, before
+// any of those files switches its instruction set.
 #pragma once
 
 #include <cmath>
+#include <concepts>
 #include <cstdint>
 
 #include "demo/render.h"

@@ -95,10 +95,10 @@ struct Avx2 {
     using vi = __m256i;
     static constexpr int colour_width = 8;
     static vi load_ints(const std::int32_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
-    static unsigned nonzero_lanes(vi a)
+    static unsigned positive_lanes(vi a)
     {
-        const __m256i zero = _mm256_cmpeq_epi32(a, _mm256_setzero_si256());
-        return ~static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(zero))) & 0xFFu;
+        return static_cast<unsigned>(
+            _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpgt_epi32(a, _mm256_setzero_si256()))));
     }
     static bool any_nonzero(vi a) { return !_mm256_testz_si256(a, a); }
     static vi zero_ints() { return _mm256_setzero_si256(); }

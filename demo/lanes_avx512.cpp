@@ -99,7 +99,7 @@ struct Avx512 {
     using vi = __m512i;
     static constexpr int colour_width = 16;
     static vi load_ints(const std::int32_t* p) { return _mm512_loadu_si512(p); }
-    static unsigned nonzero_lanes(vi a) { return _mm512_test_epi32_mask(a, a); }
+    static unsigned positive_lanes(vi a) { return _mm512_cmpgt_epi32_mask(a, _mm512_setzero_si512()); }
     static bool any_nonzero(vi a) { return _mm512_test_epi32_mask(a, a) != 0; }
     static vi zero_ints() { return _mm512_setzero_si512(); }
     static vi colours(const std::uint32_t* table, const std::int32_t* n, const std::int32_t* hit)

@@ -94,10 +94,10 @@ struct Neon {
     using vi = int32x4_t;
     static constexpr int colour_width = 4;
     static vi load_ints(const std::int32_t* p) { return vld1q_s32(p); }
-    static unsigned nonzero_lanes(vi a)
+    static unsigned positive_lanes(vi a)
     {
         static constexpr std::uint32_t weights[4] = {1, 2, 4, 8};
-        return vaddvq_u32(vandq_u32(vtstq_s32(a, a), vld1q_u32(weights)));
+        return vaddvq_u32(vandq_u32(vcgtzq_s32(a), vld1q_u32(weights)));
     }
     static bool any_nonzero(vi a) { return vmaxvq_u32(vreinterpretq_u32_s32(a)) != 0; }
     static vi zero_ints() { return vdupq_n_s32(0); }

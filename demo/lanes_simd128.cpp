@@ -118,7 +118,7 @@ struct Simd128 {
     using vi = v128_t;
     static constexpr int colour_width = 4;
     static vi load_ints(const std::int32_t* p) { return wasm_v128_load(p); }
-    static unsigned nonzero_lanes(vi a) { return wasm_i32x4_bitmask(wasm_i32x4_ne(a, wasm_i32x4_splat(0))); }
+    static unsigned positive_lanes(vi a) { return wasm_i32x4_bitmask(wasm_i32x4_gt(a, wasm_i32x4_splat(0))); }
     static bool any_nonzero(vi a) { return wasm_v128_any_true(a); }
     static vi zero_ints() { return wasm_i32x4_splat(0); }
     static vi colours(const std::uint32_t* table, const std::int32_t* n, const std::int32_t* hit)

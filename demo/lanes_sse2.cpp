@@ -95,10 +95,9 @@ struct Sse2 {
     using vi = __m128i;
     static constexpr int colour_width = 4;
     static vi load_ints(const std::int32_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
-    static unsigned nonzero_lanes(vi a)
+    static unsigned positive_lanes(vi a)
     {
-        return ~static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(a, _mm_setzero_si128())))) &
-               15u;
+        return static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(a, _mm_setzero_si128()))));
     }
     static bool any_nonzero(vi a) { return _mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_setzero_si128())) != 0xFFFF; }
     static vi zero_ints() { return _mm_setzero_si128(); }

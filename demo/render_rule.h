@@ -104,8 +104,8 @@ inline __attribute__((always_inline)) float orbit(const Ring& r, float zx, float
     using S = Shortcuts<Wide>;
     float sx = 0.0f, sy = 0.0f, acc = 0.0f;
     for (int pass = 0; pass < ring_max_passes;) {
-        const int below = S::sum_below(sx, sy, escape_bound);  // 1, 0, or -1: not known
-        if (below == 0 || (below < 0 && !(Wide{sx} + sy < escape_bound)))
+        const int inside = S::sum_below(sx, sy, escape_bound);  // 1, 0, or -1: not known
+        if (inside == 0 || (inside < 0 && !(Wide{sx} + sy < escape_bound)))
             break;
         if (!S::product(zx, zx, sx))
             sx = static_cast<float>(Wide{zx} * zx);
