@@ -83,9 +83,6 @@ concept LanePrimitives = requires(typename P::vd d, typename P::mask m, typename
     { P::positive_lanes(i) } -> std::same_as<unsigned>;  // bit i set where lane i is above zero
     { P::any_nonzero(i) } -> std::same_as<bool>;
     { P::zero_ints() } -> std::same_as<typename P::vi>;
-    // table[hit * colour_intensities + min(n, colour_intensities - 1)] for each of
-    // colour_width intensities n and hits.
-    { P::colours(table, ints, ints) } -> std::same_as<typename P::vi>;
     { P::store_colours(colours_out, i) } -> std::same_as<void>;
     { P::store_reversed(colours_out, i) } -> std::same_as<void>;  // the last lane first
 };
@@ -98,8 +95,7 @@ struct LaneKernel : P {
         P::store_floats, P::store_ints, P::lt, P::gt, P::ge, P::eq, P::ne, P::low_bits_are, P::m_and, P::m_or,
         P::m_andnot, P::none, P::all, P::mask_of_bits, P::bits, P::any, P::blend, P::max_where, P::set1f, P::fadd,
         P::fmul, P::fmin, P::load_singles, P::widen, P::narrow, P::le, P::all_f, P::widen_mask, P::nonzero_bytes,
-        P::load_ints, P::positive_lanes, P::any_nonzero, P::zero_ints, P::colours, P::store_colours,
-        P::store_reversed;
+        P::load_ints, P::positive_lanes, P::any_nonzero, P::zero_ints, P::store_colours, P::store_reversed;
 
     // Compares within the lanes of mask m, in one instruction where P has them.
     static mask lt_where(mask m, vd a, vd b)
@@ -444,6 +440,22 @@ struct LaneKernel : P {
             shade_block(xs + px, y, fr, row.intensity + px, row.last_hit + px, doubt);
             for (; doubt != 0; doubt &= doubt - 1)
                 row.doubtful[row.doubt_count++] = static_cast<std::int16_t>(px + __builtin_ctzll(doubt));
+        }
+    }
+
+    // table[hit * colour_intensities + min(n, colour_intensities - 1)] for the
+    // colour_width intensities n and hits: gathered where P has a gather, else
+    // each on its own.
+    static vi colours(const std::uint32_t* table, const std::int32_t* n, const std::int32_t* hit)
+    {
+        if constexpr (requires { P::colours(table, n, hit); }) {
+            return P::colours(table, n, hit);
+        } else {
+            std::int32_t c[colour_width];
+            for (int i = 0; i < colour_width; ++i)
+                c[i] = static_cast<std::int32_t>(
+                    table[hit[i] * colour_intensities + (n[i] < colour_intensities ? n[i] : colour_intensities - 1)]);
+            return load_ints(c);
         }
     }
 

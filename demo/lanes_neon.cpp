@@ -101,14 +101,6 @@ struct Neon {
     }
     static bool any_nonzero(vi a) { return vmaxvq_u32(vreinterpretq_u32_s32(a)) != 0; }
     static vi zero_ints() { return vdupq_n_s32(0); }
-    static vi colours(const std::uint32_t* table, const std::int32_t* n, const std::int32_t* hit)
-    {
-        std::int32_t c[4];
-        for (int i = 0; i < 4; ++i)
-            c[i] = static_cast<std::int32_t>(
-                table[hit[i] * colour_intensities + (n[i] < colour_intensities ? n[i] : colour_intensities - 1)]);
-        return vld1q_s32(c);
-    }
     static void store_colours(std::uint32_t* p, vi a) { vst1q_u32(p, vreinterpretq_u32_s32(a)); }
     static void store_reversed(std::uint32_t* p, vi a)
     {

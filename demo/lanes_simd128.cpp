@@ -121,14 +121,6 @@ struct Simd128 {
     static unsigned positive_lanes(vi a) { return wasm_i32x4_bitmask(wasm_i32x4_gt(a, wasm_i32x4_splat(0))); }
     static bool any_nonzero(vi a) { return wasm_v128_any_true(a); }
     static vi zero_ints() { return wasm_i32x4_splat(0); }
-    static vi colours(const std::uint32_t* table, const std::int32_t* n, const std::int32_t* hit)
-    {
-        std::int32_t c[4];
-        for (int i = 0; i < 4; ++i)
-            c[i] = static_cast<std::int32_t>(
-                table[hit[i] * colour_intensities + (n[i] < colour_intensities ? n[i] : colour_intensities - 1)]);
-        return wasm_v128_load(c);
-    }
     static void store_colours(std::uint32_t* p, vi a) { wasm_v128_store(p, a); }
     static void store_reversed(std::uint32_t* p, vi a) { wasm_v128_store(p, wasm_i32x4_shuffle(a, a, 3, 2, 1, 0)); }
 };

@@ -91,7 +91,7 @@ struct Sse2 {
                                           : _mm_shuffle_epi32(m, _MM_SHUFFLE(3, 3, 2, 2)));
     }
     static unsigned nonzero_bytes(const std::uint8_t* p) { return nonzero_bytes_x86(p); }
-    // Colours four at a time. Without a gather, each lit pixel takes the table on its own.
+    // Colours four at a time; without a gather, each lit pixel takes the table on its own.
     using vi = __m128i;
     static constexpr int colour_width = 4;
     static vi load_ints(const std::int32_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
@@ -101,14 +101,6 @@ struct Sse2 {
     }
     static bool any_nonzero(vi a) { return _mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_setzero_si128())) != 0xFFFF; }
     static vi zero_ints() { return _mm_setzero_si128(); }
-    static vi colours(const std::uint32_t* table, const std::int32_t* n, const std::int32_t* hit)
-    {
-        std::int32_t c[4];
-        for (int i = 0; i < 4; ++i)
-            c[i] = static_cast<std::int32_t>(
-                table[hit[i] * colour_intensities + (n[i] < colour_intensities ? n[i] : colour_intensities - 1)]);
-        return _mm_setr_epi32(c[0], c[1], c[2], c[3]);
-    }
     static void store_colours(std::uint32_t* p, vi a) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), a); }
     static void store_reversed(std::uint32_t* p, vi a)
     {
