@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/run_benchmarks.h"
 #include "demo/demo.h"
 #include "demo/precision.h"
 #include "demo/render.h"
@@ -111,12 +112,8 @@ int main(int argc, char** argv)
     benchmark::RegisterBenchmark("frame_copy", frame_copy)->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("render_frame", render)->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("present", present)->Unit(benchmark::kMicrosecond);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
     CopiesReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    const int status = run_benchmarks(argc, argv, reporter);
     display_close();
-    return 0;
+    return status;
 }

@@ -9,7 +9,7 @@ int _kbhit(void)
 {
     Call call("_kbhit", [] { return std::string(); });
     if (call.forced())
-        return static_cast<int>(call.number(call.forced_value()));
+        return call.forced_number<int>();
     return static_cast<int>(call.number(state().pushed_key >= 0 ? 1 : 0));
 }
 
@@ -17,7 +17,7 @@ int _getch(void)
 {
     Call call("_getch", [] { return std::string(); });
     if (call.forced())
-        return static_cast<int>(call.number(call.forced_value()));
+        return call.forced_number<int>();
     State& s = state();
     const int code = s.pushed_key >= 0 ? s.pushed_key : EOF;
     s.pushed_key = -1;
@@ -28,7 +28,7 @@ int _ungetch(int c)
 {
     Call call("_ungetch", [&] { return std::to_string(c); });
     if (call.forced())
-        return static_cast<int>(call.number(call.forced_value()));
+        return call.forced_number<int>();
     State& s = state();
     if (c == EOF || s.pushed_key >= 0)
         return static_cast<int>(call.number(EOF));

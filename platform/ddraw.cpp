@@ -211,7 +211,7 @@ ULONG ClipperObject::Release()
 {
     Call call("IDirectDrawClipper::Release", [&] { return self(this); });
     if (call.forced())
-        return static_cast<ULONG>(call.number(call.forced_value()));
+        return call.forced_number<ULONG>();
     const ULONG left = --references;
     if (left == 0)
         owner->destroy_clipper(this);
@@ -222,7 +222,7 @@ HRESULT ClipperObject::SetHWnd(DWORD dwFlags, HWND hWnd)
 {
     Call call("IDirectDrawClipper::SetHWnd", [&] { return self(this) + ", " + hex(dwFlags) + ", " + window_name(hWnd); });
     if (call.forced())
-        return call.hresult(static_cast<HRESULT>(call.forced_value()));
+        return call.forced_hresult();
     if (dwFlags != 0 || (hWnd && !find_window(hWnd)))
         return call.hresult(DDERR_INVALIDPARAMS);
     has_window = hWnd != nullptr;
@@ -259,7 +259,7 @@ ULONG SurfaceObject::Release()
 {
     Call call("IDirectDrawSurface::Release", [&] { return self(this); });
     if (call.forced())
-        return static_cast<ULONG>(call.number(call.forced_value()));
+        return call.forced_number<ULONG>();
     // Back buffers belong to their chain and go only with its front.
     if (kind == Kind::back) {
         if (references > 0)
@@ -280,7 +280,7 @@ HRESULT SurfaceObject::Lock(LPRECT lpDestRect, LPDDSURFACEDESC lpDDSurfaceDesc, 
                hex(dwFlags) + ", " + pointer(hEvent);
     });
     if (call.forced())
-        return call.hresult(static_cast<HRESULT>(call.forced_value()));
+        return call.forced_hresult();
     if (!lpDDSurfaceDesc || lpDDSurfaceDesc->dwSize != sizeof(DDSURFACEDESC))
         return call.hresult(DDERR_INVALIDPARAMS);
     if (lost)
@@ -312,7 +312,7 @@ HRESULT SurfaceObject::Unlock(LPVOID lpSurfaceData)
 {
     Call call("IDirectDrawSurface::Unlock", [&] { return self(this) + ", " + pointer(lpSurfaceData); });
     if (call.forced())
-        return call.hresult(static_cast<HRESULT>(call.forced_value()));
+        return call.forced_hresult();
     // The address ties the unlock to its lock; NULL unlocks whatever is locked.
     if (!locked || (lpSurfaceData && lpSurfaceData != locked_at))
         return call.hresult(DDERR_NOTLOCKED);
@@ -331,7 +331,7 @@ HRESULT SurfaceObject::Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE lpDDSrcSurface
                rect_text(lpSrcRect) + ", " + hex(dwFlags) + ", " + pointer(lpDDBltFx);
     });
     if (call.forced())
-        return call.hresult(static_cast<HRESULT>(call.forced_value()));
+        return call.forced_hresult();
     // Plain copies only: no colour fills, keys, raster operations or effects.
     if (!lpDDSrcSurface || (dwFlags & ~static_cast<DWORD>(DDBLT_WAIT | DDBLT_DONOTWAIT | DDBLT_ASYNC)))
         return call.hresult(DDERR_INVALIDPARAMS);
@@ -414,7 +414,7 @@ HRESULT SurfaceObject::Flip(LPDIRECTDRAWSURFACE lpDDSurfaceTargetOverride, DWORD
     Call call("IDirectDrawSurface::Flip",
               [&] { return self(this) + ", " + object_name(lpDDSurfaceTargetOverride) + ", " + hex(dwFlags); });
     if (call.forced())
-        return call.hresult(static_cast<HRESULT>(call.forced_value()));
+        return call.forced_hresult();
     if (kind != Kind::front)
         return call.hresult(DDERR_NOTFLIPPABLE);
     if (lpDDSurfaceTargetOverride)
@@ -441,7 +441,7 @@ HRESULT SurfaceObject::Restore()
 {
     Call call("IDirectDrawSurface::Restore", [&] { return self(this); });
     if (call.forced())
-        return call.hresult(static_cast<HRESULT>(call.forced_value()));
+        return call.forced_hresult();
     // Restoring a chain's front restores the buffers flipped with it.
     const auto each_restored = [&](auto&& visit) {
         visit(this);
@@ -471,7 +471,7 @@ HRESULT SurfaceObject::GetAttachedSurface(LPDDSCAPS lpDDSCaps, LPDIRECTDRAWSURFA
                pointer(lplpDDAttachedSurface);
     });
     if (call.forced())
-        return call.hresult(static_cast<HRESULT>(call.forced_value()));
+        return call.forced_hresult();
     if (!lpDDSCaps || !lplpDDAttachedSurface)
         return call.hresult(DDERR_INVALIDPARAMS);
     SurfaceObject* next = attached();
@@ -490,7 +490,7 @@ HRESULT SurfaceObject::GetPixelFormat(LPDDPIXELFORMAT lpDDPixelFormat)
                (lpDDPixelFormat ? "{dwSize=" + std::to_string(lpDDPixelFormat->dwSize) + '}' : "NULL");
     });
     if (call.forced())
-        return call.hresult(static_cast<HRESULT>(call.forced_value()));
+        return call.forced_hresult();
     if (!lpDDPixelFormat || lpDDPixelFormat->dwSize != sizeof(DDPIXELFORMAT))
         return call.hresult(DDERR_INVALIDPARAMS);
     fill_pixel_format(*lpDDPixelFormat, format);
@@ -501,7 +501,7 @@ HRESULT SurfaceObject::SetClipper(LPDIRECTDRAWCLIPPER lpDDClipper)
 {
     Call call("IDirectDrawSurface::SetClipper", [&] { return self(this) + ", " + object_name(lpDDClipper); });
     if (call.forced())
-        return call.hresult(static_cast<HRESULT>(call.forced_value()));
+        return call.forced_hresult();
     ClipperObject* next = nullptr;
     if (lpDDClipper && !(next = find_clipper(lpDDClipper)))
         return call.hresult(DDERR_INVALIDOBJECT);
@@ -576,7 +576,7 @@ ULONG DirectDrawObject::Release()
 {
     Call call("IDirectDraw::Release", [&] { return self(this); });
     if (call.forced())
-        return static_cast<ULONG>(call.number(call.forced_value()));
+        return call.forced_number<ULONG>();
     const ULONG left = --references;
     if (left == 0) {
         destroy_everything();
@@ -592,7 +592,7 @@ HRESULT DirectDrawObject::CreateClipper(DWORD dwFlags, LPDIRECTDRAWCLIPPER* lplp
         return self(this) + ", " + hex(dwFlags) + ", " + pointer(lplpDDClipper) + ", " + pointer(pUnkOuter);
     });
     if (call.forced())
-        return call.hresult(static_cast<HRESULT>(call.forced_value()));
+        return call.forced_hresult();
     if (dwFlags != 0 || !lplpDDClipper || pUnkOuter)
         return call.hresult(DDERR_INVALIDPARAMS);
     clippers.push_back(std::make_unique<ClipperObject>(this, ++registry().clippers_made));
@@ -611,7 +611,7 @@ HRESULT DirectDrawObject::CreateSurface(LPDDSURFACEDESC lpDDSurfaceDesc, LPDIREC
                pointer(pUnkOuter);
     });
     if (call.forced())
-        return call.hresult(static_cast<HRESULT>(call.forced_value()));
+        return call.forced_hresult();
     if (!lpDDSurfaceDesc || !lplpDDSurface || pUnkOuter || lpDDSurfaceDesc->dwSize != sizeof(DDSURFACEDESC))
         return call.hresult(DDERR_INVALIDPARAMS);
     if (level == Level::none)
@@ -679,7 +679,7 @@ HRESULT DirectDrawObject::SetCooperativeLevel(HWND hWnd, DWORD dwFlags)
     Call call("IDirectDraw::SetCooperativeLevel",
               [&] { return self(this) + ", " + window_name(hWnd) + ", " + hex(dwFlags); });
     if (call.forced())
-        return call.hresult(static_cast<HRESULT>(call.forced_value()));
+        return call.forced_hresult();
     const DWORD kind = dwFlags & (DDSCL_NORMAL | DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN);
     Registry& r = registry();
     if (kind == DDSCL_NORMAL) {
@@ -721,7 +721,7 @@ HRESULT DirectDrawObject::SetDisplayMode(DWORD dwWidth, DWORD dwHeight, DWORD dw
                std::to_string(dwBPP);
     });
     if (call.forced())
-        return call.hresult(static_cast<HRESULT>(call.forced_value()));
+        return call.forced_hresult();
     if (registry().exclusive_owner != this)
         return call.hresult(DDERR_NOEXCLUSIVEMODE);
     for (const DisplayMode& mode : state().setup.modes)
@@ -740,7 +740,7 @@ HRESULT DirectDrawObject::RestoreDisplayMode()
 {
     Call call("IDirectDraw::RestoreDisplayMode", [&] { return self(this); });
     if (call.forced())
-        return call.hresult(static_cast<HRESULT>(call.forced_value()));
+        return call.forced_hresult();
     if (changed_mode) {
         changed_mode = false;
         set_mode(state().setup.desktop, state().setup.desktop_rgb);
@@ -755,7 +755,7 @@ HRESULT WINAPI DirectDrawCreate(GUID* lpGUID, LPDIRECTDRAW* lplpDD, IUnknown* pU
     Call call("DirectDrawCreate",
               [&] { return pointer(lpGUID) + ", " + pointer(lplpDD) + ", " + pointer(pUnkOuter); });
     if (call.forced())
-        return call.hresult(static_cast<HRESULT>(call.forced_value()));
+        return call.forced_hresult();
     if (!lplpDD || pUnkOuter)
         return call.hresult(DDERR_INVALIDPARAMS);
     if (lpGUID)

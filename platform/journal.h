@@ -37,8 +37,17 @@ public:
         if (journaling())
             begin(name, describe_args());
     }
+    // Whether a test injected a failure for this call: the call then returns
+    // forced_hresult(), forced_boolean() or forced_number<Result>() at once,
+    // the injected result journaled as the call's own.
     bool forced() const { return forced_.has_value(); }
-    std::int64_t forced_value() const { return *forced_; }
+    HRESULT forced_hresult() { return hresult(static_cast<HRESULT>(*forced_)); }
+    BOOL forced_boolean() { return boolean(static_cast<BOOL>(*forced_)); }
+    template <class Result>
+    Result forced_number()
+    {
+        return static_cast<Result>(number(*forced_));
+    }
 
     HRESULT hresult(HRESULT value);
     BOOL boolean(BOOL value);

@@ -50,7 +50,7 @@ BOOL WINAPI FreeLibrary(HMODULE hLibModule)
 {
     Call call("FreeLibrary", [&] { return module_name(hLibModule); });
     if (call.forced())
-        return call.boolean(static_cast<BOOL>(call.forced_value()));
+        return call.forced_boolean();
     State& s = state();
     if (hLibModule != ddraw_module() || s.module_references == 0)
         return call.boolean(FALSE);
@@ -62,7 +62,7 @@ DWORD WINAPI GetTickCount(VOID)
 {
     Call call("GetTickCount", [] { return std::string(); });
     if (call.forced())
-        return static_cast<DWORD>(call.number(call.forced_value()));
+        return call.forced_number<DWORD>();
     return static_cast<DWORD>(call.number(host().ticks()));
 }
 

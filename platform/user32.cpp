@@ -63,7 +63,7 @@ ATOM WINAPI RegisterClassA(CONST WNDCLASSA* wc)
                   : std::string("NULL");
     });
     if (call.forced())
-        return static_cast<ATOM>(call.number(call.forced_value()));
+        return call.forced_number<ATOM>();
     State& s = state();
     if (!wc || !wc->lpszClassName || !wc->lpfnWndProc || s.classes.contains(lower(wc->lpszClassName)))
         return static_cast<ATOM>(call.number(0));
@@ -113,7 +113,7 @@ LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
                hex(static_cast<std::uint64_t>(lParam));
     });
     if (call.forced())
-        return call.number(call.forced_value());
+        return call.forced_number<LRESULT>();
     Window* window = find_window(hWnd);
     if (!window)
         return call.number(0);
@@ -148,7 +148,7 @@ BOOL WINAPI DestroyWindow(HWND hWnd)
 {
     Call call("DestroyWindow", [&] { return window_name(hWnd); });
     if (call.forced())
-        return call.boolean(static_cast<BOOL>(call.forced_value()));
+        return call.forced_boolean();
     if (!find_window(hWnd))
         return call.boolean(FALSE);
     destroy_window(hWnd);
@@ -162,7 +162,7 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
                ", " + hex(wRemoveMsg);
     });
     if (call.forced())
-        return call.boolean(static_cast<BOOL>(call.forced_value()));
+        return call.forced_boolean();
     host().pump_events();
     State& s = state();
     if (!lpMsg || (hWnd && !find_window(hWnd)))
@@ -198,7 +198,7 @@ BOOL WINAPI TranslateMessage(CONST MSG* lpMsg)
 {
     Call call("TranslateMessage", [&] { return lpMsg ? message_text(*lpMsg) : std::string("NULL"); });
     if (call.forced())
-        return call.boolean(static_cast<BOOL>(call.forced_value()));
+        return call.forced_boolean();
     // Nothing reads character messages, so none are made; key messages still
     // count as translated.
     return call.boolean(lpMsg && is_key_message(lpMsg->message));
@@ -208,7 +208,7 @@ LRESULT WINAPI DispatchMessageA(CONST MSG* lpMsg)
 {
     Call call("DispatchMessageA", [&] { return lpMsg ? message_text(*lpMsg) : std::string("NULL"); });
     if (call.forced())
-        return call.number(call.forced_value());
+        return call.forced_number<LRESULT>();
     const Window* window = lpMsg ? find_window(lpMsg->hwnd) : nullptr;
     if (!window)
         return call.number(0);
@@ -223,7 +223,7 @@ BOOL WINAPI SystemParametersInfoA(UINT uiAction, UINT uiParam, PVOID pvParam, UI
                hex(fWinIni);
     });
     if (call.forced())
-        return call.boolean(static_cast<BOOL>(call.forced_value()));
+        return call.forced_boolean();
     State& s = state();
     switch (uiAction) {
     case SPI_SETSCREENSAVEACTIVE:
@@ -252,7 +252,7 @@ BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString)
 {
     Call call("SetWindowTextA", [&] { return window_name(hWnd) + ", " + text(lpString); });
     if (call.forced())
-        return call.boolean(static_cast<BOOL>(call.forced_value()));
+        return call.forced_boolean();
     Window* window = find_window(hWnd);
     if (!window)
         return call.boolean(FALSE);
@@ -279,7 +279,7 @@ BOOL WINAPI AdjustWindowRect(LPRECT lpRect, DWORD dwStyle, BOOL bMenu)
     Call call("AdjustWindowRect",
               [&] { return rect_text(lpRect) + ", " + hex(dwStyle) + ", " + std::to_string(bMenu); });
     if (call.forced())
-        return call.boolean(static_cast<BOOL>(call.forced_value()));
+        return call.forced_boolean();
     if (!lpRect)
         return call.boolean(FALSE);
     const RECT inset = frame_insets(dwStyle, bMenu != FALSE);
@@ -295,7 +295,7 @@ int WINAPI GetSystemMetrics(int nIndex)
 {
     Call call("GetSystemMetrics", [&] { return std::to_string(nIndex); });
     if (call.forced())
-        return static_cast<int>(call.number(call.forced_value()));
+        return call.forced_number<int>();
     const State& s = state();
     switch (nIndex) {
     case SM_CXSCREEN: return static_cast<int>(call.number(s.mode.width));
@@ -308,7 +308,7 @@ BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow)
 {
     Call call("ShowWindow", [&] { return window_name(hWnd) + ", " + std::to_string(nCmdShow); });
     if (call.forced())
-        return call.boolean(static_cast<BOOL>(call.forced_value()));
+        return call.forced_boolean();
     Window* window = find_window(hWnd);
     if (!window)
         return call.boolean(FALSE);
@@ -341,7 +341,7 @@ BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint)
                (lpPoint ? '{' + std::to_string(lpPoint->x) + ',' + std::to_string(lpPoint->y) + '}' : "NULL");
     });
     if (call.forced())
-        return call.boolean(static_cast<BOOL>(call.forced_value()));
+        return call.forced_boolean();
     const Window* window = find_window(hWnd);
     if (!window || !lpPoint)
         return call.boolean(FALSE);
@@ -356,7 +356,7 @@ BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect)
 {
     Call call("GetClientRect", [&] { return window_name(hWnd) + ", " + pointer(lpRect); });
     if (call.forced())
-        return call.boolean(static_cast<BOOL>(call.forced_value()));
+        return call.forced_boolean();
     const Window* window = find_window(hWnd);
     if (!window || !lpRect)
         return call.boolean(FALSE);

@@ -240,8 +240,7 @@ int bench(const Options& options)
     const std::int64_t frames = std::int64_t{options.last} - options.first + 1;
     double reference_ms = 0;
     std::printf("%-10s %10s %13s %18s\n", "path", "ms/frame", "vs reference", "fallback px/frame");
-    for (RenderPath path : {RenderPath::reference, RenderPath::software, RenderPath::sse2, RenderPath::avx2,
-                            RenderPath::avx512, RenderPath::neon}) {
+    for (RenderPath path : all_render_paths()) {
         if (!render_select_path(path))
             continue;
         double best = 0;
