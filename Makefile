@@ -1,4 +1,4 @@
-# Thin wrapper over CMake: `make run` and `make test` install what is missing first.
+# Thin wrapper over CMake: every target installs what is missing first.
 BUILD := build
 ASAN_BUILD := build-asan
 WIN_BUILD := build-win
@@ -15,7 +15,7 @@ PACKAGE_PACKAGES := dpkg-dev file
 # The end-to-end runs: a private X server, a window manager on it, and tools that act
 # on windows as a person would (xmessage is the other program that takes the focus).
 TEST_PACKAGES := $(BUILD_PACKAGES) libgtest-dev libbenchmark-dev libmpfr-dev \
-	xvfb xauth xdotool imagemagick openbox wmctrl x11-utils $(PACKAGE_PACKAGES) desktop-file-utils
+	xvfb xauth xdotool imagemagick openbox wmctrl x11-utils $(PACKAGE_PACKAGES) desktop-file-utils lintian
 # The Windows executables: a cross compiler, and Wine with the Mesa GL drivers that its
 # DirectDraw needs even on Xvfb.
 WIN_PACKAGES := g++-mingw-w64-i686 wine wine32:i386 libgl1-mesa-dri libgl1-mesa-dri:i386
@@ -27,27 +27,43 @@ ARM64_PACKAGES := cmake make pkg-config g++-aarch64-linux-gnu qemu-user xvfb xau
 	libpng-dev:arm64 libsdl2-dev:arm64 libgtest-dev:arm64 libbenchmark-dev:arm64 libmpfr-dev:arm64 \
 	libx11-dev:arm64
 
-.PHONY: run test build windows arm64 fuzz bench dist clean
+# CMake reads a toolchain file only when it first configures a tree, and warns that
+# it went unused when it is named again: name it for a new tree alone.
+toolchain = $(if $(wildcard $(1)/CMakeCache.txt),,-DCMAKE_TOOLCHAIN_FILE=$(2))
 
-# A tree that `make test` has not configured yet is configured for the programs alone.
-run:
-	@tools/install-deps.sh $(BUILD_PACKAGES)
-	@[ -f $(BUILD)/CMakeCache.txt ] || cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-		-DBUILD_TESTING=OFF -DVORLIX_BENCHMARKS=OFF
-	cmake --build $(BUILD) -j$(JOBS) --target rings_window
+.PHONY: run programs check test build windows arm64 fuzz bench dist clean
+
+run: programs
 	@$(BUILD)/rings_window; status=$$?; \
 	if [ $$status = 255 ]; then echo "rings_window: no display could be opened; is DISPLAY set?" >&2; fi; \
 	exit $$status
 
+# The three programs; a tree that `make check` or `make test` has not configured yet
+# is configured for them alone.
+programs:
+	@tools/install-deps.sh $(BUILD_PACKAGES)
+	@[ -f $(BUILD)/CMakeCache.txt ] || cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DBUILD_TESTING=OFF -DVORLIX_BENCHMARKS=OFF
+	cmake --build $(BUILD) -j$(JOBS) --target rings_window rings_fullscreen rings_capture
+
+# The quick loop while changing the code: the native build and its tests, the runs
+# on Xvfb among them; no Wine, sanitizers, fuzzing or qemu.
+check:
+	$(MAKE) build WINDOWS_TESTS=
+	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+
+# The native tree with tests and benchmarks; WINDOWS_TESTS names the Windows tree
+# whose executables its tests run under Wine (none when empty).
+WINDOWS_TESTS := $(CURDIR)/$(WIN_BUILD)
 build:
 	@tools/install-deps.sh $(TEST_PACKAGES)
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DVORLIX_BENCHMARKS=ON \
-		-DVORLIX_WINDOWS_BUILD=$(CURDIR)/$(WIN_BUILD)
+		-DVORLIX_WINDOWS_BUILD=$(WINDOWS_TESTS)
 	cmake --build $(BUILD) -j$(JOBS)
 
 windows:
 	@tools/install-deps.sh $(WIN_PACKAGES)
-	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(WIN_BUILD) $(call toolchain,$(WIN_BUILD),cmake/i686-w64-mingw32.cmake) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(WIN_BUILD) -j$(JOBS)
 
 # Everything that builds natively, cross-built for aarch64 and tested under qemu-aarch64;
@@ -57,7 +73,7 @@ arm64:
 	@[ -f $(BUILD)/CMakeCache.txt ] || cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DBUILD_TESTING=OFF -DVORLIX_BENCHMARKS=OFF
 	cmake --build $(BUILD) -j$(JOBS) --target rings_capture
-	cmake -S . -B $(ARM64_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake \
+	cmake -S . -B $(ARM64_BUILD) $(call toolchain,$(ARM64_BUILD),cmake/aarch64-linux-gnu.cmake) \
 		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DVORLIX_BENCHMARKS=ON \
 		-DVORLIX_NATIVE_CAPTURE=$(CURDIR)/$(BUILD)/tools/rings_capture
 	cmake --build $(ARM64_BUILD) -j$(JOBS)
