@@ -72,6 +72,7 @@ else()
   install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT programs)
 
   install(FILES README.md LICENSE ${PROJECT_BINARY_DIR}/copyright ${changelog} DESTINATION ${doc_dir} COMPONENT programs)
+  install(DIRECTORY docs/ DESTINATION ${doc_dir}/docs COMPONENT programs)  # where the README points
   install(FILES ${PROJECT_BINARY_DIR}/copyright ${changelog} DESTINATION ${dev_doc_dir} COMPONENT development)
   install(FILES examples/CMakeLists.txt examples/bounce.cpp DESTINATION ${dev_doc_dir}/examples COMPONENT development)
   install(FILES res/vorlix-rings-window.desktop res/vorlix-rings-fullscreen.desktop

@@ -23,7 +23,7 @@ doc=share/doc/vorlix-rings dev_doc=share/doc/vorlix-rings-dev
 prefix=$work/prefix
 run cmake --install "$build" --prefix "$prefix"
 for file in bin/rings_window bin/rings_fullscreen bin/rings_capture \
-            $doc/README.md $doc/LICENSE $doc/copyright $doc/changelog.gz \
+            $doc/README.md $doc/LICENSE $doc/copyright $doc/changelog.gz $doc/docs/exactness.md \
             $dev_doc/copyright $dev_doc/changelog.gz $dev_doc/examples/CMakeLists.txt $dev_doc/examples/bounce.cpp \
             include/vorlix_display/display.h include/vorlix_display/crt.h \
             $libdir/cmake/VorlixDisplay/VorlixDisplayConfig.cmake \
