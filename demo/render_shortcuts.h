@@ -25,6 +25,16 @@
 #include <cstdint>
 
 #include "render.h"
+#if !defined(__cpp_lib_bit_cast)
+// Emscripten 3.1.6's libc++ has <bit> without bit_cast; the builtin is what it would be.
+namespace std {
+template <class To, class From>
+constexpr To bit_cast(const From& from) noexcept
+{
+    return __builtin_bit_cast(To, from);
+}
+}  // namespace std
+#endif
 #if VORLIX_RENDER_SOFTWARE
 #include "extended.h"
 #endif

@@ -727,6 +727,8 @@ HRESULT DirectDrawObject::SetDisplayMode(DWORD dwWidth, DWORD dwHeight, DWORD dw
     for (const DisplayMode& mode : state().setup.modes)
         if (static_cast<DWORD>(mode.width) == dwWidth && static_cast<DWORD>(mode.height) == dwHeight &&
             mode.format.bits == dwBPP) {
+            if (!host().allow_mode_switch(mode))
+                return call.hresult(DDERR_UNSUPPORTEDMODE);
             changed_mode = true;
             set_mode(mode, 0);
             return call.hresult(DD_OK);
