@@ -1,4 +1,4 @@
-# Thin wrapper over CMake: `make run` and `make test` install what is missing first.
+# Thin wrapper over CMake: every target installs what is missing first.
 BUILD := build
 ASAN_BUILD := build-asan
 WIN_BUILD := build-win
@@ -14,9 +14,11 @@ BUILD_PACKAGES := cmake make g++ pkg-config libpng-dev libsdl2-dev libx11-dev
 # CPack's .deb: dpkg-shlibdeps finds the run-time dependencies, file picks the binaries.
 PACKAGE_PACKAGES := dpkg-dev file
 # The end-to-end runs: a private X server, a window manager on it, and tools that act
-# on windows as a person would (xmessage is the other program that takes the focus).
+# on windows as a person would (xmessage is the other program that takes the focus);
+# the package check: Debian's checkers of desktop entries, packages and manual pages.
 TEST_PACKAGES := $(BUILD_PACKAGES) libgtest-dev libbenchmark-dev libmpfr-dev \
-	xvfb xauth xdotool imagemagick openbox wmctrl x11-utils $(PACKAGE_PACKAGES) desktop-file-utils
+	xvfb xauth xdotool imagemagick openbox wmctrl x11-utils $(PACKAGE_PACKAGES) \
+	desktop-file-utils lintian man-db
 # The Windows executables: a cross compiler, and Wine with the Mesa GL drivers that its
 # DirectDraw needs even on Xvfb.
 WIN_PACKAGES := g++-mingw-w64-i686 wine wine32:i386 libgl1-mesa-dri libgl1-mesa-dri:i386
@@ -32,27 +34,45 @@ WEB_PACKAGES := cmake make emscripten binaryen
 # Its pages' tests drive Debian's headless Chromium through WebDriver.
 WEB_TEST_PACKAGES := chromium chromium-driver python3-selenium
 
-.PHONY: run test build windows web arm64 fuzz bench dist clean
+# CMake reads a toolchain file only when it first configures a tree, and warns that
+# it went unused when it is named again: name it for a new tree alone.
+toolchain = $(if $(wildcard $(1)/CMakeCache.txt),,-DCMAKE_TOOLCHAIN_FILE=$(2))
 
-# A tree that `make test` has not configured yet is configured for the programs alone.
-run:
-	@tools/install-deps.sh $(BUILD_PACKAGES)
-	@[ -f $(BUILD)/CMakeCache.txt ] || cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-		-DBUILD_TESTING=OFF -DVORLIX_BENCHMARKS=OFF
-	cmake --build $(BUILD) -j$(JOBS) --target rings_window
+.PHONY: run programs check test build windows web arm64 fuzz bench dist clean
+
+run: programs
 	@$(BUILD)/rings_window; status=$$?; \
 	if [ $$status = 255 ]; then echo "rings_window: no display could be opened; is DISPLAY set?" >&2; fi; \
 	exit $$status
 
+# The three programs; a tree that `make check` or `make test` has not configured yet
+# is configured for them alone.
+programs:
+	@tools/install-deps.sh $(BUILD_PACKAGES)
+	@[ -f $(BUILD)/CMakeCache.txt ] || cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DBUILD_TESTING=OFF -DVORLIX_BENCHMARKS=OFF
+	cmake --build $(BUILD) -j$(JOBS) --target rings_window rings_fullscreen rings_capture
+
+# The quick loop while changing the code: the native build and its tests, the runs
+# on Xvfb among them; no Wine, sanitizers, fuzzing, qemu or browser.
+check:
+	$(MAKE) build WINDOWS_TESTS= WEB_TESTS=
+	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+
+# The native tree with tests and benchmarks. WINDOWS_TESTS and WEB_TESTS name the
+# Windows and browser trees whose programs its tests run under Wine, node and
+# Chromium (none when empty).
+WINDOWS_TESTS := $(CURDIR)/$(WIN_BUILD)
+WEB_TESTS := $(CURDIR)/$(WEB_BUILD)
 build:
-	@tools/install-deps.sh $(TEST_PACKAGES) $(WEB_TEST_PACKAGES)
+	@tools/install-deps.sh $(TEST_PACKAGES) $(if $(WEB_TESTS),$(WEB_TEST_PACKAGES))
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DVORLIX_BENCHMARKS=ON \
-		-DVORLIX_WINDOWS_BUILD=$(CURDIR)/$(WIN_BUILD) -DVORLIX_WEB_BUILD=$(CURDIR)/$(WEB_BUILD)
+		-DVORLIX_WINDOWS_BUILD=$(WINDOWS_TESTS) -DVORLIX_WEB_BUILD=$(WEB_TESTS)
 	cmake --build $(BUILD) -j$(JOBS)
 
 windows:
 	@tools/install-deps.sh $(WIN_PACKAGES)
-	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(WIN_BUILD) $(call toolchain,$(WIN_BUILD),cmake/i686-w64-mingw32.cmake) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(WIN_BUILD) -j$(JOBS)
 
 # Both programs as pages in $(WEB_BUILD)/web, and rings_capture.js for node in
@@ -60,7 +80,7 @@ windows:
 # cannot load its WebAssembly.
 web:
 	@tools/install-deps.sh $(WEB_PACKAGES)
-	cmake -S . -B $(WEB_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/emscripten.cmake -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(WEB_BUILD) $(call toolchain,$(WEB_BUILD),cmake/emscripten.cmake) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(WEB_BUILD) -j$(JOBS)
 
 # Everything that builds natively, cross-built for aarch64 and tested under qemu-aarch64;
@@ -70,7 +90,7 @@ arm64:
 	@[ -f $(BUILD)/CMakeCache.txt ] || cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DBUILD_TESTING=OFF -DVORLIX_BENCHMARKS=OFF
 	cmake --build $(BUILD) -j$(JOBS) --target rings_capture
-	cmake -S . -B $(ARM64_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake \
+	cmake -S . -B $(ARM64_BUILD) $(call toolchain,$(ARM64_BUILD),cmake/aarch64-linux-gnu.cmake) \
 		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DVORLIX_BENCHMARKS=ON \
 		-DVORLIX_NATIVE_CAPTURE=$(CURDIR)/$(BUILD)/tools/rings_capture
 	cmake --build $(ARM64_BUILD) -j$(JOBS)

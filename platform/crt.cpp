@@ -135,8 +135,7 @@ char* _gcvt(double value, int digits, char* buffer)
         int i = digits - 1;
         for (; i >= 0 && kept[i] == '9'; --i)
             kept[i] = '0';
-        if (i < 0) {
-            std::memmove(kept + 1, kept, static_cast<std::size_t>(count - 1));
+        if (i < 0) {  // all nines, now all zeros: 10^(exponent + 1)
             kept[0] = '1';
             ++exponent;
         } else {
