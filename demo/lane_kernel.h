@@ -124,7 +124,7 @@ struct LaneKernel : P {
     // r lies in float's normal range and is halfway between two floats: its low 29
     // significand bits are 1000...0. Below 2^-126 the float grid is coarser and
     // this says nothing, so callers also test for tiny r.
-    static mask float_midpoint(vd r) { return low_bits_are(r, 0x1FFFFFFF, 0x10000000); }
+    static mask float_midpoint(vd r) { return low_bits_are(r, float_midpoint_low_bits, float_midpoint_pattern); }
 
     // Nonzero where fl53(a - b) = d is exact: of the two Fast2Sum residues, the one
     // taken from the larger operand is exact, and it equals the other operand only

@@ -7,7 +7,7 @@
 // this header holds only declarations, types and constants: an inline function
 // here could be emitted by one of those files with instructions that another
 // processor lacks, and the linker might keep that copy for everyone. For the
-// same reason the standard headers the kernel needs are included here, before
+// same reason the headers the kernel needs are included here, before
 // any of those files switches its instruction set.
 #pragma once
 
@@ -15,6 +15,7 @@
 #include <concepts>
 #include <cstdint>
 
+#include "demo/float_bits.h"
 #include "demo/render.h"
 #include "demo/render_lanes.h"
 

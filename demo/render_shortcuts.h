@@ -19,22 +19,12 @@
 //   also covers the rounding of the test's own sum.
 #pragma once
 
-#include <bit>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
 
+#include "demo/float_bits.h"
 #include "render.h"
-#if !defined(__cpp_lib_bit_cast)
-// Emscripten 3.1.6's libc++ has <bit> without bit_cast; the builtin is what it would be.
-namespace std {
-template <class To, class From>
-constexpr To bit_cast(const From& from) noexcept
-{
-    return __builtin_bit_cast(To, from);
-}
-}  // namespace std
-#endif
 #if VORLIX_RENDER_SOFTWARE
 #include "extended.h"
 #endif
@@ -89,7 +79,7 @@ struct Shortcuts<Extended> {
     // fraction bits are zero. The renderer's c is a constant, so this folds away.
     static bool product(float a, float b, float c, float& out)
     {
-        if ((std::bit_cast<std::uint32_t>(c) & 0x7FFFF) != 0)
+        if ((bits_as<std::uint32_t>(c) & 0x7FFFF) != 0)
             return false;
         out = static_cast<float>(double{a} * b * c);
         return true;
@@ -171,11 +161,6 @@ struct Shortcuts<Extended> {
     }
 
 private:
-    // Whether double r lies half way between two normal floats: below float's last
-    // place its significand reads 1 and 28 zeros. Meaningless below FLT_MIN, where
-    // the float grid is coarser; callers test that first.
-    static bool float_midpoint(double r) { return (std::bit_cast<std::uint64_t>(r) & 0x1FFFFFFF) == 0x10000000; }
-
     // Whether r = fl53(x + y) is exact: of the two residues r - x and r - y, the one
     // taken from the operand of larger magnitude is computed exactly (Fast2Sum), and
     // it equals the other operand only when nothing was lost; when r is exact both
@@ -189,14 +174,14 @@ private:
     // the cell. r - f is exact (Sterbenz). Zero and subnormal f are left to the rule.
     static bool rounds_alike(double r, float f, double bound)
     {
-        const std::uint32_t magnitude = std::bit_cast<std::uint32_t>(f) & 0x7FFFFFFF;
+        const std::uint32_t magnitude = bits_as<std::uint32_t>(f) & 0x7FFFFFFF;
         std::uint64_t field = magnitude >> 23;
         if (field == 0)
             return false;
         if ((magnitude & 0x7FFFFF) == 0)
             --field;
         // 2^(field - 127 - 24): half the last place of a float of that exponent field.
-        const double half_gap = std::bit_cast<double>((field + 1023 - 127 - 24) << 52);
+        const double half_gap = bits_as<double>((field + 1023 - 127 - 24) << 52);
         return std::fabs(r - f) + bound < half_gap;
     }
 };
