@@ -14,6 +14,8 @@
 #include <cmath>
 #include <concepts>
 #include <cstdint>
+#include <type_traits>
+#include <utility>
 
 #include "demo/float_bits.h"
 #include "demo/render.h"

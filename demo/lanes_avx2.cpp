@@ -8,21 +8,18 @@
 // asks the processor before it runs any of it.
 #pragma GCC target("avx2")
 #include "demo/lane_kernel.h"
+#include "demo/lane_vectors.h"
 #include "demo/lanes_x86.h"
 
 namespace {
 
-struct Avx2 {
+struct Avx2 : LaneVectors<Avx2> {
     using vd = __m256d;
     using mask = __m256d;
     static constexpr int lanes = 4;
     // Eight groups, four float vectors: here the longer wait for a block's slowest
     // orbit pays for more passes in flight.
     static constexpr int groups = 8;
-    static vd set1(double x) { return _mm256_set1_pd(x); }
-    static vd add(vd a, vd b) { return _mm256_add_pd(a, b); }
-    static vd sub(vd a, vd b) { return _mm256_sub_pd(a, b); }
-    static vd mul(vd a, vd b) { return _mm256_mul_pd(a, b); }
     static vd sqrt(vd a) { return _mm256_sqrt_pd(a); }
     static vd min(vd a, vd b) { return _mm256_min_pd(a, b); }
     static vd max(vd a, vd b) { return _mm256_max_pd(a, b); }
@@ -35,9 +32,6 @@ struct Avx2 {
     // Two groups' lanes in single precision fill one vector, each group a half.
     using vf = __m256;
     static constexpr int pack = 2;
-    static vf set1f(float x) { return _mm256_set1_ps(x); }
-    static vf fadd(vf a, vf b) { return _mm256_add_ps(a, b); }
-    static vf fmul(vf a, vf b) { return _mm256_mul_ps(a, b); }
     static vd widen(vf a, int part)
     {
         return _mm256_cvtps_pd(part == 0 ? _mm256_castps256_ps128(a) : _mm256_extractf128_ps(a, 1));
@@ -62,10 +56,8 @@ struct Avx2 {
     static mask m_and(mask a, mask b) { return _mm256_and_pd(a, b); }
     static mask m_or(mask a, mask b) { return _mm256_or_pd(a, b); }
     static mask m_andnot(mask a, mask b) { return _mm256_andnot_pd(a, b); }
-    static mask none() { return _mm256_setzero_pd(); }
     static mask all() { return _mm256_castsi256_pd(_mm256_set1_epi32(-1)); }
     static unsigned bits(mask a) { return static_cast<unsigned>(_mm256_movemask_pd(a)); }
-    static bool any(mask a) { return _mm256_movemask_pd(a) != 0; }
     static vd blend(mask m, vd if_set, vd if_clear) { return _mm256_blendv_pd(if_clear, if_set, m); }
     static vd max_where(mask m, vd a, vd b) { return _mm256_max_pd(a, _mm256_and_pd(m, b)); }
     alignas(32) static constexpr LaneBitMasks<lanes> bit_masks = lane_bit_masks<lanes>();
@@ -83,7 +75,6 @@ struct Avx2 {
     static fmask m_or(fmask a, fmask b) { return _mm256_or_ps(a, b); }
     static fmask all_f() { return _mm256_castsi256_ps(_mm256_set1_epi32(-1)); }
     static unsigned bits(fmask a) { return static_cast<unsigned>(_mm256_movemask_ps(a)); }
-    static bool any(fmask a) { return _mm256_movemask_ps(a) != 0; }
     static mask widen_mask(fmask a, int part)
     {
         const __m256i m = _mm256_castps_si256(a);
@@ -101,7 +92,6 @@ struct Avx2 {
             _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpgt_epi32(a, _mm256_setzero_si256()))));
     }
     static bool any_nonzero(vi a) { return !_mm256_testz_si256(a, a); }
-    static vi zero_ints() { return _mm256_setzero_si256(); }
     static vi colours(const std::uint32_t* table, const std::int32_t* n, const std::int32_t* hit)
     {
         const vi at = _mm256_add_epi32(_mm256_mullo_epi32(load_ints(hit), _mm256_set1_epi32(colour_intensities)),

@@ -9,22 +9,19 @@
 // asks the processor before it runs any of it.
 #pragma GCC target("avx512f,avx512vl")
 #include "demo/lane_kernel.h"
+#include "demo/lane_vectors.h"
 #include "demo/lanes_x86.h"
 
 namespace {
 
 // The masked forms where a plain one exists: GCC 12 warns about the undefined
 // pass-through of the plain ones.
-struct Avx512 {
+struct Avx512 : LaneVectors<Avx512> {
     using vd = __m512d;
     using mask = __mmask8;
     static constexpr int lanes = 8;
     // Eight groups, four float vectors, as for AVX2.
     static constexpr int groups = 8;
-    static vd set1(double x) { return _mm512_set1_pd(x); }
-    static vd add(vd a, vd b) { return _mm512_add_pd(a, b); }
-    static vd sub(vd a, vd b) { return _mm512_sub_pd(a, b); }
-    static vd mul(vd a, vd b) { return _mm512_mul_pd(a, b); }
     static vd sqrt(vd a) { return _mm512_maskz_sqrt_pd(0xFF, a); }
     static vd min(vd a, vd b) { return _mm512_maskz_min_pd(0xFF, a, b); }
     static vd max(vd a, vd b) { return _mm512_maskz_max_pd(0xFF, a, b); }
@@ -37,9 +34,6 @@ struct Avx512 {
     // Two groups' lanes in single precision fill one vector, each group a half.
     using vf = __m512;
     static constexpr int pack = 2;
-    static vf set1f(float x) { return _mm512_set1_ps(x); }
-    static vf fadd(vf a, vf b) { return _mm512_add_ps(a, b); }
-    static vf fmul(vf a, vf b) { return _mm512_mul_ps(a, b); }
     static vd widen(vf a, int part)
     {
         const __m512d d = _mm512_castps_pd(a);
@@ -74,10 +68,8 @@ struct Avx512 {
     // Compares under a mask, in one instruction.
     static mask lt_where(mask m, vd a, vd b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_LT_OQ); }
     static mask gt_where(mask m, vd a, vd b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_GT_OQ); }
-    static mask none() { return 0; }
     static mask all() { return 0xFF; }
     static unsigned bits(mask a) { return a; }
-    static bool any(mask a) { return a != 0; }
     static vd blend(mask m, vd if_set, vd if_clear) { return _mm512_mask_blend_pd(m, if_clear, if_set); }
     static vd max_where(mask m, vd a, vd b) { return _mm512_mask_max_pd(a, m, a, b); }
     static mask mask_of_bits(unsigned b) { return static_cast<mask>(b); }
@@ -92,7 +84,6 @@ struct Avx512 {
     static fmask m_or(fmask a, fmask b) { return static_cast<fmask>(a | b); }
     static fmask all_f() { return 0xFFFF; }
     static unsigned bits(fmask a) { return a; }
-    static bool any(fmask a) { return a != 0; }
     static mask widen_mask(fmask a, int part) { return static_cast<mask>(part == 0 ? a : a >> 8); }
     static unsigned nonzero_bytes(const std::uint8_t* p) { return nonzero_bytes_x86(p); }
     // Colours sixteen at a time, gathered from the table.
@@ -101,7 +92,6 @@ struct Avx512 {
     static vi load_ints(const std::int32_t* p) { return _mm512_loadu_si512(p); }
     static unsigned positive_lanes(vi a) { return _mm512_cmpgt_epi32_mask(a, _mm512_setzero_si512()); }
     static bool any_nonzero(vi a) { return _mm512_test_epi32_mask(a, a) != 0; }
-    static vi zero_ints() { return _mm512_setzero_si512(); }
     static vi colours(const std::uint32_t* table, const std::int32_t* n, const std::int32_t* hit)
     {
         const vi top = _mm512_set1_epi32(colour_intensities - 1);

@@ -7,11 +7,12 @@
 // Everything from here on is built for SSE2 (see lane_path.h).
 #pragma GCC target("sse2")
 #include "demo/lane_kernel.h"
+#include "demo/lane_vectors.h"
 #include "demo/lanes_x86.h"
 
 namespace {
 
-struct Sse2 {
+struct Sse2 : LaneVectors<Sse2> {
     using vd = __m128d;
     using mask = __m128d;
     static constexpr int lanes = 2;
@@ -20,10 +21,6 @@ struct Sse2 {
     // vector whose orbits have all left sits the rest out). Four pay for that
     // here, in 32-bit code as well, where the eight registers make them spill.
     static constexpr int groups = 4;
-    static vd set1(double x) { return _mm_set1_pd(x); }
-    static vd add(vd a, vd b) { return _mm_add_pd(a, b); }
-    static vd sub(vd a, vd b) { return _mm_sub_pd(a, b); }
-    static vd mul(vd a, vd b) { return _mm_mul_pd(a, b); }
     static vd sqrt(vd a) { return _mm_sqrt_pd(a); }
     static vd min(vd a, vd b) { return _mm_min_pd(a, b); }
     static vd max(vd a, vd b) { return _mm_max_pd(a, b); }
@@ -33,9 +30,6 @@ struct Sse2 {
     // Two groups' lanes in single precision fill one vector, each group a half.
     using vf = __m128;
     static constexpr int pack = 2;
-    static vf set1f(float x) { return _mm_set1_ps(x); }
-    static vf fadd(vf a, vf b) { return _mm_add_ps(a, b); }
-    static vf fmul(vf a, vf b) { return _mm_mul_ps(a, b); }
     static vd widen(vf a, int part) { return _mm_cvtps_pd(part == 0 ? a : _mm_movehl_ps(a, a)); }
     static vf narrow(const vd* parts) { return _mm_movelh_ps(_mm_cvtpd_ps(parts[0]), _mm_cvtpd_ps(parts[1])); }
     static vf load_singles(const float* p) { return _mm_loadu_ps(p); }
@@ -62,10 +56,8 @@ struct Sse2 {
     static mask m_and(mask a, mask b) { return _mm_and_pd(a, b); }
     static mask m_or(mask a, mask b) { return _mm_or_pd(a, b); }
     static mask m_andnot(mask a, mask b) { return _mm_andnot_pd(a, b); }
-    static mask none() { return _mm_setzero_pd(); }
     static mask all() { return _mm_castsi128_pd(_mm_set1_epi32(-1)); }
     static unsigned bits(mask a) { return static_cast<unsigned>(_mm_movemask_pd(a)); }
-    static bool any(mask a) { return _mm_movemask_pd(a) != 0; }
     static vd blend(mask m, vd if_set, vd if_clear)
     {
         return _mm_or_pd(_mm_and_pd(m, if_set), _mm_andnot_pd(m, if_clear));
@@ -83,7 +75,6 @@ struct Sse2 {
     static fmask m_or(fmask a, fmask b) { return _mm_or_ps(a, b); }
     static fmask all_f() { return _mm_castsi128_ps(_mm_set1_epi32(-1)); }
     static unsigned bits(fmask a) { return static_cast<unsigned>(_mm_movemask_ps(a)); }
-    static bool any(fmask a) { return _mm_movemask_ps(a) != 0; }
     static mask widen_mask(fmask a, int part)
     {
         const __m128i m = _mm_castps_si128(a);
@@ -100,7 +91,6 @@ struct Sse2 {
         return static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(a, _mm_setzero_si128()))));
     }
     static bool any_nonzero(vi a) { return _mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_setzero_si128())) != 0xFFFF; }
-    static vi zero_ints() { return _mm_setzero_si128(); }
     static void store_colours(std::uint32_t* p, vi a) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), a); }
     static void store_reversed(std::uint32_t* p, vi a)
     {
