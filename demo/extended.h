@@ -13,8 +13,7 @@
 //   rounding to nearest even. Products whose significands have 53 bits or fewer
 //   between them (float times float) are exact and skip all that.
 // - To float: float(hi), unless hi lies exactly half way between two floats, where lo
-//   decides. No other float midpoint can come between hi and the value, for it would
-//   be a double nearer to the value than hi. To double: hi.
+//   decides (fact 16 of docs/exactness.md). To double: hi.
 // - Compare: hi, then lo; the pairs order as the values do because hi is the nearest
 //   double, ties to even, so that equal values have equal pairs.
 // - Sums with a rest on either side and quotients of doubles are formed the same
