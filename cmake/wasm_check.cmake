@@ -9,7 +9,8 @@ if(NOT CMAKE_SCRIPT_MODE_FILE)
   find_program(WASM_DIS wasm-dis REQUIRED)
   function(check_wasm_opcodes target)
     add_custom_command(TARGET ${target} POST_BUILD
-      COMMAND ${CMAKE_COMMAND} -DWASM_DIS=${WASM_DIS} -DMODULE=$<TARGET_FILE_DIR:${target}>/$<TARGET_FILE_BASE_NAME:${target}>.wasm
+      COMMAND ${CMAKE_COMMAND} -DWASM_DIS=${WASM_DIS}
+              -DMODULE=$<TARGET_FILE_DIR:${target}>/$<TARGET_FILE_BASE_NAME:${target}>.wasm
               -P ${CMAKE_CURRENT_FUNCTION_LIST_FILE}
       VERBATIM)
   endfunction()
@@ -18,7 +19,8 @@ endif()
 
 # Every opcode of the relaxed set as wasm-dis names it (relaxed_*, laneselect and
 # the i7 dot products), and any fused multiply-add or -subtract.
-set(banned "\\((i8x16|i16x8|i32x4|i64x2|f32x4|f64x2|f32|f64)\\.[a-z0-9_]*(relaxed|laneselect|i7x16|fma|fms|madd)[a-z0-9_]*")
+set(shapes "i8x16|i16x8|i32x4|i64x2|f32x4|f64x2|f32|f64")
+set(banned "\\((${shapes})\\.[a-z0-9_]*(relaxed|laneselect|i7x16|fma|fms|madd)[a-z0-9_]*")
 execute_process(COMMAND ${WASM_DIS} ${MODULE}
                 COMMAND grep -Eo ${banned}
                 OUTPUT_VARIABLE found RESULTS_VARIABLE results)

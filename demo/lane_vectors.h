@@ -11,14 +11,41 @@
 
 namespace {
 
-// For a struct Set that names its vectors (vd, mask, vf, fmask, vi) and its bits(),
-// as `struct Set : LaneVectors<Set>`. A set that needs another instruction for one
-// of these operations defines its own, which hides the one here.
-template <class Set>
+// A vector of n values of type T. (The x86 sets' own names for their vectors carry
+// a may_alias attribute, which a template argument would drop, with a warning; the
+// kernel's code is the same with these.)
+template <class T, int n>
+struct VectorOf {
+    typedef T type __attribute__((vector_size(n * sizeof(T))));
+};
+template <class T, int n>
+using Vector = typename VectorOf<T, n>::type;
+
+// How a set lays out its work: doubles a vector, groups of those in flight in a block,
+// groups whose floats share a vector, and colours a vector.
+struct LaneShape {
+    int lanes, groups, pack, colour_width;
+};
+
+// The kernel's vectors and shape for a struct Set, as
+// `struct Set : LaneVectors<Set, shape, doubles, floats, colours[, verdicts on the
+// doubles, on the floats]>`, the verdicts being vectors of the numbers' own type
+// unless named; and the operations every set writes the same. A set that needs
+// another instruction for one of them defines its own, which hides the one here.
+template <class Set, LaneShape shape, class Doubles, class Floats, class Colours, class DoubleVerdicts = Doubles,
+          class FloatVerdicts = Floats>
 struct LaneVectors {
+    using vd = Doubles;
+    using vf = Floats;
+    using vi = Colours;
+    using mask = DoubleVerdicts;
+    using fmask = FloatVerdicts;
+    static constexpr int lanes = shape.lanes, groups = shape.groups, pack = shape.pack,
+                         colour_width = shape.colour_width;
+
     // The numbers.
-    static auto set1(double x) { return splat<typename Set::vd>(x); }
-    static auto set1f(float x) { return splat<typename Set::vf>(x); }
+    static vd set1(double x) { return splat<vd>(x); }
+    static vf set1f(float x) { return splat<vf>(x); }
     template <class V>
     static V add(V a, V b) { return a + b; }
     template <class V>
@@ -31,14 +58,14 @@ struct LaneVectors {
     static V fmul(V a, V b) { return a * b; }
 
     // No lane set, integers all zero, and whether any lane is set.
-    static auto none() { return typename Set::mask{}; }
-    static auto zero_ints() { return typename Set::vi{}; }
+    static mask none() { return mask{}; }
+    static vi zero_ints() { return vi{}; }
     template <class Mask>
     static bool any(Mask m) { return Set::bits(m) != 0; }
 
     // Compares, for sets whose verdicts are the integer vectors the operators give
-    // (a lane all ones where true; false for NaN). x86's compares pick predicates
-    // and registers of their own.
+    // (a lane all ones where true; false for NaN). The x86 sets compare with
+    // instructions of their own (lanes_x86.h).
     template <class V>
     static auto lt(V a, V b) { return verdict<V>(a < b); }
     template <class V>
@@ -55,10 +82,10 @@ private:
     template <class V, class Result>
     static auto verdict(Result r)
     {
-        if constexpr (std::is_same_v<V, typename Set::vd>)
-            return (typename Set::mask)r;
+        if constexpr (std::is_same_v<V, vd>)
+            return (mask)r;
         else
-            return (typename Set::fmask)r;
+            return (fmask)r;
     }
 
     // x in every lane: a vector built from copies, the compilers' own broadcast.

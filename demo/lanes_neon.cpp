@@ -12,11 +12,11 @@
 
 namespace {
 
-struct Neon : LaneVectors<Neon> {
-    using vd = float64x2_t;
-    using mask = uint64x2_t;
-    static constexpr int lanes = 2;
-    static constexpr int groups = 2;
+// Two doubles a vector, two groups in flight, each group's floats in a vector of
+// their own. Colours four at a time; without a gather, each lit pixel takes the
+// table on its own.
+struct Neon : LaneVectors<Neon, LaneShape{.lanes = 2, .groups = 2, .pack = 1, .colour_width = 4}, float64x2_t,
+                          float32x2_t, int32x4_t, uint64x2_t, uint32x2_t> {
     static vd sqrt(vd a) { return vsqrtq_f64(a); }
     static vd min(vd a, vd b) { return vminq_f64(a, b); }
     static vd max(vd a, vd b) { return vmaxq_f64(a, b); }
@@ -26,8 +26,6 @@ struct Neon : LaneVectors<Neon> {
         return vreinterpretq_f64_u64(vandq_u64(vreinterpretq_u64_f64(a), vdupq_n_u64(0x7FF0000000000000)));
     }
     static vd to_float(vd a) { return vcvt_f64_f32(vcvt_f32_f64(a)); }
-    using vf = float32x2_t;
-    static constexpr int pack = 1;
     static vd widen(vf a, int) { return vcvt_f64_f32(a); }
     static vf narrow(const vd* parts) { return vcvt_f32_f64(parts[0]); }
     static vf load_singles(const float* p) { return vld1_f32(p); }
@@ -55,7 +53,6 @@ struct Neon : LaneVectors<Neon> {
     }
     static constexpr LaneBitMasks<lanes> bit_masks = lane_bit_masks<lanes>();
     static mask mask_of_bits(unsigned b) { return vld1q_u64(bit_masks.masks[b]); }
-    using fmask = uint32x2_t;
     static vf fmin(vf a, vf b) { return vmin_f32(a, b); }
     static vf max_where(fmask m, vf a, vf b)
     {
@@ -76,9 +73,6 @@ struct Neon : LaneVectors<Neon> {
                vaddv_u8(vget_low_u8(high_bits)) << 16 |
                static_cast<unsigned>(vaddv_u8(vget_high_u8(high_bits))) << 24;
     }
-    // Colours four at a time; without a gather, each lit pixel takes the table on its own.
-    using vi = int32x4_t;
-    static constexpr int colour_width = 4;
     static vi load_ints(const std::int32_t* p) { return vld1q_s32(p); }
     static unsigned positive_lanes(vi a)
     {

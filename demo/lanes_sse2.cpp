@@ -12,24 +12,20 @@
 
 namespace {
 
-struct Sse2 : LaneVectors<Sse2> {
-    using vd = __m128d;
-    using mask = __m128d;
-    static constexpr int lanes = 2;
-    // Independent groups in flight, so that one orbit's latency hides behind the
-    // others'; more make a block wait longer for its slowest orbit (a float
-    // vector whose orbits have all left sits the rest out). Four pay for that
-    // here, in 32-bit code as well, where the eight registers make them spill.
-    static constexpr int groups = 4;
+// Two doubles a vector. Independent groups in flight, so that one orbit's latency
+// hides behind the others'; more make a block wait longer for its slowest orbit (a
+// float vector whose orbits have all left sits the rest out). Four pay for that
+// here, in 32-bit code as well, where the eight registers make them spill. Two
+// groups' lanes in single precision fill one vector, each group a half. Colours
+// four at a time; without a gather, each lit pixel takes the table on its own.
+struct Sse2 : LaneVectors<Sse2, LaneShape{.lanes = 2, .groups = 4, .pack = 2, .colour_width = 4},
+                          Vector<double, 2>, Vector<float, 4>, Vector<long long, 2>> {
     static vd sqrt(vd a) { return _mm_sqrt_pd(a); }
     static vd min(vd a, vd b) { return _mm_min_pd(a, b); }
     static vd max(vd a, vd b) { return _mm_max_pd(a, b); }
     static vd abs(vd a) { return _mm_andnot_pd(_mm_set1_pd(-0.0), a); }
     static vd exponent(vd a) { return _mm_and_pd(a, _mm_castsi128_pd(_mm_set1_epi64x(0x7FF0000000000000))); }
     static vd to_float(vd a) { return _mm_cvtps_pd(_mm_cvtpd_ps(a)); }
-    // Two groups' lanes in single precision fill one vector, each group a half.
-    using vf = __m128;
-    static constexpr int pack = 2;
     static vd widen(vf a, int part) { return _mm_cvtps_pd(part == 0 ? a : _mm_movehl_ps(a, a)); }
     static vf narrow(const vd* parts) { return _mm_movelh_ps(_mm_cvtpd_ps(parts[0]), _mm_cvtpd_ps(parts[1])); }
     static vf load_singles(const float* p) { return _mm_loadu_ps(p); }
@@ -65,7 +61,6 @@ struct Sse2 : LaneVectors<Sse2> {
     static vd max_where(mask m, vd a, vd b) { return _mm_max_pd(a, _mm_and_pd(m, b)); }
     alignas(16) static constexpr LaneBitMasks<lanes> bit_masks = lane_bit_masks<lanes>();
     static mask mask_of_bits(unsigned b) { return _mm_load_pd(reinterpret_cast<const double*>(bit_masks.masks[b])); }
-    using fmask = __m128;
     static fmask lt(vf a, vf b) { return _mm_cmplt_ps(a, b); }
     static fmask ge(vf a, vf b) { return _mm_cmpge_ps(a, b); }
     static fmask le(vf a, vf b) { return _mm_cmple_ps(a, b); }
@@ -82,9 +77,6 @@ struct Sse2 : LaneVectors<Sse2> {
                                           : _mm_shuffle_epi32(m, _MM_SHUFFLE(3, 3, 2, 2)));
     }
     static unsigned nonzero_bytes(const std::uint8_t* p) { return nonzero_bytes_x86(p); }
-    // Colours four at a time; without a gather, each lit pixel takes the table on its own.
-    using vi = __m128i;
-    static constexpr int colour_width = 4;
     static vi load_ints(const std::int32_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
     static unsigned positive_lanes(vi a)
     {
