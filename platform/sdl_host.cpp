@@ -106,9 +106,12 @@ public:
                               std::max(1, static_cast<int>(client.right - client.left)) * scale,
                               std::max(1, static_cast<int>(client.bottom - client.top)) * scale};
         if (!view.window) {
-            // (Wayland lets no client place itself: there the compositor does.)
+            // A window without a caption (a popup, as the fullscreen program's)
+            // has no frame either. (Wayland lets no client place itself: there
+            // the compositor does.)
+            const bool framed = (window.style & WS_CAPTION) == WS_CAPTION;
             view.window = SDL_CreateWindow(window.title.c_str(), placed.x, placed.y, placed.w, placed.h,
-                                           SDL_WINDOW_HIDDEN);
+                                           SDL_WINDOW_HIDDEN | (framed ? 0 : SDL_WINDOW_BORDERLESS));
             if (!view.window)
                 return;
             watch_display_connection(view.window);
