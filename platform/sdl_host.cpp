@@ -38,7 +38,7 @@ public:
     ~SdlHost() override
     {
         for (auto& [handle, view] : views)
-            close(view);
+            close_view(view);
         views.clear();
         if (icon)
             SDL_FreeSurface(icon);
@@ -154,7 +154,7 @@ public:
         const auto found = views.find(window);
         if (found == views.end())
             return;
-        close(found->second);
+        close_view(found->second);
         views.erase(found);
     }
 
@@ -242,23 +242,21 @@ private:
         return false;
     }
 
-    // With vertical sync asked for, a frame waits for the next refresh unless
-    // a shown window's renderer waits for it already.
+    // With vertical sync asked for, a frame waits for the next refresh unless a
+    // shown window's renderer waits for it already (a hidden window's frames
+    // are paced too: they are drawn all the same).
     void wait_for_refresh()
     {
         if (!vsync)
             return;
-        SDL_Window* shown = nullptr;
-        for (const auto& [handle, view] : views)
-            if (view.window && view.shown && !view.minimized) {
-                if (view.renderer_paced)
-                    return;
-                shown = view.window;
-            }
-        if (!shown)
-            return;
+        SDL_Window* any = nullptr;
+        for (const auto& [handle, view] : views) {
+            if (view.renderer_paced && view.shown && !view.minimized)
+                return;
+            any = view.window ? view.window : any;
+        }
         if (!pace)
-            pace = RefreshPace(refresh_period(shown));
+            pace = RefreshPace(refresh_period(any));
         std::this_thread::sleep_until(pace->shown_at(RefreshPace::Clock::now()));
     }
 

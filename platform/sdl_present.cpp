@@ -283,7 +283,7 @@ void present(View& view, const Window& window)
         present_direct(view, window, width, height, into, from);
 }
 
-void close(View& view)
+void close_view(View& view)
 {
     if (view.texture)
         SDL_DestroyTexture(view.texture);
@@ -326,7 +326,7 @@ RefreshPace::Clock::time_point RefreshPace::shown_at(Clock::time_point now)
 RefreshPace::Clock::duration refresh_period(SDL_Window* window)
 {
     SDL_DisplayMode mode{};
-    const int display = SDL_GetWindowDisplayIndex(window);
+    const int display = window ? SDL_GetWindowDisplayIndex(window) : -1;
     const int rate = display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 && mode.refresh_rate > 0
                          ? mode.refresh_rate
                          : 60;

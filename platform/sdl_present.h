@@ -38,7 +38,7 @@ struct View {
 void attach_renderer(View& view, bool vsync);
 // Shows what the screen holds for window, if the view is on show.
 void present(View& view, const Window& window);
-void close(View& view);
+void close_view(View& view);
 
 // The SDL format of a desktop, as the stand-in's format.
 std::optional<PixelFormat> format_of_sdl(std::uint32_t sdl_format);
@@ -64,7 +64,7 @@ private:
     bool started = false;
 };
 
-// The refresh period of the display showing window: its mode's rate, 60 Hz
+// The refresh period of the display showing window (if any): its mode's rate, 60 Hz
 // where SDL does not know it.
 RefreshPace::Clock::duration refresh_period(SDL_Window* window);
 
