@@ -2,7 +2,7 @@
 
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
-#include <wayland-client.h>
+#include <dlfcn.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -11,6 +11,10 @@
 namespace {
 
 wl_display* wayland_display = nullptr;
+// wl_display_get_error of the Wayland client library that SDL loaded: asked of
+// it, not linked, as SDL does, so that the host (and the installed display
+// library) needs no Wayland library where SDL does without one.
+int (*wayland_error)(wl_display*) = nullptr;
 
 // Nothing is left to show on or to release: the kernel reclaims the rest.
 [[noreturn]] void connection_lost()
@@ -32,16 +36,20 @@ void platform::watch_display_connection(SDL_Window* window)
     SDL_VERSION(&info.version);
     if (!SDL_GetWindowWMInfo(window, &info))
         return;
-    if (info.subsystem == SDL_SYSWM_X11)
+    if (info.subsystem == SDL_SYSWM_X11) {
         XSetIOErrorHandler(x_connection_lost);
-    else if (info.subsystem == SDL_SYSWM_WAYLAND)
-        wayland_display = info.info.wl.display;
+    } else if (info.subsystem == SDL_SYSWM_WAYLAND) {
+        void* library = dlopen("libwayland-client.so.0", RTLD_LAZY | RTLD_NOLOAD);
+        wayland_error = library ? reinterpret_cast<int (*)(wl_display*)>(dlsym(library, "wl_display_get_error"))
+                                : nullptr;
+        wayland_display = wayland_error ? info.info.wl.display : nullptr;
+    }
 }
 
 // A compositor that has gone leaves SDL's calls failing at once, and the demo
 // drawing frames no one sees.
 void platform::check_display_connection()
 {
-    if (wayland_display && wl_display_get_error(wayland_display) != 0)
+    if (wayland_display && wayland_error(wayland_display) != 0)
         connection_lost();
 }
