@@ -3,6 +3,8 @@
 
 #include <SDL.h>
 
+struct wl_display;
+
 namespace platform {
 
 // The exit status when the display server goes away under a program: EX_UNAVAILABLE
@@ -13,10 +15,14 @@ constexpr int display_lost_status = 69;
 // From now on a broken connection to the display server showing window ends
 // the process: "the display connection was lost" in one line on stderr, then
 // display_lost_status. Xlib reports the break itself, at once; a Wayland
-// connection tells it to whoever asks, in check_display_connection.
+// connection is watched by a thread of its own, for the compositor going away,
+// and asked after each pump of SDL's events (check_display_connection).
 void watch_display_connection(SDL_Window* window);
-// Called after each pump of SDL's events, which is where a Wayland connection
-// finds itself broken.
 void check_display_connection();
+// Before SDL closes the connection itself.
+void stop_watching_display_connection();
+
+// The Wayland part of watch_display_connection, given the connection.
+void watch_wayland_connection(wl_display* display);
 
 }  // namespace platform

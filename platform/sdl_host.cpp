@@ -42,8 +42,10 @@ public:
         views.clear();
         if (icon)
             SDL_FreeSurface(icon);
-        if (started)
+        if (started) {
+            stop_watching_display_connection();
             SDL_Quit();
+        }
     }
 
     ScreenSetup setup() override

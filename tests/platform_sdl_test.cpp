@@ -1,12 +1,19 @@
 // The SDL host under SDL_VIDEODRIVER=dummy: its formats, keys, icon and pace.
+#include "platform/display_connection.h"
 #include "platform/sdl_keys.h"
 #include "platform/sdl_present.h"
 #include "platform/window_icon.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <wayland-client.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 using namespace platform;
@@ -146,6 +153,28 @@ TEST(SdlHost, PaceShowsAtMostOneFrameARefresh)
     RefreshPace unpaced;
     EXPECT_EQ(unpaced.shown_at(start), start);
     EXPECT_EQ(unpaced.shown_at(start + 1ms), start + 1ms);
+}
+
+// A compositor that goes away while the program waits elsewhere (inside SDL,
+// which never comes back from some of its waits on a broken connection) ends
+// the program; a connection closed after the watch has stopped, as at a normal
+// end, does not.
+TEST(SdlHostDeathTest, AWaylandConnectionThatHangsUpEndsTheProgram)
+{
+    const auto run = [](bool stop_first) {
+        int ends[2];
+        if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
+            std::_Exit(2);
+        wl_display* display = wl_display_connect_to_fd(ends[0]);
+        watch_wayland_connection(display);
+        if (stop_first)
+            stop_watching_display_connection();
+        close(ends[1]);
+        std::this_thread::sleep_for(std::chrono::seconds(stop_first ? 1 : 20));
+        std::exit(0);
+    };
+    EXPECT_EXIT(run(false), testing::ExitedWithCode(display_lost_status), "the display connection was lost\n");
+    EXPECT_EXIT(run(true), testing::ExitedWithCode(0), "^$");
 }
 
 }  // namespace

@@ -87,7 +87,8 @@ run_built() { $emulator "$@"; }
 work=$(mktemp -d)
 xvfb_pid="" program_pid="" wm_pid="" other_pid="" weston_pid=""
 cleanup() {
-    [ -n "$program_pid" ] && kill -9 "$program_pid" 2>/dev/null
+    # program_pid is timeout's: the program is its child, and outlives it if left.
+    [ -n "$program_pid" ] && kill -9 $(cat /proc/"$program_pid"/task/*/children 2>/dev/null) "$program_pid" 2>/dev/null
     [ -n "$other_pid" ] && kill "$other_pid" 2>/dev/null
     [ -n "$weston_pid" ] && kill "$weston_pid" 2>/dev/null
     [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
