@@ -167,8 +167,10 @@ TEST(SdlHostDeathTest, AWaylandConnectionThatHangsUpEndsTheProgram)
             std::_Exit(2);
         wl_display* display = wl_display_connect_to_fd(ends[0]);
         watch_wayland_connection(display);
-        if (stop_first)
+        if (stop_first) {  // as the host does before SDL disconnects
             stop_watching_display_connection();
+            wl_display_disconnect(display);
+        }
         close(ends[1]);
         std::this_thread::sleep_for(std::chrono::seconds(stop_first ? 1 : 20));
         std::exit(0);
