@@ -1,4 +1,4 @@
-# Thin wrapper over CMake: `make run` and `make test` install what is missing first.
+# Thin wrapper over CMake: every target installs what is missing first.
 BUILD := build
 ASAN_BUILD := build-asan
 WIN_BUILD := build-win
@@ -6,6 +6,7 @@ FUZZ_BUILD := build-fuzz
 DIST_BUILD := build-dist
 DIST := dist
 ARM64_BUILD := build-arm64
+WEB_BUILD := build-web
 FUZZ_SECONDS := 60
 JOBS := $(shell nproc)
 
@@ -14,11 +15,12 @@ BUILD_PACKAGES := cmake make g++ pkg-config libpng-dev libsdl2-dev libx11-dev
 PACKAGE_PACKAGES := dpkg-dev file
 # The end-to-end runs: a private X server, a window manager on it, and tools that act
 # on windows as a person would (xmessage is the other program that takes the focus);
-# a Wayland compositor nested in it, the decorations SDL draws there and the Mesa
-# drivers that its renderer draws with.
+# the package check: Debian's checkers of desktop entries, packages and manual pages;
+# a Wayland compositor nested in the X server, the decorations SDL draws there and the
+# Mesa drivers that its renderer draws with.
 TEST_PACKAGES := $(BUILD_PACKAGES) libgtest-dev libbenchmark-dev libmpfr-dev \
-	xvfb xauth xdotool imagemagick openbox wmctrl x11-utils $(PACKAGE_PACKAGES) desktop-file-utils \
-	weston libdecor-0-plugin-1-cairo libgl1-mesa-dri
+	xvfb xauth xdotool imagemagick openbox wmctrl x11-utils $(PACKAGE_PACKAGES) \
+	desktop-file-utils lintian man-db weston libdecor-0-plugin-1-cairo libgl1-mesa-dri
 # The Windows executables: a cross compiler, and Wine with the Mesa GL drivers that its
 # DirectDraw needs even on Xvfb.
 WIN_PACKAGES := g++-mingw-w64-i686 wine wine32:i386 libgl1-mesa-dri libgl1-mesa-dri:i386
@@ -29,29 +31,59 @@ FUZZ_PACKAGES := cmake make clang libclang-rt-14-dev
 ARM64_PACKAGES := cmake make pkg-config g++-aarch64-linux-gnu qemu-user xvfb xauth \
 	libpng-dev:arm64 libsdl2-dev:arm64 libgtest-dev:arm64 libbenchmark-dev:arm64 libmpfr-dev:arm64 \
 	libx11-dev:arm64
+# The browser build: Debian's Emscripten (binaryen optimises its output), no downloads.
+WEB_PACKAGES := cmake make emscripten binaryen
+# Its pages' tests drive Debian's headless Chromium through WebDriver.
+WEB_TEST_PACKAGES := chromium chromium-driver python3-selenium
 
-.PHONY: run test build windows arm64 fuzz bench dist clean
+# CMake reads a toolchain file only when it first configures a tree, and warns that
+# it went unused when it is named again: name it for a new tree alone.
+toolchain = $(if $(wildcard $(1)/CMakeCache.txt),,-DCMAKE_TOOLCHAIN_FILE=$(2))
 
-# A tree that `make test` has not configured yet is configured for the programs alone.
-run:
-	@tools/install-deps.sh $(BUILD_PACKAGES)
-	@[ -f $(BUILD)/CMakeCache.txt ] || cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-		-DBUILD_TESTING=OFF -DVORLIX_BENCHMARKS=OFF
-	cmake --build $(BUILD) -j$(JOBS) --target rings_window
+.PHONY: run programs check test build windows web arm64 fuzz bench dist clean
+
+run: programs
 	@$(BUILD)/rings_window; status=$$?; \
 	if [ $$status = 255 ]; then echo "rings_window: no display could be opened; is DISPLAY set?" >&2; fi; \
 	exit $$status
 
+# The three programs; a tree that `make check` or `make test` has not configured yet
+# is configured for them alone.
+programs:
+	@tools/install-deps.sh $(BUILD_PACKAGES)
+	@[ -f $(BUILD)/CMakeCache.txt ] || cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DBUILD_TESTING=OFF -DVORLIX_BENCHMARKS=OFF
+	cmake --build $(BUILD) -j$(JOBS) --target rings_window rings_fullscreen rings_capture
+
+# The quick loop while changing the code: the native build and its tests, the runs
+# on Xvfb among them; no Wine, sanitizers, fuzzing, qemu or browser.
+check:
+	$(MAKE) build WINDOWS_TESTS= WEB_TESTS=
+	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+
+# The native tree with tests and benchmarks. WINDOWS_TESTS and WEB_TESTS name the
+# Windows and browser trees whose programs its tests run under Wine, node and
+# Chromium (none when empty).
+WINDOWS_TESTS := $(CURDIR)/$(WIN_BUILD)
+WEB_TESTS := $(CURDIR)/$(WEB_BUILD)
 build:
-	@tools/install-deps.sh $(TEST_PACKAGES)
+	@tools/install-deps.sh $(TEST_PACKAGES) $(if $(WEB_TESTS),$(WEB_TEST_PACKAGES))
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DVORLIX_BENCHMARKS=ON \
-		-DVORLIX_WINDOWS_BUILD=$(CURDIR)/$(WIN_BUILD)
+		-DVORLIX_WINDOWS_BUILD=$(WINDOWS_TESTS) -DVORLIX_WEB_BUILD=$(WEB_TESTS)
 	cmake --build $(BUILD) -j$(JOBS)
 
 windows:
 	@tools/install-deps.sh $(WIN_PACKAGES)
-	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(WIN_BUILD) $(call toolchain,$(WIN_BUILD),cmake/i686-w64-mingw32.cmake) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(WIN_BUILD) -j$(JOBS)
+
+# Both programs as pages in $(WEB_BUILD)/web, and rings_capture.js for node in
+# $(WEB_BUILD)/tools. Serve the pages from a web server: a page opened from a file
+# cannot load its WebAssembly.
+web:
+	@tools/install-deps.sh $(WEB_PACKAGES)
+	cmake -S . -B $(WEB_BUILD) $(call toolchain,$(WEB_BUILD),cmake/emscripten.cmake) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(WEB_BUILD) -j$(JOBS)
 
 # Everything that builds natively, cross-built for aarch64 and tested under qemu-aarch64;
 # its frames are compared with the native rings_capture's.
@@ -60,16 +92,17 @@ arm64:
 	@[ -f $(BUILD)/CMakeCache.txt ] || cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DBUILD_TESTING=OFF -DVORLIX_BENCHMARKS=OFF
 	cmake --build $(BUILD) -j$(JOBS) --target rings_capture
-	cmake -S . -B $(ARM64_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake \
+	cmake -S . -B $(ARM64_BUILD) $(call toolchain,$(ARM64_BUILD),cmake/aarch64-linux-gnu.cmake) \
 		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DVORLIX_BENCHMARKS=ON \
 		-DVORLIX_NATIVE_CAPTURE=$(CURDIR)/$(BUILD)/tools/rings_capture
 	cmake --build $(ARM64_BUILD) -j$(JOBS)
 	ctest --test-dir $(ARM64_BUILD) --output-on-failure -j$(JOBS)
 
-# Every test twice: an optimised build (with the Windows executables under Wine), then
+# Every test twice: an optimised build (with the Windows executables under Wine and the
+# browser build under node and headless Chromium), then
 # under AddressSanitizer and UndefinedBehaviorSanitizer; between them a bounded fuzz run;
 # last the aarch64 build under qemu.
-test: build windows
+test: build windows web
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
 	$(MAKE) fuzz
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLIX_SANITIZE=ON -DBUILD_TESTING=ON -DVORLIX_BENCHMARKS=OFF
@@ -99,18 +132,21 @@ bench: build
 		xvfb-run -a -s "-screen 0 1024x768x24" $(BUILD)/bench/present_bench_$$program || exit 1; \
 	done
 
-# The release archives, from an optimised tree of the programs alone and the Windows
-# tree: the .deb and .tar.gz of the Linux install tree, the -win32.zip of the programs.
+# The release archives, from an optimised tree of the programs alone, the Windows
+# tree and the browser tree: the .deb and .tar.gz of the Linux install tree, the
+# -win32.zip of the programs, the -web.zip of the pages.
 dist:
 	@tools/install-deps.sh $(BUILD_PACKAGES) $(PACKAGE_PACKAGES)
 	cmake -S . -B $(DIST_BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DVORLIX_BENCHMARKS=OFF
 	cmake --build $(DIST_BUILD) -j$(JOBS)
 	$(MAKE) windows WIN_PACKAGES=g++-mingw-w64-i686
+	$(MAKE) web
 	rm -rf $(DIST)
 	cd $(DIST_BUILD) && cpack -B $(CURDIR)/$(DIST)
 	cd $(WIN_BUILD) && cpack -B $(CURDIR)/$(DIST)
+	cd $(WEB_BUILD) && cpack -B $(CURDIR)/$(DIST)
 	rm -rf $(DIST)/_CPack_Packages
 	@ls -l $(DIST)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD) $(FUZZ_BUILD) $(ARM64_BUILD) $(DIST_BUILD) $(DIST)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD) $(WEB_BUILD) $(FUZZ_BUILD) $(ARM64_BUILD) $(DIST_BUILD) $(DIST)

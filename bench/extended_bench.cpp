@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "bench/ratio_reporter.h"
+#include "bench/run_benchmarks.h"
 #include "demo/extended.h"
 #include "demo/render_shortcuts.h"
 
@@ -103,11 +104,6 @@ int main(int argc, char** argv)
     register_op<Op::compare>("sum_compare");
     register_op<Op::store_sum_of_squares>("sum_of_squares");
     register_op<Op::magnitude>("ring_hit_update");
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
     RatioReporter reporter("x87");
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    return run_benchmarks(argc, argv, reporter);
 }

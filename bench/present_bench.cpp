@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/run_benchmarks.h"
 #include "demo/demo.h"
 #include "demo/precision.h"
 #include "demo/render.h"
@@ -152,12 +153,8 @@ int main(int argc, char** argv)
         ->Unit(benchmark::kMicrosecond)
         ->UseRealTime()
         ->Iterations(120);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
     CopiesReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    const int status = run_benchmarks(argc, argv, reporter);
     display_close();
-    return 0;
+    return status;
 }

@@ -9,20 +9,18 @@
 #include <string>
 #include <vector>
 
+#include "bench/run_benchmarks.h"
 #include "demo/precision.h"
 #include "demo/render.h"
 #include "demo/render_rule.h"
 
 namespace {
 
-constexpr RenderPath paths[] = {RenderPath::reference, RenderPath::software, RenderPath::sse2, RenderPath::avx2,
-                                RenderPath::avx512, RenderPath::neon};
-
 // The yardstick: the same rule written as a plain loop, the obvious way, with
 // nothing held in RenderState but the frame's parameters.
 void plain_scalar_pixels()
 {
-    using ext = render_rule::reference_ext;
+    using Wide = render_rule::reference_wide;
     using std::fabs, std::nearbyint;
     const RenderState& s = render_state;
     std::int32_t last_hit = s.last_hit;
@@ -33,15 +31,15 @@ void plain_scalar_pixels()
             float zx = s.x_coords[px], zy = s.y_coords[py];
             float sx = 0.0f, sy = 0.0f, acc = 0.0f;
             int pass = 0;
-            while (pass < 20 && ext{sx} + sy < 4.0f) {
-                sx = static_cast<float>(ext{zx} * zx);
-                sy = static_cast<float>(ext{zy} * zy);
-                const float txy = static_cast<float>(ext{zy} * zx * 2.0f);
-                zx = static_cast<float>(ext{sx} - sy + s.cx);
-                zy = static_cast<float>(ext{s.cy} + txy);
-                const float m = static_cast<float>(ext{zx} * zx + ext{zy} * zy);
+            while (pass < 20 && Wide{sx} + sy < 4.0f) {
+                sx = static_cast<float>(Wide{zx} * zx);
+                sy = static_cast<float>(Wide{zy} * zy);
+                const float txy = static_cast<float>(Wide{zy} * zx * 2.0f);
+                zx = static_cast<float>(Wide{sx} - sy + s.cx);
+                zy = static_cast<float>(Wide{s.cy} + txy);
+                const float m = static_cast<float>(Wide{zx} * zx + Wide{zy} * zy);
                 if (m < s.ring_hi_sq && m > s.ring_lo_sq && pass > 0) {
-                    acc = static_cast<float>(-(fabs(ext{m} - s.c_abs_sq) / s.ring_width) + acc + 1.0f);
+                    acc = static_cast<float>(-(fabs(Wide{m} - s.c_abs_sq) / s.ring_width) + acc + 1.0f);
                     last_hit = pass;
                 }
                 ++pass;
@@ -50,7 +48,7 @@ void plain_scalar_pixels()
             }
             int n = 0;
             if (acc > 0.0f)
-                n = static_cast<int>(nearbyint(ext{std::sqrt(static_cast<double>(acc))} * 500.0));
+                n = static_cast<int>(nearbyint(Wide{std::sqrt(static_cast<double>(acc))} * 500.0));
             int red = 0, green = 0, blue = 0;
             if (n >= 768)
                 red = green = blue = 255;
@@ -113,7 +111,7 @@ void render_frame_with(benchmark::State& state, RenderPath path)
 // against the reference path's, and the pixels per frame it handed back to the
 // reference path. Times are CPU time (the machine may be shared), the best of
 // the repetitions when there are several.
-class RatioReporter : public benchmark::ConsoleReporter {
+class PathTableReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
@@ -137,11 +135,14 @@ public:
         if (reference == rows_.end())
             return;
         std::printf("\n%-14s %10s %14s %20s\n", "path", "ms/frame", "vs reference", "fallback px/frame");
-        for (const char* name : table_order) {
-            const auto row = rows_.find(std::string("render_frame/") + name);
+        std::vector<std::string> names = {"plain_scalar"};
+        for (RenderPath path : all_render_paths())
+            names.push_back(render_path_name(path));
+        for (const std::string& name : names) {
+            const auto row = rows_.find("render_frame/" + name);
             if (row == rows_.end())
                 continue;
-            std::printf("%-14s %10.3f %13.2fx", name, row->second.ms, reference->second.ms / row->second.ms);
+            std::printf("%-14s %10.3f %13.2fx", name.c_str(), row->second.ms, reference->second.ms / row->second.ms);
             if (row->second.fallbacks >= 0)
                 std::printf(" %20.3f", row->second.fallbacks);
             std::printf("\n");
@@ -156,8 +157,6 @@ private:
         double ms = 0;
         double fallbacks = -1;
     };
-    static constexpr const char* table_order[] = {"plain_scalar", "reference", "software", "sse2", "avx2", "avx512",
-                                                  "neon"};
     std::map<std::string, Row> rows_;
 };
 
@@ -168,16 +167,11 @@ int main(int argc, char** argv)
     benchmark::RegisterBenchmark("render_frame/plain_scalar", plain_scalar_frame)
         ->Unit(benchmark::kMillisecond)
         ->Repetitions(3);
-    for (RenderPath path : paths)
+    for (RenderPath path : all_render_paths())
         if (render_path_available(path))
             benchmark::RegisterBenchmark((std::string("render_frame/") + render_path_name(path)).c_str(),
                                          render_frame_with, path)
                 ->Unit(benchmark::kMillisecond)->Repetitions(3);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    PathTableReporter reporter;
+    return run_benchmarks(argc, argv, reporter);
 }

@@ -1,9 +1,19 @@
-# Installation and packaging. On Linux: the programs, their desktop entries and
-# icons, the documents, and the display library as the CMake package VorlixDisplay;
-# CPack makes a .deb and a .tar.gz of that tree. On Windows: a folder of the three
-# executables with a README.txt and LICENSE.txt, zipped by CPack.
+# Installation and packaging. On Linux: the programs, their manual pages, desktop
+# entries and icons, the documents, and the display library as the CMake package
+# VorlixDisplay; CPack makes two .debs of that tree (the programs, and the library's
+# development files) and one .tar.gz. On Windows: a folder of the three executables
+# with a README.txt and LICENSE.txt, zipped by CPack.
+
+# Debian keeps libraries in its multiarch directory, and find_package looks there
+# under any prefix.
+if(NOT WIN32 AND CMAKE_LIBRARY_ARCHITECTURE)
+  set(CMAKE_INSTALL_LIBDIR lib/${CMAKE_LIBRARY_ARCHITECTURE} CACHE PATH "Object code libraries")
+endif()
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
+# Each Debian package's documents sit in a folder of its own name.
+set(doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/vorlix-rings)
+set(dev_doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/vorlix-rings-dev)
 
 # A tree without the renderer (a cross build that cannot draw frames yet) installs
 # the display library alone.
@@ -23,7 +33,48 @@ else()
   if(programs)
     install(TARGETS ${programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT programs)
   endif()
-  install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT programs)
+  # Debian's record of the licence and the releases, in both packages' folders: the
+  # copyright file in its machine-readable form around LICENSE's text, the
+  # changelog compressed as Debian wants it.
+  file(READ LICENSE licence)
+  if(NOT licence MATCHES "^MIT License\n\nCopyright \\(c\\) ([^\n]+)\n\n(.*[^\n])\n*$")
+    message(FATAL_ERROR "LICENSE is not the MIT licence with one copyright line")
+  endif()
+  set(licence_holder "${CMAKE_MATCH_1}")
+  string(REPLACE "\n\n" "\n.\n" licence_text "${CMAKE_MATCH_2}")
+  string(REPLACE "\n" "\n " licence_text " ${licence_text}")
+  file(WRITE ${PROJECT_BINARY_DIR}/copyright
+       "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"
+       "Upstream-Name: Vorlix Julia Rings\n\n"
+       "Files: *\nCopyright: ${licence_holder}\nLicense: Expat\n${licence_text}\n")
+  file(STRINGS res/changelog changelog_top LIMIT_COUNT 1)
+  if(NOT changelog_top MATCHES "^vorlix-rings \\(${PROJECT_VERSION}\\) ")
+    message(FATAL_ERROR "res/changelog does not begin with release ${PROJECT_VERSION}: ${changelog_top}")
+  endif()
+  set(changelog ${PROJECT_BINARY_DIR}/changelog.gz)
+  add_custom_command(OUTPUT ${changelog}
+    COMMAND gzip -9n < ${PROJECT_SOURCE_DIR}/res/changelog > ${changelog}
+    DEPENDS res/changelog)
+
+  # The manual pages: rings_fullscreen's is rings_window's.
+  set(man_pages "")
+  foreach(page rings_window.1 rings_capture.1 rings_fullscreen.1)
+    set(source ${PROJECT_SOURCE_DIR}/res/man/${page})
+    if(EXISTS ${source}.in)
+      configure_file(${source}.in man/${page} @ONLY)
+      set(source ${PROJECT_BINARY_DIR}/man/${page})
+    endif()
+    set(man_page ${PROJECT_BINARY_DIR}/man/${page}.gz)
+    add_custom_command(OUTPUT ${man_page} COMMAND gzip -9n < ${source} > ${man_page} DEPENDS ${source})
+    list(APPEND man_pages ${man_page})
+  endforeach()
+  add_custom_target(package_documents ALL DEPENDS ${changelog} ${man_pages})
+  install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT programs)
+
+  install(FILES README.md LICENSE ${PROJECT_BINARY_DIR}/copyright ${changelog} DESTINATION ${doc_dir} COMPONENT programs)
+  install(DIRECTORY docs/ DESTINATION ${doc_dir}/docs COMPONENT programs)  # where the README points
+  install(FILES ${PROJECT_BINARY_DIR}/copyright ${changelog} DESTINATION ${dev_doc_dir} COMPONENT development)
+  install(FILES examples/CMakeLists.txt examples/bounce.cpp DESTINATION ${dev_doc_dir}/examples COMPONENT development)
   install(FILES res/vorlix-rings-window.desktop res/vorlix-rings-fullscreen.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT programs)
   # The icon theme's PNGs come from the tool that draws the programs' .ico; a tree
@@ -78,19 +129,12 @@ write_basic_package_version_file(VorlixDisplayConfigVersion.cmake COMPATIBILITY 
 install(FILES ${PROJECT_BINARY_DIR}/VorlixDisplayConfig.cmake ${PROJECT_BINARY_DIR}/VorlixDisplayConfigVersion.cmake
         DESTINATION ${package_dir} COMPONENT development)
 
-# Debian package names take no underscores.
-set(CPACK_PACKAGE_NAME vorlix-rings)
 set(CPACK_PACKAGE_VENDOR "The Vorlix Julia Rings developers")
-set(CPACK_PACKAGE_CONTACT "The Vorlix Julia Rings developers")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Real-time Julia set rings demo and its pixel-buffer display library")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Glowing red, orange and white orbit rings of an animated Julia set, at 320 x 240, in a window "
-    "(rings_window) or full screen (rings_fullscreen), and rings_capture, which renders the frames "
-    "to PNG files or a raw stream. With the headers, archives and CMake package of the display "
-    "library the demo draws through.")
-string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
+set(CPACK_PACKAGE_CONTACT "The Vorlix Julia Rings developers <developers@vorlix-rings.invalid>")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
+# Debian package names take no underscores.
+set(CPACK_PACKAGE_NAME vorlix-rings)
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_SYSTEM_NAME win32)
@@ -100,10 +144,42 @@ if(WIN32)
   set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
   set(CPACK_COMPONENTS_ALL programs)
 else()
+  # The .tar.gz holds the whole install tree; the .deb is one package per
+  # component: the programs for people who watch the demo, the library for
+  # people who build on it.
   set(CPACK_GENERATOR DEB TGZ)
+  set(CPACK_DEB_COMPONENT_INSTALL ON)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-  set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+
+  set(CPACK_DEBIAN_PROGRAMS_PACKAGE_NAME vorlix-rings)
+  set(CPACK_DEBIAN_PROGRAMS_PACKAGE_SECTION graphics)
   # dpkg-shlibdeps finds the run-time libraries the programs load (SDL2, libpng).
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PROGRAMS_PACKAGE_SHLIBDEPS ON)
+  string(JOIN "\n" CPACK_DEBIAN_PROGRAMS_DESCRIPTION
+    "Julia set rings animated in real time, in a window or full screen"
+    "Every frame moves the parameter c of a Julia set one degree along a closed"
+    "curve and draws, at 320 x 240, how often and how closely each point's orbit"
+    "passes through a thin ring around |z| = |c|: rings and filaments in pale"
+    "blue, green and pink, flecked with white, on black."
+    ""
+    "rings_window shows the demo in a window, rings_fullscreen full screen; the"
+    "title shows the frame rate and any key ends it. rings_capture renders the"
+    "frames without a display, to PNG files or a raw stream for a video encoder.")
+
+  set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME vorlix-rings-dev)
+  set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
+  # What the CMake package's targets find and link: SDL2 and Xlib.
+  set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "libsdl2-dev, libx11-dev")
+  string(JOIN "\n" CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION
+    "pixel-buffer display library of Vorlix Julia Rings (development files)"
+    "Three calls, display_open, display_update and display_close, show a 32-bit"
+    "picture in a window or full screen, converted to the screen's pixel format;"
+    "keys arrive through _kbhit and _getch. On Linux the library draws through"
+    "SDL2."
+    ""
+    "This package holds the headers, the static libraries and the CMake package"
+    "VorlixDisplay, with the imported targets VorlixDisplay::windowed and"
+    "VorlixDisplay::fullscreen, and an example program in"
+    "/usr/share/doc/vorlix-rings-dev/examples.")
 endif()
 include(CPack)

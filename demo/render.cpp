@@ -11,10 +11,10 @@ FrameBuffer frame_buffer;
 RenderState render_state;
 
 namespace {
-using ext = render_rule::reference_ext;
+using Wide = render_rule::reference_wide;
 }
 
-void render_setup() { render_rule::setup<ext>(render_state); }
+void render_setup() { render_rule::setup<Wide>(render_state); }
 
 void render_seek(std::int32_t frame)
 {
@@ -30,26 +30,20 @@ void render_advance()
     s.bottom = frame_buffer + frame_pixel_count - 1;
     s.frame_counter =
         static_cast<std::int32_t>((static_cast<std::uint32_t>(s.frame_counter) + 1u) & 0x7FFFFFFFu);
-    render_rule::frame_parameters<ext>(s);
+    render_rule::frame_parameters<Wide>(s);
 }
 
 float ring_accumulate(float zx, float zy, std::int32_t& last_hit)
 {
-    return render_rule::orbit<ext>(render_rule::frame_ring(render_state), zx, zy, last_hit);
+    return render_rule::orbit<Wide>(render_rule::frame_ring(render_state), zx, zy, last_hit);
 }
 
-std::int32_t ring_intensity(float acc) { return render_rule::intensity<ext>(acc); }
+std::int32_t ring_intensity(float acc) { return render_rule::intensity<Wide>(acc); }
 
 std::uint32_t ring_colour(std::int32_t n, std::int32_t last_hit) { return render_rule::colour(n, last_hit); }
 
-void render_pixels_reference() { render_rule::pixels<ext>(render_state); }
+void render_pixels_reference() { render_rule::pixels<Wide>(render_state); }
 
 #if VORLIX_RENDER_SOFTWARE
 void render_pixels_software() { render_rule::pixels<Extended>(render_state); }
 #endif
-
-void render_frame()
-{
-    render_advance();
-    render_pixels(render_selected_path());
-}

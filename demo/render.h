@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 constexpr int frame_width = 320;
 constexpr int frame_height = 240;
@@ -36,50 +37,41 @@ constexpr int ring_rows_computed = frame_height / 2;
 // Builds the view window and the coordinate tables; once, before the first frame.
 void render_setup();
 
-// Advances the frame counter and draws that frame into frame_buffer.
+// Advances the frame counter and draws that frame into frame_buffer with the
+// selected path.
 void render_frame();
 
 // The next render_frame draws frame `frame` (0 to 2147483647): a frame's
 // picture depends on its number alone.
 void render_seek(std::int32_t frame);
 
-// The pieces of render_frame, for tools, tests and faster pixel paths.
-void render_advance();           // frame counter, c and the ring for the new frame
-void render_pixels_reference();  // shades the top half and mirrors it
+// The first half of render_frame: frame counter, c and the ring for the new frame.
+void render_advance();
 
 // The software arithmetic needs a 128-bit integer multiply, which 32-bit x86 lacks.
 #if defined(__SIZEOF_INT128__)
 #define VORLIX_RENDER_SOFTWARE 1
-// render_pixels_reference on Extended whatever the processor has; where there is no
-// x87 the two are the same.
-void render_pixels_software();
 #else
 #define VORLIX_RENDER_SOFTWARE 0
 #endif
-
-// Orbit of one starting point against the current frame's ring: returns the
-// ring accumulator and sets last_hit when the orbit touches the ring.
-float ring_accumulate(float zx, float zy, std::int32_t& last_hit);
-
-// The accumulator as an intensity: 0 for acc <= 0, else round(sqrt(acc) * 500).
-std::int32_t ring_intensity(float acc);
-
-// Intensity bands, channel blend and rotation by last_hit mod 3, packed 0x00RRGGBB.
-std::uint32_t ring_colour(std::int32_t n, std::int32_t last_hit);
 
 // Ways to shade the pixels of a frame. All give the same picture bit for bit: the
 // lane paths run several orbits at once in double precision and hand any pixel
 // whose rounding they cannot vouch for back to the reference path. The software
 // path is the reference path with the x87 arithmetic done in software.
-enum class RenderPath { reference, software, sse2, avx2, avx512, neon };
+enum class RenderPath { reference, software, sse2, avx2, avx512, neon, simd128 };
+
+// The paths this build has, whether or not this processor runs them: the
+// reference first, the lane paths last, from the narrowest to the widest.
+std::span<const RenderPath> all_render_paths();
+
+// "reference", "software", "sse2", "avx2", "avx512", "neon" or "simd128".
+const char* render_path_name(RenderPath path);
 
 // Nonzero when this processor can run `path`; the reference path always can.
 int render_path_available(RenderPath path);
 
-// "reference", "software", "sse2", "avx2", "avx512" or "neon".
-const char* render_path_name(RenderPath path);
-
-// The widest lane path this processor runs.
+// The widest lane path this processor runs, else the reference path.
 RenderPath render_best_path();
 
 // Chooses the path render_frame uses; 0 (and no change) when it is not available.
@@ -87,7 +79,8 @@ RenderPath render_best_path();
 int render_select_path(RenderPath path);
 RenderPath render_selected_path();
 
-// Shades the top half with `path` and mirrors it, like render_pixels_reference.
+// The second half of render_frame: shades the top half with `path` (the reference
+// path when it is not available) and mirrors it.
 void render_pixels(RenderPath path);
 
 // Pixels of the last frame that a lane path handed back to the reference path

@@ -11,8 +11,8 @@ enum class LaneProbe {
     below_bound,     // 1 when fl24(b + c) < a, as the lanes compare m with a ring bound, else 0
     above_bound,     // 1 when fl24(b + c) > a, else 0
     goes_on,         // 1 when an orbit at z = (a, b) takes another pass, else 0
-    near_ring_low,   // 1 when the lanes look closely at m for z = (a, b) against a ring's low bound c
-    near_ring_high,  // the same against a ring's high bound c
+    near_ring_from,  // 1 when the lanes look closely at m for z = (a, b) against a ring's low bound c
+    near_ring_to,    // the same against a ring's high bound c
 };
 
 // The lanes of one single-precision vector of `path` (a lane path), 0 for a

@@ -25,6 +25,16 @@
 #include <cstdint>
 
 #include "render.h"
+#if !defined(__cpp_lib_bit_cast)
+// Emscripten 3.1.6's libc++ has <bit> without bit_cast; the builtin is what it would be.
+namespace std {
+template <class To, class From>
+constexpr To bit_cast(const From& from) noexcept
+{
+    return __builtin_bit_cast(To, from);
+}
+}  // namespace std
+#endif
 #if VORLIX_RENDER_SOFTWARE
 #include "extended.h"
 #endif
@@ -35,23 +45,23 @@ namespace render_rule {
 // result in its last argument and returns true, or leaves it and returns false;
 // sum_below returns 1 or 0, or -1 when it cannot tell. Forced inline, so that
 // declining leaves no trace in the caller's code.
-template <class Ext>
+template <class Wide>
 struct Shortcuts {
-    // Ext{a} + b < bound
+    // Wide{a} + b < bound
     [[gnu::always_inline]] static int sum_below(float, float, float) { return -1; }
-    // Ext{a} * b
+    // Wide{a} * b
     [[gnu::always_inline]] static bool product(float, float, float&) { return false; }
-    // Ext{a} * b * c
+    // Wide{a} * b * c
     [[gnu::always_inline]] static bool product(float, float, float, float&) { return false; }
-    // Ext{a} - b + c
+    // Wide{a} - b + c
     [[gnu::always_inline]] static bool difference_sum(float, float, float, float&) { return false; }
-    // Ext{a} + b
+    // Wide{a} + b
     [[gnu::always_inline]] static bool sum(float, float, float&) { return false; }
-    // Ext{a} * a + Ext{b} * b
+    // Wide{a} * a + Wide{b} * b
     [[gnu::always_inline]] static bool square_sum(float, float, float&) { return false; }
-    // acc = -(fabs(Ext{m} - centre) / width) + acc + gain
+    // acc = -(fabs(Wide{m} - centre) / width) + acc + gain
     [[gnu::always_inline]] static bool ring_hit(float, float, float, float, float&) { return false; }
-    // nearbyint(Ext{root} * scale), as an int32
+    // nearbyint(Wide{root} * scale), as an int32
     [[gnu::always_inline]] static bool intensity(double, double, std::int32_t&) { return false; }
 };
 

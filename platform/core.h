@@ -92,6 +92,10 @@ public:
     virtual void window_destroyed(HWND window) = 0;
     virtual void exclusive_changed(HWND window) = 0;        // null when released
     virtual void mode_changed(const DisplayMode& mode) = 0;
+    // Whether the screen may switch to mode, an offered one: a host may refuse, or
+    // wait for the person's consent first (a browser goes full screen only after a
+    // click, and not at all in a frame without permission).
+    virtual bool allow_mode_switch(const DisplayMode&) { return true; }
     virtual void screen_changed() = 0;                      // new pixels to show
     virtual void cursor_changed(bool shown) = 0;
     virtual void screensaver_changed(bool on) = 0;

@@ -41,7 +41,11 @@ inline void platform_binary_stdout() {}
 inline double platform_thread_seconds()
 {
     timespec t{};
+#ifdef __EMSCRIPTEN__
+    clock_gettime(CLOCK_MONOTONIC, &t);  // WebAssembly has no processor-time clock
+#else
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+#endif
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 #endif

@@ -1,8 +1,13 @@
 // rings_capture as a user runs it: exit statuses, what it writes and what it leaves.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -16,9 +21,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-int run(const std::string& args)
+// Runs rings_capture with ARGS (shell words); its standard error goes to ERRORS, or nowhere.
+int run(const std::string& args, const fs::path& errors = "/dev/null")
 {
-    const std::string command = std::string(RINGS_CAPTURE_PATH) + " " + args + " 2>/dev/null";
+    const std::string command = std::string(RINGS_CAPTURE_PATH) + " " + args + " 2>" + errors.string();
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -112,8 +118,10 @@ TEST_F(CaptureTest, BadArgumentsExitTwoAndWriteNothing)
              "--frames 1- --raw " + raw,
              "--frames 1 --raw " + raw + " --png " + dir_.string(),
              "--frames 1 --bogus --raw " + raw,
-             "--frames 1 --raw " + (dir_ / "missing" / "x.raw").string(),
-             "--frames 1 --png /proc/version",
+             "--version extra",
+             "--help --frames 1",
+             "--frames 1 --frames 2 --raw " + raw,
+             "--frames 1 --raw " + raw + " --raw " + raw,
              "--bench --raw " + raw,
              "--bench --reference",
              "--bench --frames 3-2",
@@ -123,6 +131,97 @@ TEST_F(CaptureTest, BadArgumentsExitTwoAndWriteNothing)
     }
     EXPECT_TRUE(fs::is_empty(dir_)) << "nothing half-written";
     EXPECT_EQ(run("--help > /dev/null"), 0);
+}
+
+// A failed write is a failure with its cause on standard error, and leaves nothing.
+TEST_F(CaptureTest, WriteFailuresExitOneAndNameTheirCause)
+{
+    const fs::path file = dir_ / "file";
+    std::ofstream(file) << "a file, not a directory";
+    const struct {
+        std::string args;
+        int cause;
+    } cases[] = {
+        {"--frames 1 --raw " + (dir_ / "missing" / "x.raw").string(), ENOENT},
+        {"--frames 1 --raw " + dir_.string(), EISDIR},
+        {"--frames 1 --png " + file.string(), ENOTDIR},
+        {"--frames 1 --png " + (file / "frames").string(), ENOTDIR},
+    };
+    const fs::path errors = fs::temp_directory_path() / ("rings_capture_errors_" + std::to_string(::getpid()));
+    for (const auto& c : cases) {
+        EXPECT_EQ(run(c.args, errors), 1) << c.args;
+        std::ifstream in(errors);
+        const std::string message{std::istreambuf_iterator<char>(in), {}};
+        EXPECT_NE(message.find(std::strerror(c.cause)), std::string::npos) << c.args << ": " << message;
+    }
+    fs::remove(errors);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1) << "nothing half-written";
+}
+
+// What is not a regular file is written through and left as it was: replacing a
+// FIFO would starve its reader, replacing a symbolic link would lose its target.
+TEST_F(CaptureTest, FifoAndSymlinkAreWrittenThrough)
+{
+    const fs::path expected = dir_ / "expected.raw";
+    ASSERT_EQ(run("--frames 1-2 --raw " + expected.string()), 0);
+
+    const fs::path fifo = dir_ / "fifo", received = dir_ / "received.raw";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0) << std::strerror(errno);
+    // The reader waits on the FIFO itself: were it replaced, it would hear nothing
+    // and give up after its timeout.
+    const std::string with_reader = "timeout 60 cat " + fifo.string() + " > " + received.string() + " & " +
+                                    RINGS_CAPTURE_PATH + " --frames 1-2 --raw " + fifo.string() +
+                                    "; s=$?; wait; exit $s";
+    const int status = std::system(("sh -c '" + with_reader + "'").c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(fs::is_fifo(fs::symlink_status(fifo)));
+    EXPECT_TRUE(read_file(received) == read_file(expected)) << "the reader got the frames";
+
+    const fs::path target = dir_ / "target.raw", link = dir_ / "link.raw";
+    std::ofstream(target) << "old";
+    fs::create_symlink(target, link);
+    EXPECT_EQ(run("--frames 1-2 --raw " + link.string()), 0);
+    ASSERT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(fs::read_symlink(link), target);
+    EXPECT_TRUE(read_file(target) == read_file(expected)) << "the frames went to the link's target";
+    EXPECT_FALSE(fs::exists(dir_ / "link.raw.partial"));
+}
+
+// Device nodes of this machine's null and full devices, made in the test's own
+// directory: the real /dev is never touched.
+TEST_F(CaptureTest, DevicesAreWrittenThroughNotReplaced)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "making device nodes needs root";
+    const fs::path null = dir_ / "null", full = dir_ / "full", png = dir_ / "png";
+    fs::create_directory(png);
+    for (const auto& [node, minor] : {std::pair{null, 3}, {full, 7}, {png / "frame-1.png", 7}}) {
+        if (::mknod(node.c_str(), S_IFCHR | 0666, makedev(1, minor)) != 0)
+            GTEST_SKIP() << "cannot make a device node here: " << std::strerror(errno);
+    }
+    const fs::path errors = dir_ / "errors";
+    const struct {
+        std::string args;
+        int status;
+    } cases[] = {
+        {"--frames 1-2 --raw " + null.string(), 0},
+        {"--frames 1-2 --raw " + full.string(), 1},
+        {"--frames 1 --raw - > " + full.string(), 1},
+        {"--frames 1 --png " + png.string(), 1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(run(c.args, errors), c.status) << c.args;
+        std::ifstream in(errors);
+        const std::string message{std::istreambuf_iterator<char>(in), {}};
+        if (c.status != 0)
+            EXPECT_NE(message.find(std::strerror(ENOSPC)), std::string::npos) << c.args << ": " << message;
+        else
+            EXPECT_EQ(message, "") << c.args;
+    }
+    for (const fs::path& node : {null, full, png / "frame-1.png"})
+        EXPECT_TRUE(fs::is_character_file(fs::symlink_status(node))) << node << " was replaced";
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 4) << "no .partial left";
+    EXPECT_EQ(std::distance(fs::directory_iterator(png), fs::directory_iterator()), 1) << "no .partial left";
 }
 
 }  // namespace

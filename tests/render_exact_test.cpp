@@ -10,42 +10,42 @@
 #include <vector>
 
 #include "demo/extended.h"
-#include "demo/precision.h"
 #include "demo/render.h"
 #include "demo/render_rule.h"
+#include "tests/render_fixture.h"
 
 namespace {
 
 // One extended-precision value; each operation rounds to 64 bits, to nearest even.
-class Ext {
+class Mp64 {
 public:
-    Ext() { mpfr_init2(v_, 64); }
-    Ext(double d) : Ext() { mpfr_set_d(v_, d, MPFR_RNDN); }
-    Ext(const Ext& o) : Ext() { mpfr_set(v_, o.v_, MPFR_RNDN); }
-    Ext& operator=(const Ext& o)
+    Mp64() { mpfr_init2(v_, 64); }
+    Mp64(double d) : Mp64() { mpfr_set_d(v_, d, MPFR_RNDN); }
+    Mp64(const Mp64& o) : Mp64() { mpfr_set(v_, o.v_, MPFR_RNDN); }
+    Mp64& operator=(const Mp64& o)
     {
         mpfr_set(v_, o.v_, MPFR_RNDN);
         return *this;
     }
-    ~Ext() { mpfr_clear(v_); }
+    ~Mp64() { mpfr_clear(v_); }
 
-    friend Ext operator+(const Ext& a, const Ext& b) { return op(mpfr_add, a, b); }
-    friend Ext operator-(const Ext& a, const Ext& b) { return op(mpfr_sub, a, b); }
-    friend Ext operator*(const Ext& a, const Ext& b) { return op(mpfr_mul, a, b); }
-    friend Ext operator/(const Ext& a, const Ext& b) { return op(mpfr_div, a, b); }
-    Ext operator-() const
+    friend Mp64 operator+(const Mp64& a, const Mp64& b) { return op(mpfr_add, a, b); }
+    friend Mp64 operator-(const Mp64& a, const Mp64& b) { return op(mpfr_sub, a, b); }
+    friend Mp64 operator*(const Mp64& a, const Mp64& b) { return op(mpfr_mul, a, b); }
+    friend Mp64 operator/(const Mp64& a, const Mp64& b) { return op(mpfr_div, a, b); }
+    Mp64 operator-() const
     {
-        Ext r;
+        Mp64 r;
         mpfr_neg(r.v_, v_, MPFR_RNDN);
         return r;
     }
-    Ext abs() const
+    Mp64 abs() const
     {
-        Ext r;
+        Mp64 r;
         mpfr_abs(r.v_, v_, MPFR_RNDN);
         return r;
     }
-    bool operator<(const Ext& o) const { return mpfr_less_p(v_, o.v_); }
+    bool operator<(const Mp64& o) const { return mpfr_less_p(v_, o.v_); }
     float to_float() const { return mpfr_get_flt(v_, MPFR_RNDN); }
     double to_double() const { return mpfr_get_d(v_, MPFR_RNDN); }
     long rint_even() const
@@ -60,9 +60,9 @@ public:
 
 private:
     using Op = int (*)(mpfr_ptr, mpfr_srcptr, mpfr_srcptr, mpfr_rnd_t);
-    static Ext op(Op f, const Ext& a, const Ext& b)
+    static Mp64 op(Op f, const Mp64& a, const Mp64& b)
     {
-        Ext r;
+        Mp64 r;
         f(r.v_, a.v_, b.v_, MPFR_RNDN);
         return r;
     }
@@ -88,35 +88,35 @@ struct Frame {
 Frame exact_frame(std::int32_t frame_counter)
 {
     Frame f{};
-    const float angle = (Ext(frame_counter) * Ext(3.141593) / Ext(180)).to_float();
-    const double slow = (Ext(angle) * Ext(0.7)).to_double();
-    f.cx = (Ext(std::cos(double{angle})) * Ext(std::sin(slow))).to_float();
-    f.cx = (Ext(f.cx) * Ext(0.6)).to_float();
-    f.cy = (Ext(std::sin(double{angle})) + Ext(std::sin(double{angle}))).to_float();
-    f.cy = (Ext(f.cy) * Ext(0.6)).to_float();
-    const Ext sq = Ext(f.cx) * Ext(f.cx) + Ext(f.cy) * Ext(f.cy);
+    const float angle = (Mp64(frame_counter) * Mp64(3.141593) / Mp64(180)).to_float();
+    const double slow = (Mp64(angle) * Mp64(0.7)).to_double();
+    f.cx = (Mp64(std::cos(double{angle})) * Mp64(std::sin(slow))).to_float();
+    f.cx = (Mp64(f.cx) * Mp64(0.6)).to_float();
+    f.cy = (Mp64(std::sin(double{angle})) + Mp64(std::sin(double{angle}))).to_float();
+    f.cy = (Mp64(f.cy) * Mp64(0.6)).to_float();
+    const Mp64 sq = Mp64(f.cx) * Mp64(f.cx) + Mp64(f.cy) * Mp64(f.cy);
     f.c_abs = static_cast<float>(exact_sqrt(sq.to_double()));
     f.c_abs_sq = sq.to_float();
     f.ring_width = static_cast<float>(0.04);
-    f.ring_lo_sq = (Ext(f.c_abs) - Ext(f.ring_width)).to_float();
-    f.ring_lo_sq = (Ext(f.ring_lo_sq) * Ext(f.ring_lo_sq)).to_float();
-    f.ring_hi_sq = (Ext(f.ring_width) + Ext(f.c_abs)).to_float();
-    f.ring_hi_sq = (Ext(f.ring_hi_sq) * Ext(f.ring_hi_sq)).to_float();
+    f.ring_lo_sq = (Mp64(f.c_abs) - Mp64(f.ring_width)).to_float();
+    f.ring_lo_sq = (Mp64(f.ring_lo_sq) * Mp64(f.ring_lo_sq)).to_float();
+    f.ring_hi_sq = (Mp64(f.ring_width) + Mp64(f.c_abs)).to_float();
+    f.ring_hi_sq = (Mp64(f.ring_hi_sq) * Mp64(f.ring_hi_sq)).to_float();
     return f;
 }
 
 float exact_accumulate(const Frame& f, float zx, float zy, std::int32_t& last_hit)
 {
     float sx = 0, sy = 0, acc = 0;
-    for (int pass = 0; pass < 20 && Ext(sx) + Ext(sy) < Ext(4.0);) {
-        sx = (Ext(zx) * Ext(zx)).to_float();
-        sy = (Ext(zy) * Ext(zy)).to_float();
-        const float txy = (Ext(zy) * Ext(zx) * Ext(2.0)).to_float();
-        zx = (Ext(sx) - Ext(sy) + Ext(f.cx)).to_float();
-        zy = (Ext(f.cy) + Ext(txy)).to_float();
-        const float m = (Ext(zx) * Ext(zx) + Ext(zy) * Ext(zy)).to_float();
+    for (int pass = 0; pass < 20 && Mp64(sx) + Mp64(sy) < Mp64(4.0);) {
+        sx = (Mp64(zx) * Mp64(zx)).to_float();
+        sy = (Mp64(zy) * Mp64(zy)).to_float();
+        const float txy = (Mp64(zy) * Mp64(zx) * Mp64(2.0)).to_float();
+        zx = (Mp64(sx) - Mp64(sy) + Mp64(f.cx)).to_float();
+        zy = (Mp64(f.cy) + Mp64(txy)).to_float();
+        const float m = (Mp64(zx) * Mp64(zx) + Mp64(zy) * Mp64(zy)).to_float();
         if (m < f.ring_hi_sq && m > f.ring_lo_sq && pass > 0) {
-            acc = ((-((Ext(m) - Ext(f.c_abs_sq)).abs() / Ext(f.ring_width))) + Ext(acc) + Ext(1.0)).to_float();
+            acc = ((-((Mp64(m) - Mp64(f.c_abs_sq)).abs() / Mp64(f.ring_width))) + Mp64(acc) + Mp64(1.0)).to_float();
             last_hit = pass;
         }
         ++pass;
@@ -130,20 +130,12 @@ std::int32_t exact_intensity(float acc)
 {
     if (!(acc > 0.0f))
         return 0;
-    return static_cast<std::int32_t>((Ext(exact_sqrt(acc)) * Ext(500.0)).rint_even());
+    return static_cast<std::int32_t>((Mp64(exact_sqrt(acc)) * Mp64(500.0)).rint_even());
 }
 
 bool same_bits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-class RenderExactTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        precision_setup();
-        render_state = RenderState{};
-        render_setup();
-    }
-};
+using RenderExactTest = RenderFixture;
 
 TEST_F(RenderExactTest, FrameParametersFollowTheRoundingRule)
 {

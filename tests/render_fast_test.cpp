@@ -14,18 +14,19 @@
 #include <vector>
 
 #include "demo/extended.h"
-#include "demo/precision.h"
 #include "demo/render.h"
 #include "demo/render_lanes.h"
 #include "demo/render_rule.h"
+#include "tests/render_fixture.h"
 
 namespace {
 
+// The lane paths this processor runs.
 std::vector<RenderPath> lane_paths()
 {
     std::vector<RenderPath> paths;
-    for (RenderPath path : {RenderPath::sse2, RenderPath::avx2, RenderPath::avx512, RenderPath::neon})
-        if (render_path_available(path))
+    for (RenderPath path : all_render_paths())
+        if (render_lane_width(path) > 0)
             paths.push_back(path);
     return paths;
 }
@@ -35,20 +36,13 @@ std::vector<RenderPath> lane_paths()
 std::vector<RenderPath> compared_paths()
 {
     std::vector<RenderPath> paths = lane_paths();
-    if (!std::is_same_v<render_rule::reference_ext, Extended> && render_path_available(RenderPath::software))
+    if (!std::is_same_v<render_rule::reference_wide, Extended> && render_path_available(RenderPath::software))
         paths.push_back(RenderPath::software);
     return paths;
 }
 
-class RenderFastTest : public ::testing::Test {
+class RenderFastTest : public RenderFixture {
 protected:
-    void SetUp() override
-    {
-        precision_setup();
-        render_state = RenderState{};
-        render_setup();
-    }
-
     // Draws `frame` with `path` from a given last_hit over a buffer of sentinels.
     static void draw(RenderPath path, std::int32_t frame, std::int32_t last_hit)
     {
@@ -145,7 +139,7 @@ bool same_bits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 // must either produce the rule's float or hand the pixel back.
 TEST(LaneArithmetic, CounterexamplesAreCaughtOrRight)
 {
-    using ext = render_rule::reference_ext;
+    using Wide = render_rule::reference_wide;
     struct Case {
         LaneProbe probe;
         float a, b, c;
@@ -165,8 +159,8 @@ TEST(LaneArithmetic, CounterexamplesAreCaughtOrRight)
     };
     for (const Case& c : cases) {
         const bool squares = c.probe == LaneProbe::square_sum;
-        const float want = squares ? static_cast<float>(ext{c.a} * c.a + ext{c.b} * c.b)
-                                   : static_cast<float>(ext{c.a} - c.b + c.c);
+        const float want = squares ? static_cast<float>(Wide{c.a} * c.a + Wide{c.b} * c.b)
+                                   : static_cast<float>(Wide{c.a} - c.b + c.c);
         const float plain = squares ? static_cast<float>(double{c.a} * c.a + double{c.b} * c.b)
                                     : static_cast<float>(double{c.a} - c.b + c.c);
         ASSERT_TRUE(same_bits(plain, c.wrong)) << c.a << " " << c.b << " " << c.c;
@@ -289,13 +283,13 @@ TEST(LaneArithmetic, RingFilterLetsInWhatMayHit)
         LaneProbe edge;
     };
     const Case cases[] = {
-        {0x1.76acf4p-1f, 0x1.5cf1c6p-1f, 1.0f, LaneProbe::near_ring_low},   // r above 1 + 2^-24, the sum 1
-        {0x1.ff04fap-1f, 0x1.fac0bcp-5f, 1.0f, LaneProbe::near_ring_high},  // r below 1 - 2^-25, the sum 1
+        {0x1.76acf4p-1f, 0x1.5cf1c6p-1f, 1.0f, LaneProbe::near_ring_from},  // r above 1 + 2^-24, the sum 1
+        {0x1.ff04fap-1f, 0x1.fac0bcp-5f, 1.0f, LaneProbe::near_ring_to},    // r below 1 - 2^-25, the sum 1
     };
     for (const Case& c : cases) {
         const double r = double{c.x} * c.x + double{c.y} * c.y;
         const float sum = c.x * c.x + c.y * c.y;
-        const bool low = c.edge == LaneProbe::near_ring_low;
+        const bool low = c.edge == LaneProbe::near_ring_from;
         const double midpoint = (double{c.bound} + std::nextafter(c.bound, low ? INFINITY : 0.0f)) / 2;
         ASSERT_TRUE(low ? r > midpoint && sum < midpoint : r < midpoint && sum > midpoint) << c.x << " " << c.y;
         for (RenderPath path : lane_paths()) {
@@ -333,7 +327,7 @@ TEST(LaneArithmetic, ExactMidpointsAreTrusted)
 // its own arithmetic: a trusted lane result must be the rule's float.
 TEST(LaneArithmetic, TrustedResultsFollowTheRule)
 {
-    using ext = render_rule::reference_ext;
+    using Wide = render_rule::reference_wide;
     std::mt19937 rng(20240601);
     std::uniform_real_distribution<float> unit(-2.0f, 2.0f);
     std::uniform_int_distribution<int> scale(-40, 2);
@@ -349,14 +343,14 @@ TEST(LaneArithmetic, TrustedResultsFollowTheRule)
             float r = 0;
             if (render_lane_probe(path, LaneProbe::square_sum, a, b, 0, r, lane)) {
                 ++trusted;
-                ASSERT_TRUE(same_bits(r, static_cast<float>(ext{a} * a + ext{b} * b))) << a << " " << b;
+                ASSERT_TRUE(same_bits(r, static_cast<float>(Wide{a} * a + Wide{b} * b))) << a << " " << b;
             }
             const float sa = std::fabs(a), sb = std::fabs(b);
             if (render_lane_probe(path, LaneProbe::difference_sum, sa, sb, c, r, lane)) {
-                ASSERT_TRUE(same_bits(r, static_cast<float>(ext{sa} - sb + c))) << sa << " " << sb << " " << c;
+                ASSERT_TRUE(same_bits(r, static_cast<float>(Wide{sa} - sb + c))) << sa << " " << sb << " " << c;
             }
             ASSERT_TRUE(render_lane_probe(path, LaneProbe::exact_sum, a, b, 0, r, lane));
-            ASSERT_TRUE(same_bits(r, static_cast<float>(ext{a} + b))) << a << " " << b;
+            ASSERT_TRUE(same_bits(r, static_cast<float>(Wide{a} + b))) << a << " " << b;
         }
         EXPECT_GT(trusted, 199000) << render_path_name(path);
     }

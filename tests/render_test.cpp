@@ -4,21 +4,14 @@
 #include <cstring>
 #include <vector>
 
-#include "demo/precision.h"
 #include "demo/render.h"
 #include "demo/render_rule.h"
+#include "tests/render_fixture.h"
 
 namespace {
 
-class RenderTest : public ::testing::Test {
+class RenderTest : public RenderFixture {
 protected:
-    void SetUp() override
-    {
-        precision_setup();
-        render_state = RenderState{};
-        render_setup();
-    }
-
     static void draw(std::int32_t frame)
     {
         render_seek(frame);
@@ -60,8 +53,8 @@ TEST_F(RenderTest, FirstFrameParameters)
     EXPECT_EQ(s.ring_width, 0.039999999105930328f);
     EXPECT_EQ(static_cast<double>(s.ring_width), 0.039999999105930328);
     // |c|^2 comes from cx and cy, not from squaring the rounded |c|.
-    using ext = render_rule::reference_ext;
-    EXPECT_EQ(s.c_abs_sq, static_cast<float>(ext{s.cx} * s.cx + ext{s.cy} * s.cy));
+    using Wide = render_rule::reference_wide;
+    EXPECT_EQ(s.c_abs_sq, static_cast<float>(Wide{s.cx} * s.cx + Wide{s.cy} * s.cy));
 }
 
 TEST_F(RenderTest, QuarterAndHalfTurnParameters)

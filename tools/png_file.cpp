@@ -4,9 +4,19 @@
 
 #include <cstddef>
 
+namespace {
+
+// The caller reports the failure, with the write's cause: libpng says nothing itself.
+[[noreturn]] void quiet_error(png_structp png, png_const_charp)
+{
+    png_longjmp(png, 1);
+}
+
+}  // namespace
+
 bool write_png(std::FILE* file, int width, int height, const unsigned char* rgb)
 {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, quiet_error, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {
         png_destroy_write_struct(&png, nullptr);

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "demo/precision.h"
@@ -27,20 +28,25 @@
 
 namespace {
 
+constexpr int exit_failure = 1;  // a frame could not be written
 constexpr int exit_usage = 2;
 constexpr const char* usage_text =
     "usage: rings_capture --frames A[-B] (--png DIR | --raw FILE|-) [--reference]\n"
     "       rings_capture --bench [--frames A[-B]]\n"
     "       rings_capture --help | --version\n"
     "  --frames A[-B]  frames A to B (0 to 2147483647; the demo's first frame is 1)\n"
-    "  --png DIR       write DIR/frame-<n>.png for every frame\n"
+    "  --png DIR       write DIR/frame-<n>.png for every frame; DIR and its parents\n"
+    "                  are created when missing\n"
     "  --raw FILE      write the frames back to back as 32-bit little-endian\n"
     "                  0x00RRGGBB pixels, 320 x 240 per frame; - is standard output\n"
     "  --reference     shade with the reference path rather than the fastest one;\n"
     "                  the pictures are identical, only slower\n"
     "  --bench         time every pixel path this processor has on frames A to B\n"
     "                  (default 1-360; processor time, the best of 5 runs) and\n"
-    "                  print a table\n";
+    "                  print a table\n"
+    "A file is replaced only once all its frames are written; a device, a FIFO or\n"
+    "the target of a symbolic link is written through.\n"
+    "Exit status: 0 done, 1 a frame could not be written, 2 bad arguments.\n";
 
 struct Options {
     std::int32_t first = 0;
@@ -71,8 +77,14 @@ std::optional<std::int32_t> parse_frame(std::string_view text)
 std::optional<std::string> parse_options(int argc, char** argv, Options& options)
 {
     bool have_frames = false;
+    std::vector<std::string_view> seen;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h" || arg == "--version")
+            return std::string(arg) + " stands alone";
+        if (std::find(seen.begin(), seen.end(), arg) != seen.end())
+            return std::string(arg) + " given twice";
+        seen.push_back(arg);
         if (arg == "--reference" || arg == "--bench") {
             (arg == "--bench" ? options.bench : options.reference) = true;
             continue;
@@ -144,46 +156,84 @@ bool write_frame_png(std::FILE* file)
 #endif
 }
 
-// Writes through a temporary name and renames when complete, so a failure never
-// leaves a half-written file under the final name.
-class FileUnderConstruction {
+// Where frames go. A regular file or a new name is written under a temporary name
+// and renamed over the final one when complete, so a failure never leaves a
+// half-written file there. Anything else is written through and left as it is: a
+// device, a FIFO or a socket is not a file to replace, and a symbolic link stands
+// for its target. "-" is standard output.
+class Output {
 public:
-    explicit FileUnderConstruction(std::filesystem::path path)
-        : final_path_(std::move(path)), temp_path_(final_path_.string() + ".partial")
+    explicit Output(std::string name) : name_(std::move(name)) {}
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
+    ~Output()
     {
-        file_ = std::fopen(temp_path_.string().c_str(), "wb");
-    }
-    FileUnderConstruction(const FileUnderConstruction&) = delete;
-    FileUnderConstruction& operator=(const FileUnderConstruction&) = delete;
-    ~FileUnderConstruction()
-    {
-        if (file_) {
+        if (file_ && file_ != stdout)
             std::fclose(file_);
-            std::remove(temp_path_.string().c_str());
-        }
+        if (!temp_.empty())
+            std::remove(temp_.c_str());
     }
-    std::FILE* get() const { return file_; }
 
-    bool commit()
+    // Returns an error message naming the cause, or nothing when open.
+    std::optional<std::string> open()
     {
-        const bool written = std::fflush(file_) == 0 && !std::ferror(file_);
-        const bool closed = std::fclose(file_) == 0;
-        file_ = nullptr;
-        std::error_code ec;
-        if (written && closed)
-            std::filesystem::rename(temp_path_, final_path_, ec);
-        if (!written || !closed || ec) {
-            std::remove(temp_path_.string().c_str());
-            return false;
+        if (name_ == "-") {
+            platform_binary_stdout();
+            file_ = stdout;
+            return std::nullopt;
         }
-        return true;
+        std::error_code ec;
+        const auto type = std::filesystem::symlink_status(name_, ec).type();
+        const bool replace = type == std::filesystem::file_type::not_found ||
+                             type == std::filesystem::file_type::regular;
+        if (replace)
+            temp_ = name_ + ".partial";
+        file_ = std::fopen(replace ? temp_.c_str() : name_.c_str(), "wb");
+        if (!file_) {
+            const int cause = errno;
+            const std::string through = replace ? " (through '" + temp_ + "')" : "";
+            temp_.clear();  // not created
+            return "cannot write '" + name_ + "'" + through + ": " + std::strerror(cause);
+        }
+        return std::nullopt;
+    }
+
+    std::FILE* get() const { return file_; }
+    const std::string& name() const { return name_; }
+
+    // Flushes, closes and, for a replaced file, renames. Returns an error message
+    // naming the cause, or nothing when everything reached its place.
+    std::optional<std::string> finish()
+    {
+        std::FILE* file = std::exchange(file_, nullptr);
+        int cause = 0;
+        if (std::fflush(file) != 0 || std::ferror(file))
+            cause = errno ? errno : EIO;
+        if (file != stdout && std::fclose(file) != 0 && !cause)
+            cause = errno;
+        if (cause)
+            return "writing '" + name_ + "' failed: " + std::strerror(cause);
+        if (temp_.empty())
+            return std::nullopt;
+        std::error_code ec;
+        std::filesystem::rename(temp_, name_, ec);
+        if (ec)
+            return "cannot rename '" + temp_ + "' to '" + name_ + "': " + ec.message();
+        temp_.clear();
+        return std::nullopt;
     }
 
 private:
-    std::filesystem::path final_path_;
-    std::filesystem::path temp_path_;
+    std::string name_;
+    std::string temp_;  // the temporary name while it exists
     std::FILE* file_ = nullptr;
 };
+
+int io_failure(const std::string& message)
+{
+    std::fprintf(stderr, "rings_capture: %s\n", message.c_str());
+    return exit_failure;
+}
 
 int capture_png(const Options& options)
 {
@@ -192,43 +242,42 @@ int capture_png(const Options& options)
     const std::filesystem::path dir = options.png_dir;
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
+    if (ec)
+        return io_failure("cannot create the directory '" + options.png_dir + "': " + ec.message());
     if (!std::filesystem::is_directory(dir, ec))
-        return fail("cannot use '" + options.png_dir + "' as a directory");
+        return io_failure("'" + options.png_dir + "' is not a directory");
     render_seek(options.first);
     for (std::int64_t n = options.first; n <= options.last; ++n) {
         render_frame();
-        FileUnderConstruction out(dir / ("frame-" + std::to_string(n) + ".png"));
-        if (!out.get())
-            return fail("cannot write in '" + options.png_dir + "': " + std::strerror(errno));
-        if (!write_frame_png(out.get()) || !out.commit())
-            return fail("writing frame " + std::to_string(n) + " to '" + options.png_dir + "' failed");
+        Output out((dir / ("frame-" + std::to_string(n) + ".png")).string());
+        if (auto error = out.open())
+            return io_failure(*error);
+        errno = 0;
+        if (!write_frame_png(out.get()))
+            return io_failure("writing '" + out.name() + "' failed: " +
+                              (errno ? std::strerror(errno) : "the PNG library failed"));
+        if (auto error = out.finish())
+            return io_failure(*error);
     }
     return 0;
 }
 
 int capture_raw(const Options& options)
 {
-    const bool to_stdout = options.raw_file == "-";
-    std::optional<FileUnderConstruction> out;
-    std::FILE* file = stdout;
-    if (to_stdout) {
-        platform_binary_stdout();
-    } else {
-        out.emplace(options.raw_file);
-        if (!out->get())
-            return fail("cannot write '" + options.raw_file + "': " + std::strerror(errno));
-        file = out->get();
-    }
+    Output out(options.raw_file);
+    if (auto error = out.open())
+        return io_failure(*error);
     std::vector<unsigned char> bytes;
     render_seek(options.first);
     for (std::int64_t n = options.first; n <= options.last; ++n) {
         render_frame();
         frame_bytes(bytes);
-        if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size())
-            return fail("writing frame " + std::to_string(n) + " failed");
+        if (std::fwrite(bytes.data(), 1, bytes.size(), out.get()) != bytes.size())
+            return io_failure("writing frame " + std::to_string(n) + " to '" + options.raw_file +
+                              "' failed: " + std::strerror(errno));
     }
-    if (to_stdout ? std::fflush(stdout) != 0 : !out->commit())
-        return fail("writing '" + options.raw_file + "' failed");
+    if (auto error = out.finish())
+        return io_failure(*error);
     return 0;
 }
 
@@ -240,8 +289,7 @@ int bench(const Options& options)
     const std::int64_t frames = std::int64_t{options.last} - options.first + 1;
     double reference_ms = 0;
     std::printf("%-10s %10s %13s %18s\n", "path", "ms/frame", "vs reference", "fallback px/frame");
-    for (RenderPath path : {RenderPath::reference, RenderPath::software, RenderPath::sse2, RenderPath::avx2,
-                            RenderPath::avx512, RenderPath::neon}) {
+    for (RenderPath path : all_render_paths()) {
         if (!render_select_path(path))
             continue;
         double best = 0;
@@ -264,7 +312,7 @@ int bench(const Options& options)
                     static_cast<double>(fallbacks) / static_cast<double>(frames));
     }
     std::printf("picked: %s\n", render_path_name(render_best_path()));
-    return std::fflush(stdout) == 0 ? 0 : exit_usage;
+    return std::fflush(stdout) == 0 ? 0 : exit_failure;
 }
 
 }  // namespace

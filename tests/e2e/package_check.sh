@@ -1,10 +1,11 @@
 #!/bin/bash
 # The release as its users get it: the install tree, the display library's CMake
-# package with the example built against it, the .deb (read, never installed), and
-# the Windows zip's demo under Wine.
-#   package_check.sh SOURCE_DIR BUILD_DIR WINDOWS_BUILD_DIR
+# package with the example built against it, the two .debs (read and checked by
+# lintian, never installed), and the Windows zip's demo under Wine when a Windows
+# tree is given.
+#   package_check.sh SOURCE_DIR BUILD_DIR [WINDOWS_BUILD_DIR]
 set -u
-source_dir=$1 build=$2 windows=$3
+source_dir=$1 build=$2 windows=${3:-}
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -14,15 +15,19 @@ run() {  # runs a command quietly; on failure shows the end of its output
 }
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 [ -n "$version" ] || fail "no project version in $build"
+# Debian's libraries, and so the CMake package, go in the multiarch directory.
+libdir=lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+doc=share/doc/vorlix-rings dev_doc=share/doc/vorlix-rings-dev
 
 # The install tree.
 prefix=$work/prefix
 run cmake --install "$build" --prefix "$prefix"
 for file in bin/rings_window bin/rings_fullscreen bin/rings_capture \
-            share/doc/vorlix_rings/README.md share/doc/vorlix_rings/LICENSE \
+            $doc/README.md $doc/LICENSE $doc/copyright $doc/changelog.gz $doc/docs/exactness.md \
+            $dev_doc/copyright $dev_doc/changelog.gz $dev_doc/examples/CMakeLists.txt $dev_doc/examples/bounce.cpp \
             include/vorlix_display/display.h include/vorlix_display/crt.h \
-            lib/cmake/VorlixDisplay/VorlixDisplayConfig.cmake \
-            lib/cmake/VorlixDisplay/VorlixDisplayConfigVersion.cmake; do
+            $libdir/cmake/VorlixDisplay/VorlixDisplayConfig.cmake \
+            $libdir/cmake/VorlixDisplay/VorlixDisplayConfigVersion.cmake; do
     [ -f "$prefix/$file" ] || fail "no $file in the install tree"
 done
 for size in 16 24 32 48 64 128; do
@@ -32,7 +37,18 @@ for size in 16 24 32 48 64 128; do
 done
 got=$("$prefix/bin/rings_capture" --version)
 [ "$got" = "rings_capture $version" ] || fail "rings_capture --version printed '$got'"
-echo "install tree: programs, documents, icons, library package; $got"
+# A manual page for each program that says how it ends and shows it at work.
+for program in rings_window rings_fullscreen rings_capture; do
+    page=$prefix/share/man/man1/$program.1.gz
+    [ -f "$page" ] || fail "no manual page for $program"
+    text=$(cd "$prefix/share/man" && MANWIDTH=80 man --warnings -l "$page" 2>"$work/log") ||
+        fail "man cannot show $program.1"
+    [ ! -s "$work/log" ] || fail "$program.1: $(cat "$work/log")"
+    for section in NAME SYNOPSIS "EXIT STATUS" EXAMPLES; do
+        grep -qx "$section" <<<"$text" || fail "$program.1 has no $section"
+    done
+done
+echo "install tree: programs, manual pages, documents, icons, library package in $libdir; $got"
 
 entries=("$prefix"/share/applications/vorlix-rings-{window,fullscreen}.desktop)
 run desktop-file-validate "${entries[@]}"
@@ -46,7 +62,7 @@ echo "desktop entries valid, their programs and icon installed"
 # The example, against the installed package alone, under the dummy video driver:
 # no key ever comes there, so it must still be running when it is stopped.
 run cmake -S "$source_dir/examples" -B "$work/example" -DCMAKE_PREFIX_PATH="$prefix"
-grep -qx "VorlixDisplay_DIR:PATH=$prefix/lib/cmake/VorlixDisplay" "$work/example/CMakeCache.txt" ||
+grep -qx "VorlixDisplay_DIR:PATH=$prefix/$libdir/cmake/VorlixDisplay" "$work/example/CMakeCache.txt" ||
     fail "the example did not find the package in the install tree"
 run cmake --build "$work/example"
 SDL_VIDEODRIVER=dummy timeout 3 "$work/example/bounce" >"$work/log" 2>&1
@@ -54,20 +70,38 @@ status=$?
 [ $status = 124 ] || fail "the example ended with status $status before it was stopped: $(tail -3 "$work/log")"
 echo "example built against the install tree and ran until stopped"
 
-# The .deb holds the install tree under /usr, and depends on the libraries the
-# programs load.
+# Two .debs: the library's development files in vorlix-rings-dev, everything else
+# in vorlix-rings; together the install tree under /usr. Debian's own checker finds
+# no error and no warning in either.
 run cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/deb"
-deb=$work/deb/vorlix-rings_${version}_$(dpkg --print-architecture).deb
-[ -f "$deb" ] || fail "no $(basename "$deb") made"
-(cd "$prefix" && find . -type f | sed 's|^\./|./usr/|' | sort) >"$work/tree"
-dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort >"$work/deb-files"
-diff "$work/tree" "$work/deb-files" >"$work/log" || fail "the .deb's files differ from the install tree: $(cat "$work/log")"
-depends=$(dpkg-deb -f "$deb" Depends)
-for library in libsdl2-2.0-0 libpng16-16; do
-    [[ ", $depends" == *", $library "* ]] || fail "the .deb does not depend on $library: $depends"
+arch=$(dpkg --print-architecture)
+programs=$work/deb/vorlix-rings_${version}_$arch.deb dev=$work/deb/vorlix-rings-dev_${version}_$arch.deb
+for deb in "$programs" "$dev"; do
+    [ -f "$deb" ] || fail "no $(basename "$deb") made"
+    dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort >"$deb.files"
 done
-echo "deb: the install tree; Depends: $depends"
+(cd "$prefix" && find . -type f | sed 's|^\./|./usr/|' | sort) >"$work/tree"
+sort "$programs.files" "$dev.files" | diff "$work/tree" - >"$work/log" ||
+    fail "the .debs' files differ from the install tree: $(cat "$work/log")"
+dev_files="^\./usr/(include/vorlix_display|$libdir|$dev_doc)/"
+misplaced=$(grep -Ev "$dev_files" "$dev.files"; grep -E "$dev_files" "$programs.files")
+[ -z "$misplaced" ] || fail "files in the wrong package: $misplaced"
+depends_on() {  # DEB PACKAGE...: the .deb depends on each package named
+    local deb=$1 depends
+    depends=$(dpkg-deb -f "$deb" Depends)
+    shift
+    for package; do
+        [[ ", $depends," == *", $package"[\ ,]* ]] || fail "$(basename "$deb") does not depend on $package: $depends"
+    done
+}
+depends_on "$programs" libsdl2-2.0-0 libpng16-16
+depends_on "$dev" libsdl2-dev libx11-dev
+lintian --fail-on error,warning "$programs" "$dev" >"$work/log" 2>&1 ||
+    fail "lintian: $(grep -v 'root privileges' "$work/log")"
+echo "debs: vorlix-rings ($(wc -l <"$programs.files") files), vorlix-rings-dev ($(wc -l <"$dev.files") files);" \
+     "lintian finds no error and no warning"
 
+[ -n "$windows" ] || exit 0
 # The zip: the three programs and two texts in one folder; the window demo runs
 # under Wine and a key ends it with status 0.
 run cpack --config "$windows/CPackConfig.cmake" -B "$work/zip"

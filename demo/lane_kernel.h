@@ -1,0 +1,549 @@
+// The orbit loop for `groups` x `lanes` pixels at once, written once for every
+// instruction set: LaneKernel<P> runs it on the primitives P of one set, which
+// the concept LanePrimitives lists. Each lanes_<set>.cpp includes this header
+// where its compiler builds for that set (the x86 files switch with a pragma
+// first), so the kernel is built for it; nothing here may be a function other
+// than a template on P, nor include a header lane_path.h does not (see there).
+//
+// Every lane value that stands for a single-precision variable holds a float
+// exactly. The reference rounds each expression to 64 bits and then to float;
+// these lanes round the products and cy + txy once to float (as exact as the
+// reference's) and the two compound sums to 53 bits and then to float. Each such
+// store below is paired with a test that raises `doubt` when the two paths might
+// part; a doubtful pixel is redone on the reference path.
+#pragma once
+
+#include "demo/lane_path.h"
+
+// One instruction set's vectors and the operations the kernel does on them.
+// vd holds `lanes` doubles and mask a verdict for each; vf holds the floats of
+// `pack` groups of lanes and fmask a verdict for each of those; vi holds
+// `colour_width` 32-bit integers. A mask lane that is set is all ones where the
+// masks are vectors.
+template <class P>
+concept LanePrimitives = requires(typename P::vd d, typename P::mask m, typename P::vf f, typename P::fmask fm,
+                                  typename P::vi i, const typename P::vd* parts, double x, float y, int part,
+                                  unsigned bits, long long pattern, const float* floats, float* floats_out,
+                                  const std::int32_t* ints, std::int32_t* ints_out, const std::uint32_t* table,
+                                  std::uint32_t* colours_out, const std::uint8_t* bytes) {
+    requires std::same_as<decltype(P::lanes), const int> && std::same_as<decltype(P::groups), const int> &&
+                 std::same_as<decltype(P::pack), const int> && std::same_as<decltype(P::colour_width), const int>;
+    // Doubles.
+    { P::set1(x) } -> std::same_as<typename P::vd>;
+    { P::add(d, d) } -> std::same_as<typename P::vd>;
+    { P::sub(d, d) } -> std::same_as<typename P::vd>;
+    { P::mul(d, d) } -> std::same_as<typename P::vd>;
+    { P::sqrt(d) } -> std::same_as<typename P::vd>;
+    { P::min(d, d) } -> std::same_as<typename P::vd>;
+    { P::max(d, d) } -> std::same_as<typename P::vd>;
+    { P::abs(d) } -> std::same_as<typename P::vd>;
+    { P::exponent(d) } -> std::same_as<typename P::vd>;  // the value with its significand cleared
+    { P::to_float(d) } -> std::same_as<typename P::vd>;  // rounded to float, ties to even
+    { P::store_floats(floats_out, d) } -> std::same_as<void>;  // rounded to float
+    { P::store_ints(ints_out, d) } -> std::same_as<void>;  // integral values
+    // Compares (false for NaN but in ne) and masks.
+    { P::lt(d, d) } -> std::same_as<typename P::mask>;
+    { P::gt(d, d) } -> std::same_as<typename P::mask>;
+    { P::ge(d, d) } -> std::same_as<typename P::mask>;
+    { P::eq(d, d) } -> std::same_as<typename P::mask>;
+    { P::ne(d, d) } -> std::same_as<typename P::mask>;
+    { P::low_bits_are(d, pattern, pattern) } -> std::same_as<typename P::mask>;  // (bits & low) == pattern
+    { P::m_and(m, m) } -> std::same_as<typename P::mask>;
+    { P::m_or(m, m) } -> std::same_as<typename P::mask>;
+    { P::m_andnot(m, m) } -> std::same_as<typename P::mask>;  // the second and not the first
+    { P::none() } -> std::same_as<typename P::mask>;
+    { P::all() } -> std::same_as<typename P::mask>;
+    { P::mask_of_bits(bits) } -> std::same_as<typename P::mask>;  // lane i set where bit i is
+    { P::bits(m) } -> std::same_as<unsigned>;
+    { P::any(m) } -> std::same_as<bool>;
+    { P::blend(m, d, d) } -> std::same_as<typename P::vd>;  // the first where set, else the second
+    { P::max_where(m, d, d) } -> std::same_as<typename P::vd>;  // for values >= 0: max where set, else the first
+    // Floats.
+    { P::set1f(y) } -> std::same_as<typename P::vf>;
+    { P::fadd(f, f) } -> std::same_as<typename P::vf>;
+    { P::fmul(f, f) } -> std::same_as<typename P::vf>;
+    { P::fmin(f, f) } -> std::same_as<typename P::vf>;
+    { P::load_singles(floats) } -> std::same_as<typename P::vf>;
+    { P::widen(f, part) } -> std::same_as<typename P::vd>;  // the lanes of group `part`
+    { P::narrow(parts) } -> std::same_as<typename P::vf>;  // `pack` vectors of doubles, rounded
+    { P::lt(f, f) } -> std::same_as<typename P::fmask>;
+    { P::ge(f, f) } -> std::same_as<typename P::fmask>;
+    { P::le(f, f) } -> std::same_as<typename P::fmask>;
+    { P::m_and(fm, fm) } -> std::same_as<typename P::fmask>;
+    { P::m_or(fm, fm) } -> std::same_as<typename P::fmask>;
+    { P::all_f() } -> std::same_as<typename P::fmask>;
+    { P::bits(fm) } -> std::same_as<unsigned>;
+    { P::any(fm) } -> std::same_as<bool>;
+    { P::max_where(fm, f, f) } -> std::same_as<typename P::vf>;
+    { P::widen_mask(fm, part) } -> std::same_as<typename P::mask>;
+    // Bit i set where byte i of the near_bytes at `bytes` (aligned) is not zero.
+    { P::nonzero_bytes(bytes) } -> std::same_as<unsigned>;
+    // Colours.
+    { P::load_ints(ints) } -> std::same_as<typename P::vi>;
+    { P::positive_lanes(i) } -> std::same_as<unsigned>;  // bit i set where lane i is above zero
+    { P::any_nonzero(i) } -> std::same_as<bool>;
+    { P::zero_ints() } -> std::same_as<typename P::vi>;
+    { P::store_colours(colours_out, i) } -> std::same_as<void>;
+    { P::store_reversed(colours_out, i) } -> std::same_as<void>;  // the last lane first
+};
+
+template <LanePrimitives P>
+struct LaneKernel : P {
+    using typename P::vd, typename P::mask, typename P::vf, typename P::fmask, typename P::vi;
+    using P::lanes, P::groups, P::pack, P::colour_width;
+    using P::set1, P::add, P::sub, P::mul, P::sqrt, P::min, P::max, P::abs, P::exponent, P::to_float,
+        P::store_floats, P::store_ints, P::lt, P::gt, P::ge, P::eq, P::ne, P::low_bits_are, P::m_and, P::m_or,
+        P::m_andnot, P::none, P::all, P::mask_of_bits, P::bits, P::any, P::blend, P::max_where, P::set1f, P::fadd,
+        P::fmul, P::fmin, P::load_singles, P::widen, P::narrow, P::le, P::all_f, P::widen_mask, P::nonzero_bytes,
+        P::load_ints, P::positive_lanes, P::any_nonzero, P::zero_ints, P::store_colours, P::store_reversed;
+
+    // Compares within the lanes of mask m, in one instruction where P has them.
+    static mask lt_where(mask m, vd a, vd b)
+    {
+        if constexpr (requires { P::lt_where(m, a, b); })
+            return P::lt_where(m, a, b);
+        else
+            return m_and(m, lt(a, b));
+    }
+
+    static mask gt_where(mask m, vd a, vd b)
+    {
+        if constexpr (requires { P::gt_where(m, a, b); })
+            return P::gt_where(m, a, b);
+        else
+            return m_and(m, gt(a, b));
+    }
+
+    // The one fact most tests rest on: let r = fl53(v) and e = fl64(v) for an exact
+    // value v. No double lies strictly between v and r, and e is no farther from v
+    // than r is, so no float rounding midpoint (a double) lies strictly between r
+    // and e. Both therefore round to the same float unless r or e is a midpoint;
+    // e can be one only by being r or v itself. So: they agree unless r is a
+    // midpoint and v != r. Exact midpoints round alike (ties to even both times).
+
+    // r lies in float's normal range and is halfway between two floats: its low 29
+    // significand bits are 1000...0. Below 2^-126 the float grid is coarser and
+    // this says nothing, so callers also test for tiny r.
+    static mask float_midpoint(vd r) { return low_bits_are(r, 0x1FFFFFFF, 0x10000000); }
+
+    // Nonzero where fl53(a - b) = d is exact: of the two Fast2Sum residues, the one
+    // taken from the larger operand is exact, and it equals the other operand only
+    // when nothing was lost; when d is exact both are.
+    static mask exact_difference(vd a, vd b, vd d) { return m_and(eq(sub(a, d), b), eq(add(d, b), a)); }
+
+    // The same for r = fl53(a + b).
+    static mask exact_sum_of(vd a, vd b, vd r) { return m_and(eq(sub(r, a), b), eq(sub(r, b), a)); }
+
+    // Half the gap from float f to its nearer float neighbour, or less: the distance
+    // from f to the closer midpoint of its rounding cell. Taking the exponent of
+    // f * (1 - 2^-24) (exact: 48 bits) picks the lower binade exactly when f is a
+    // power of two, where the cell is narrower below. Zero for f == 0 and too small
+    // for float subnormals, which only makes the test stricter.
+    static vd half_gap(vd f) { return mul(exponent(mul(f, set1(1.0 - 0x1p-24))), set1(0x1p-24)); }
+
+    // r approximates a value v with |r - v| < bound, and so does the reference's
+    // 64-bit result; both round to float f unless a midpoint lies within bound of r.
+    static mask near_midpoint(vd r, vd f, vd bound) { return ge(add(abs(sub(r, f)), bound), half_gap(f)); }
+
+    // zx = (sx - sy) + cx, two roundings in either format; returns the double r
+    // that the lanes round to float. Plainly: in an active lane sx + sy < 9 (its z
+    // has |z|^2 <= 4 from the pass before, or is a starting point) and |cx| < 1, so
+    // when sx and sy are at least 2^-26 and |cx| at least 2^-20 they are multiples
+    // of 2^-49 below 2^4: sx - sy and the whole sum are exact in double, as in 64
+    // bits, and both paths store fl24 of the exact value. `tiny_square_limit` is
+    // 2^-26, or infinity for a frame whose |cx| is below 2^-20 (see
+    // tiny_square_limit_for). Otherwise (a lane of a tiny square):
+    // - when fl53(sx - sy) is exact, so is the 64-bit difference, and what is left
+    //   is one rounding of the exact v = sx - sy + cx, where the fact above applies.
+    //   That v is a multiple of 2^-149 (three floats), so when it is inexact in
+    //   double it is far above 2^-126 and the midpoint test holds. Exact midpoints
+    //   are common (floats of one binade sum to 25 bits) and must not raise doubt,
+    //   so an exactness test settles them.
+    // - when it is not (exponents of sx and sy some 30 apart, as on frames with cy
+    //   near 0), each double rounding errs by at most 2^-53 of its result, so
+    //   |r - v| < 2^-52 (sx + sy + |cx|) plus a hair, and the 64-bit result lies
+    //   within 2^-63 of the same: the two part only if a midpoint lies within
+    //   2^-51 (sx + sy + |cx|) of r.
+    //
+    // In the plain case the sum is exact in any order, and (sx + cx) - sy puts one
+    // operation fewer after sy, the last of the orbit's values to be ready.
+    static vd plain_difference_sum(vd sx, vd sy, vd c) { return sub(add(sx, c), sy); }
+
+    // The same for the lanes of `tiny`, checked as above; the others keep `plain`.
+    static vd checked_difference_sum(vd sx, vd sy, vd c, mask tiny, vd plain, mask& doubt)
+    {
+        const vd d = sub(sx, sy);
+        const vd r = add(d, c);
+        const mask inexact_d = m_andnot(exact_difference(sx, sy, d), tiny);
+        const mask mid = m_and(m_andnot(inexact_d, tiny), float_midpoint(r));
+        doubt = m_or(doubt, m_andnot(exact_sum_of(d, c, r), mid));
+        if (any(inexact_d)) {
+            const vd bound = mul(add(add(sx, sy), abs(c)), set1(0x1p-51));
+            doubt = m_or(doubt, m_and(inexact_d, near_midpoint(r, to_float(r), bound)));
+        }
+        return blend(tiny, r, plain);
+    }
+
+    // The lanes where a square is below `limit`, told from the squares as floats
+    // (the doubles hold the same values). A NaN square, as in a lane long escaped,
+    // counts as not tiny.
+    static fmask tiny_square(vf sx, vf sy, vf limit) { return lt(fmin(sx, sy), limit); }
+
+    // zy = cy + txy needs no test. The exact sum of two floats a, b (|a| >= |b|)
+    // fits in 53 bits unless their exponents are 29 or more apart; then
+    // |b| < 2^-3 of a quarter ulp of a, every rounding of a + b to 53 or 64 bits
+    // stays that close to a, and the nearest float midpoint is a quarter ulp away
+    // or more: both paths store a.
+    static vd exact_sum(vd a, vd b) { return to_float(add(a, b)); }
+
+    // m = zx * zx + zy * zy: the products of floats are exact in double (and in
+    // 64 bits), so this is one rounding of an exact sum and the fact above applies:
+    // fl24(r) and the reference's m differ only when r is a midpoint, and then they
+    // are the two floats beside it. Returns the double r; m is fl24(r).
+    static vd square_sum(vd x, vd y) { return add(mul(x, x), mul(y, y)); }
+
+    // Whether such an r may round apart from the reference's: a midpoint, or a tiny
+    // sum (below 2^-126, where the midpoint test is blind), that Fast2Sum on the
+    // larger and the smaller square (both >= 0) does not show to be exact. The pass
+    // asks only in lanes where m is used beyond its compares, or where a compare
+    // could tell the two floats beside a midpoint apart (see shade_block).
+    static mask square_sum_doubt(vd x, vd y, vd r, mask live)
+    {
+        const vd p = mul(x, x), q = mul(y, y);
+        const mask odd = m_and(live, m_or(float_midpoint(r), lt(r, set1(0x1p-126))));
+        if (!any(odd))
+            return none();
+        const vd err = sub(min(p, q), sub(r, max(p, q)));
+        return m_and(odd, ne(err, set1(0.0)));
+    }
+
+    // acc = ((-(|m - c_abs_sq| / ring_width)) + acc) + 1.0, four roundings. The
+    // lanes multiply by the rounded reciprocal of ring_width instead of dividing:
+    // with q the exact quotient, the difference errs by at most 2^-53 of itself,
+    // the reciprocal and the product add two more, and the two sums 2^-53 of their
+    // results each, so the double chain errs by at most 5 * 2^-53 (|acc| + q + 1)
+    // plus a hair, and the 64-bit one by 2^-62 of it; 2^-49 of that sum covers both.
+    static vd ring_hit(vd m, vd acc, vd c_abs_sq, vd inverse_width, mask& doubt)
+    {
+        const vd q = mul(abs(sub(m, c_abs_sq)), inverse_width);
+        const vd r = add(sub(acc, q), set1(1.0));
+        const vd f = to_float(r);
+        doubt = m_or(doubt, near_midpoint(r, f, mul(add(add(abs(acc), q), set1(1.0)), set1(0x1p-49))));
+        return f;
+    }
+
+    // n = round(sqrt(acc) * 500.0) for acc > 0, else 0. The square root is the
+    // correctly rounded double one in both paths; the 64-bit product with 500 is
+    // exact (53 + 7 bits) and the double one s errs by at most 2^-42 (s < 2^12).
+    // Adding and taking away 2^52 rounds s to the nearest integer, ties to even;
+    // that is the reference's integer unless s lies within 2^-40 of a half.
+    static vd intensity(vd acc, mask& doubt)
+    {
+        const mask lit = gt(acc, set1(0.0));
+        const vd s = mul(sqrt(acc), set1(500.0));
+        const vd n = sub(add(s, set1(0x1p52)), set1(0x1p52));
+        doubt = m_or(doubt, m_and(lit, ge(abs(sub(s, n)), set1(0.5 - 0x1p-40))));
+        return blend(lit, n, set1(0.0));
+    }
+
+    // Whether an orbit goes on, told from mf = fl24(sx' + sy'), the float sum of
+    // the next pass's squares (sx' = fl24(zx^2), sy' = fl24(zy^2), as the
+    // reference stores them), instead of from m and the next pass's sum. Let
+    // v = zx^2 + zy^2; each square errs by at most 2^-24 of itself, or 2^-150
+    // below 2^-126, and so does mf of sx' + sy'.
+    // - mf < 4 - 2^-20 (so mf <= 4 - 5 2^-22): sx' + sy' <= 4 - 9 2^-23, so the
+    //   reference's 64-bit sum of them is below 4 and its next pass runs; and
+    //   v <= (sx' + sy') (1 + 2^-23) + 2^-149 < 4 - 5 2^-23, so m <= 4 and this
+    //   pass does not end the orbit.
+    // - mf >= 4 + 2^-19: sx' + sy' >= 4 + 2^-19 - 2^-22 and v > 4 + 2^-20, a
+    //   float, so m >= 4 + 2^-20 > 4 and the orbit ends after this pass.
+    // Between the two the lanes cannot tell, and the pixel is doubted. A lane
+    // leaves on the first pass whose mf is not below stay_below, so the mf of its
+    // last live pass tells whether it left unsure (after the last pass this may
+    // doubt an orbit that was over anyway, which costs nothing but the redo). The
+    // loop keeps the largest mf of the live passes instead, which tells the same:
+    // every live pass before the last has mf below stay_below.
+    static constexpr float stay_below = 4.0f - 0x1p-20f;
+    static constexpr float leave_from = 4.0f + 0x1p-19f;
+
+    static fmask stays(vf mf) { return lt(mf, set1f(stay_below)); }
+
+    static fmask left_unsure(vf largest_mf)
+    {
+        return m_and(ge(largest_mf, set1f(stay_below)), lt(largest_mf, set1f(leave_from)));
+    }
+
+    // The lanes whose m may lie near the ring (see shade_block).
+    static fmask near_ring(vf mf, vf from, vf to) { return m_and(ge(mf, from), le(mf, to)); }
+
+    // A lane that has left never comes back, so the loop need not mask it out: its
+    // mf stays at or above stay_below, or is NaN, which no compare here lets
+    // through. |cx| <= 0.6 and |cy| <= 1.2, so |c| < 1.35. A lane leaves with
+    // |z|^2 >= (4 - 2^-20) (1 - 2^-23) and so |z| > 1.9999; its next z is z^2 + c
+    // but for roundings of a few 2^-24 of |z|^2, so |z'| > 4 - 1.35 - 2^-20 > 2.6,
+    // and from |z| > 2.6 on, |z'| > 2.6^2 - 1.36 > 2.6 again: mf > 6.7 on every
+    // later pass. Once a square overflows, mf is infinite or NaN (inf - inf) and
+    // stays so. The ring lies below (1.35 + 0.04)^2 < 2, so neither a leaving nor
+    // a gone lane is ever near it.
+
+    // The bits of one group's lanes.
+    static constexpr unsigned lane_bits = (1u << lanes) - 1;
+
+    // groups x lanes neighbouring pixels of a row, with the orbit of
+    // ring_accumulate. The groups are independent, so their passes overlap; lanes
+    // that have left the loop keep computing but change nothing, and the block
+    // stops when every lane has left. zx and zy live in single-precision lanes:
+    // sx, sy and txy are products of two floats (2 zy is exact) and zy is the sum
+    // cy + txy, each rounded once to float as the reference rounds its exact 64-bit
+    // result (zy: see exact_sum). A pass ends with the next pass's squares, so
+    // their float sum mf decides whether the orbit goes on (see stays).
+    //
+    // m itself is needed only near the ring. mf is within 2^-22 of v (and of m's
+    // double r) plus 2^-148, so a lane whose r lies between the ring's two outer
+    // midpoints has mf between near_from and near_to, which lie 2^-21 and 2^-140
+    // beyond them (see near_ring_from); only there is r computed, once the block's
+    // orbits are done. Where fl24(r) and the reference's m differ they are the two
+    // floats beside the midpoint r, and a compare with a bound tells those two
+    // apart only when one of them is the bound: r is the midpoint just below
+    // ring_hi_sq or just above ring_lo_sq. So m's rounding is checked only in the
+    // lanes near_from and near_to let in, which hold those between the midpoints,
+    // where m also feeds the hit.
+    [[gnu::always_inline]] static void shade_block(const float* xs, float y, const LaneFrame& fr,
+                                                   std::int32_t* n_out, std::int32_t* hit_out,
+                                                   std::uint64_t& doubt_out)
+    {
+        // The float lanes of `pack` groups share a vector; each group widens its
+        // part of it to double.
+        static_assert(groups % pack == 0, "groups pair up in the float vectors");
+        constexpr int float_groups = groups / pack;
+        const vd cx = set1(fr.cx);
+        const vf cy = set1f(fr.cy), tiny_limit = set1f(fr.tiny_square_limit);
+        const vd least_hi = set1(fr.least_ring_hi), greatest_lo = set1(fr.greatest_ring_lo);
+        const vf near_from = set1f(fr.near_from), near_to = set1f(fr.near_to);
+        const vd c_abs_sq = set1(fr.c_abs_sq), inverse_width = set1(fr.inverse_width);
+
+        vf zx[float_groups], zy[float_groups], sxf[float_groups], syf[float_groups], largest_mf[float_groups];
+        fmask active[float_groups];
+        vd acc[groups], last_hit[groups];
+        mask doubt[groups];
+        // Each pass's z and near lanes (as bits, a byte a pass), for the ring's
+        // work after the orbits: done in the loop, its branch would guess wrong on
+        // most blocks that reach the ring, and nothing in the orbit waits for it.
+        vf zx_at[ring_max_passes][float_groups], zy_at[ring_max_passes][float_groups];
+        // Cleared with vector stores, unrolled: as a loop or a memset it becomes a
+        // string store, which takes longer to start than the stores take.
+        static_assert(groups * near_bytes % sizeof(vd) == 0, "the rows of bytes are whole vectors");
+        vd near_store[groups * near_bytes / sizeof(vd)];
+        #pragma GCC unroll 8
+        for (vd& v : near_store)
+            v = set1(0.0);
+        auto& near_lanes = reinterpret_cast<std::uint8_t (&)[groups][near_bytes]>(near_store);
+        #pragma GCC unroll 8
+        for (int f = 0; f < float_groups; ++f) {
+            zx[f] = load_singles(xs + f * pack * lanes);
+            zy[f] = set1f(y);
+            sxf[f] = fmul(zx[f], zx[f]);
+            syf[f] = fmul(zy[f], zy[f]);
+            largest_mf[f] = set1f(0.0f);
+            active[f] = all_f();
+        }
+        #pragma GCC unroll 8
+        for (int g = 0; g < groups; ++g) {
+            acc[g] = last_hit[g] = set1(0.0);
+            doubt[g] = none();
+        }
+        for (int pass = 0; pass < ring_max_passes; ++pass) {
+            if (pass > 0) {
+                fmask any_active = active[0];
+                #pragma GCC unroll 8
+                for (int f = 1; f < float_groups; ++f)
+                    any_active = m_or(any_active, active[f]);
+                if (!any(any_active))
+                    break;
+            }
+            #pragma GCC unroll 8
+            for (int f = 0; f < float_groups; ++f) {
+                // A float vector whose orbits have all left changes nothing more
+                // (with only one, the block is over then).
+                if (float_groups > 1 && !any(active[f]))
+                    continue;
+                vd sx[pack], sy[pack], r[pack];
+                #pragma GCC unroll 2
+                for (int part = 0; part < pack; ++part) {
+                    sx[part] = widen(sxf[f], part);
+                    sy[part] = widen(syf[f], part);
+                    r[part] = plain_difference_sum(sx[part], sy[part], cx);
+                }
+                const fmask tiny = tiny_square(sxf[f], syf[f], tiny_limit);
+                if (any(tiny)) {
+                    // Lanes that have left may show a tiny square too; they cannot doubt.
+                    const fmask live_tiny = m_and(tiny, active[f]);
+                    #pragma GCC unroll 2
+                    for (int part = 0; part < pack; ++part)
+                        r[part] = checked_difference_sum(sx[part], sy[part], cx, widen_mask(live_tiny, part),
+                                                         r[part], doubt[f * pack + part]);
+                }
+                const vf txy = fmul(fadd(zy[f], zy[f]), zx[f]);
+                zx[f] = narrow(r);
+                zy[f] = fadd(cy, txy);
+                sxf[f] = fmul(zx[f], zx[f]);
+                syf[f] = fmul(zy[f], zy[f]);
+                const vf mf = fadd(sxf[f], syf[f]);
+                zx_at[pass][f] = zx[f];
+                zy_at[pass][f] = zy[f];
+                const unsigned near = bits(near_ring(mf, near_from, near_to));
+                #pragma GCC unroll 2
+                for (int part = 0; part < pack; ++part)
+                    near_lanes[f * pack + part][pass] = static_cast<std::uint8_t>(near >> part * lanes & lane_bits);
+                largest_mf[f] = max_where(active[f], largest_mf[f], mf);
+                active[f] = stays(mf);
+            }
+        }
+        #pragma GCC unroll 8
+        for (int g = 0; g < groups; ++g) {
+            const int f = g / pack, part = g % pack;
+            // The passes in order, as each lane's acc runs through them; pass 0
+            // never counts. Only a group that came near the ring can be lit.
+            vd n = set1(0.0);
+            if (unsigned passes = nonzero_bytes(near_lanes[g]) & ~1u) {
+                for (; passes != 0; passes &= passes - 1) {
+                    const int pass = __builtin_ctz(passes);
+                    const vd x = widen(zx_at[pass][f], part), y = widen(zy_at[pass][f], part);
+                    const vd m = square_sum(x, y);
+                    const mask near = mask_of_bits(near_lanes[g][pass]);
+                    doubt[g] = m_or(doubt[g], square_sum_doubt(x, y, m, near));
+                    const mask hit = gt_where(lt_where(near, m, least_hi), m, greatest_lo);
+                    mask hit_doubt = none();
+                    const vd hit_acc = ring_hit(to_float(m), acc[g], c_abs_sq, inverse_width, hit_doubt);
+                    doubt[g] = m_or(doubt[g], m_and(hit, hit_doubt));
+                    acc[g] = blend(hit, hit_acc, acc[g]);
+                    // The passes come in order, so the last hit is the largest.
+                    last_hit[g] = max_where(hit, last_hit[g], set1(pass_numbers[pass]));
+                }
+                n = intensity(acc[g], doubt[g]);
+            }
+            doubt[g] = m_or(doubt[g], widen_mask(left_unsure(largest_mf[f]), part));
+            store_ints(n_out + g * lanes, n);
+            store_ints(hit_out + g * lanes, last_hit[g]);
+            doubt_out |= std::uint64_t{bits(doubt[g])} << g * lanes;
+        }
+    }
+
+    static void shade_row(const float* xs, float y, const LaneFrame& fr, LaneRow& row)
+    {
+        static_assert(frame_width % (groups * lanes) == 0, "blocks tile a row");
+        static_assert(groups * lanes <= 64, "a block's doubts fit one word");
+        row.doubt_count = 0;
+        // shade_block is inlined, so the frame's constants are set up once a row.
+        for (int px = 0; px < frame_width; px += groups * lanes) {
+            std::uint64_t doubt = 0;
+            shade_block(xs + px, y, fr, row.intensity + px, row.last_hit + px, doubt);
+            for (; doubt != 0; doubt &= doubt - 1)
+                row.doubtful[row.doubt_count++] = static_cast<std::int16_t>(px + __builtin_ctzll(doubt));
+        }
+    }
+
+    // table[hit * colour_intensities + min(n, colour_intensities - 1)] for the
+    // colour_width intensities n and hits: gathered where P has a gather, else
+    // each on its own.
+    static vi colours(const std::uint32_t* table, const std::int32_t* n, const std::int32_t* hit)
+    {
+        if constexpr (requires { P::colours(table, n, hit); }) {
+            return P::colours(table, n, hit);
+        } else {
+            std::int32_t c[colour_width];
+            for (int i = 0; i < colour_width; ++i)
+                c[i] = static_cast<std::int32_t>(
+                    table[hit[i] * colour_intensities + (n[i] < colour_intensities ? n[i] : colour_intensities - 1)]);
+            return load_ints(c);
+        }
+    }
+
+    static std::int32_t colour_row(const LaneRow& row, const std::uint32_t* table, std::uint32_t* top,
+                                   std::uint32_t* bottom_end, std::int32_t carried)
+    {
+        static_assert(frame_width % colour_width == 0, "colour vectors tile a row");
+        int last = -1;
+        for (int px = 0; px < frame_width; px += colour_width) {
+            const vi n = load_ints(row.intensity + px);
+            if (const unsigned lit = positive_lanes(load_ints(row.last_hit + px)))
+                last = px + 31 - __builtin_clz(lit);
+            // Most of a frame is unlit, and black needs no table.
+            const vi c = any_nonzero(n) ? colours(table, row.intensity + px, row.last_hit + px) : zero_ints();
+            store_colours(top + px, c);
+            store_reversed(bottom_end - px - (colour_width - 1), c);
+        }
+        return last < 0 ? carried : row.last_hit[last];
+    }
+
+    // The lane arithmetic on its own, on operands taken as those of an active
+    // lane (for difference_sum: a, b and |c| below 8) in lane `lane` of a
+    // block's float vector, with plain ones in the others, so that each lane's own
+    // verdict is seen.
+    static constexpr int probe_width = pack * lanes;
+
+    static int probe(LaneProbe probe, float a, float b, float c, int lane, float& result)
+    {
+        float as[probe_width], bs[probe_width], cs[probe_width], limits[probe_width], out[probe_width];
+        for (int i = 0; i < probe_width; ++i) {
+            as[i] = i == lane ? a : 1.0f;
+            bs[i] = i == lane ? b : 0.25f;
+            cs[i] = i == lane ? c : 0.5f;
+            limits[i] = tiny_square_limit_for(cs[i]);
+        }
+        const vf fa = load_singles(as), fb = load_singles(bs), fc = load_singles(cs);
+        const vf mf = fadd(fmul(fa, fa), fmul(fb, fb));
+        unsigned doubts = 0;
+        for (int part = 0; part < pack; ++part) {
+            const vd x = widen(fa, part), y = widen(fb, part), z = widen(fc, part);
+            mask doubt = none();
+            vd r = set1(0.0);
+            switch (probe) {
+            case LaneProbe::difference_sum: {
+                r = plain_difference_sum(x, y, z);
+                const fmask tiny = tiny_square(fa, fb, load_singles(limits));
+                if (any(tiny))
+                    r = checked_difference_sum(x, y, z, widen_mask(tiny, part), r, doubt);
+                r = to_float(r);
+                break;
+            }
+            case LaneProbe::exact_sum: r = exact_sum(x, y); break;
+            case LaneProbe::square_sum:
+                r = square_sum(x, y);
+                doubt = square_sum_doubt(x, y, r, all());
+                r = to_float(r);
+                break;
+            case LaneProbe::below_bound:
+                r = blend(lt(add(y, z), set1(least_rounding_to(a))), set1(1.0), set1(0.0));
+                break;
+            case LaneProbe::above_bound:
+                r = blend(gt(add(y, z), set1(greatest_rounding_to(a))), set1(1.0), set1(0.0));
+                break;
+            case LaneProbe::goes_on:
+                r = blend(widen_mask(stays(mf), part), set1(1.0), set1(0.0));
+                doubt = widen_mask(left_unsure(mf), part);
+                break;
+            case LaneProbe::near_ring_from:
+            case LaneProbe::near_ring_to: {
+                const bool from = probe == LaneProbe::near_ring_from;
+                const vf lo = set1f(from ? near_ring_from(c) : -INFINITY);
+                const vf hi = set1f(from ? INFINITY : near_ring_to(c));
+                r = blend(widen_mask(near_ring(mf, lo, hi), part), set1(1.0), set1(0.0));
+                break;
+            }
+            }
+            store_floats(out + part * lanes, r);
+            doubts |= bits(doubt) << part * lanes;
+        }
+        result = out[lane];
+        return (doubts >> lane & 1u) == 0;
+    }
+};
+
+// The entry points of P's lane path.
+template <LanePrimitives P>
+constexpr LanePath lane_path()
+{
+    using K = LaneKernel<P>;
+    return {K::shade_row, K::colour_row, K::probe, K::probe_width};
+}
