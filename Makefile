@@ -15,10 +15,12 @@ BUILD_PACKAGES := cmake make g++ pkg-config libpng-dev libsdl2-dev libx11-dev
 PACKAGE_PACKAGES := dpkg-dev file
 # The end-to-end runs: a private X server, a window manager on it, and tools that act
 # on windows as a person would (xmessage is the other program that takes the focus);
-# the package check: Debian's checkers of desktop entries, packages and manual pages.
+# the package check: Debian's checkers of desktop entries, packages and manual pages;
+# a Wayland compositor nested in the X server, the decorations SDL draws there and the
+# Mesa drivers that its renderer draws with.
 TEST_PACKAGES := $(BUILD_PACKAGES) libgtest-dev libbenchmark-dev libmpfr-dev \
 	xvfb xauth xdotool imagemagick openbox wmctrl x11-utils $(PACKAGE_PACKAGES) \
-	desktop-file-utils lintian man-db
+	desktop-file-utils lintian man-db weston libdecor-0-plugin-1-cairo libgl1-mesa-dri
 # The Windows executables: a cross compiler, and Wine with the Mesa GL drivers that its
 # DirectDraw needs even on Xvfb.
 WIN_PACKAGES := g++-mingw-w64-i686 wine wine32:i386 libgl1-mesa-dri libgl1-mesa-dri:i386

@@ -1,7 +1,10 @@
 // What one presented frame costs on the SDL host, next to what drawing it costs:
 // a memcpy of one frame (the yardstick), render_frame, and the demo's per-frame
 // work around it, demo_count_frame (the title) and display_update (convert,
-// blit or flip, present). Each time is also given in frame copies.
+// blit or flip, present). Each time is also given in frame copies. present is
+// unpaced, as the programs run by default; present_paced is the same with
+// VORLIX_VSYNC=1, at most one frame a display refresh. Both count the frames
+// they show a second, as the demo's title does.
 //
 // The host is whatever SDL finds: SDL_VIDEODRIVER=dummy for no display at all,
 // or an X server (Xvfb) through DISPLAY; SDL_RENDER_DRIVER=opengl keeps the
@@ -21,6 +24,7 @@
 #include "demo/precision.h"
 #include "demo/render.h"
 #include "display/display.h"
+#include "platform/core.h"
 
 namespace {
 
@@ -59,6 +63,21 @@ void render(benchmark::State& state)
     }
 }
 
+// The display opened anew, paced to the refresh or not: the host reads its
+// settings when the stand-in starts afresh.
+bool open_display(bool paced)
+{
+    if (paced)
+        setenv("VORLIX_VSYNC", "1", 1);
+    else
+        unsetenv("VORLIX_VSYNC");
+    platform::reset();
+    if (!display_open(demo_open_title, frame_width, frame_height))
+        return false;
+    demo_start();
+    return true;
+}
+
 void present(benchmark::State& state)
 {
     render_frame();
@@ -69,6 +88,25 @@ void present(benchmark::State& state)
     }
     state.counters["allocations_per_frame"] =
         benchmark::Counter(static_cast<double>(allocations - before), benchmark::Counter::kAvgIterations);
+    state.counters["frames_per_second"] = benchmark::Counter(static_cast<double>(state.iterations()),
+                                                             benchmark::Counter::kIsRate);
+}
+
+// A new window's first frames wait for it to be shown (on Wayland up to half a
+// second): they are left out.
+void present_paced(benchmark::State& state)
+{
+    display_close();
+    if (!open_display(true)) {
+        state.SkipWithError("no display could be opened");
+        return;
+    }
+    for (int frame = 0; frame < 10; ++frame)
+        display_update(frame_buffer);
+    present(state);
+    display_close();
+    if (!open_display(false))
+        state.SkipWithError("no display could be opened again");
 }
 
 // The console table, then every time in frame copies: of wall time, which counts
@@ -91,7 +129,7 @@ public:
             return;
         const auto [copy_real, copy_cpu] = times_.front().second;
         for (const auto& [name, time] : times_)
-            std::printf("%-16s %8.1f frame copies (%.1f in processor time)\n", name.c_str(), time.first / copy_real,
+            std::printf("%-24s %8.1f frame copies (%.1f in processor time)\n", name.c_str(), time.first / copy_real,
                         time.second / copy_cpu);
     }
 
@@ -104,14 +142,17 @@ private:
 int main(int argc, char** argv)
 {
     precision_setup();
-    if (!display_open(demo_open_title, frame_width, frame_height)) {
+    if (!open_display(false)) {
         std::fprintf(stderr, "present_bench: no display could be opened\n");
         return 1;
     }
-    demo_start();
     benchmark::RegisterBenchmark("frame_copy", frame_copy)->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("render_frame", render)->Unit(benchmark::kMicrosecond);
-    benchmark::RegisterBenchmark("present", present)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("present", present)->Unit(benchmark::kMicrosecond)->UseRealTime();
+    benchmark::RegisterBenchmark("present_paced", present_paced)
+        ->Unit(benchmark::kMicrosecond)
+        ->UseRealTime()
+        ->Iterations(120);
     CopiesReporter reporter;
     const int status = run_benchmarks(argc, argv, reporter);
     display_close();

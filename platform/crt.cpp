@@ -97,27 +97,24 @@ std::string all_digits(double value)
 
 constexpr int most_digits = 349;  // the Windows runtime's conversion buffer
 
-}  // namespace
+// The runtime's results, journaled as their calls' arguments are: the control
+// word in hex, the digits as text. Neither call can fail.
+struct ControlWord {
+    using Value = unsigned int;
+    static std::string text(unsigned int value) { return platform::hex(value); }
+};
+struct Digits {
+    using Value = char*;
+    static std::string text(const char* value) { return platform::text(value); }
+};
 
-unsigned int _controlfp(unsigned int new_value, unsigned int mask)
+// _gcvt's digits. Called for every frame's title: fixed buffers, no allocation.
+char* format_digits(double value, int digits, char* buffer)
 {
-    platform::Call call("_controlfp", [&] { return platform::hex(new_value) + ", " + platform::hex(mask); });
-    const std::uint16_t cw = x87_from_crt(new_value, read_x87_control(), mask);
-    write_x87_control(cw);
-    const unsigned int result = crt_from_x87(cw);
-    call.done([&] { return platform::hex(result); });
-    return result;
-}
-
-char* _gcvt(double value, int digits, char* buffer)
-{
-    platform::Call call("_gcvt", [&] { return all_digits(value) + ", " + std::to_string(digits); });
     digits = std::clamp(digits, 1, most_digits);
-    // Called for every frame's title: fixed buffers, no allocation.
     if (!std::isfinite(value)) {
         std::strcpy(buffer, std::isnan(value) ? (std::signbit(value) ? "-nan" : "nan")
                                               : (std::signbit(value) ? "-inf" : "inf"));
-        call.done([&] { return platform::text(buffer); });
         return buffer;
     }
     // The exact decimal expansion (a double has at most 767 significant
@@ -167,6 +164,24 @@ char* _gcvt(double value, int digits, char* buffer)
         out = std::copy(kept, kept + count, out);
     }
     *out = '\0';
-    call.done([&] { return platform::text(buffer); });
     return buffer;
+}
+
+}  // namespace
+
+unsigned int _controlfp(unsigned int new_value, unsigned int mask)
+{
+    const auto args = [&] { return platform::hex(new_value) + ", " + platform::hex(mask); };
+    return platform::journaled<platform::Infallible<ControlWord>>("_controlfp", args, [&] {
+        const std::uint16_t cw = x87_from_crt(new_value, read_x87_control(), mask);
+        write_x87_control(cw);
+        return crt_from_x87(cw);
+    });
+}
+
+char* _gcvt(double value, int digits, char* buffer)
+{
+    const auto args = [&] { return all_digits(value) + ", " + std::to_string(digits); };
+    return platform::journaled<platform::Infallible<Digits>>("_gcvt", args,
+                                                             [&] { return format_digits(value, digits, buffer); });
 }

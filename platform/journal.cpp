@@ -56,38 +56,12 @@ void Call::begin(const char* name, std::string args)
     journal.entries.push_back({name, std::move(args), ""});
 }
 
-void Call::finish(const std::string& text)
+void Call::record(const std::string& text)
 {
     // A reset from inside the call (a test's window procedure) empties the journal.
-    if (index_ >= 0 && static_cast<std::size_t>(index_) < journal_state().entries.size())
+    if (static_cast<std::size_t>(index_) < journal_state().entries.size())
         journal_state().entries[index_].result = text;
 }
-
-HRESULT Call::hresult(HRESULT value)
-{
-    if (index_ >= 0)
-        finish(hresult_name(value));
-    return value;
-}
-
-BOOL Call::boolean(BOOL value)
-{
-    if (index_ >= 0)
-        finish(std::to_string(value));
-    return value;
-}
-
-long long Call::number(long long value)
-{
-    if (index_ >= 0)
-        finish(std::to_string(value));
-    return value;
-}
-
-std::string Call::handle_name(HWND value) { return window_name(value); }
-std::string Call::handle_name(HMODULE value) { return module_name(value); }
-std::string Call::handle_name(HCURSOR value) { return cursor_name(value); }
-std::string Call::handle_name(FARPROC value) { return value ? "DirectDrawCreate" : "NULL"; }
 
 std::string hex(std::uint64_t value)
 {
@@ -98,6 +72,11 @@ std::string hex(std::uint64_t value)
 
 std::string text(const char* string) { return string ? '"' + std::string(string) + '"' : "NULL"; }
 std::string pointer(const void* value) { return value ? "ptr" : "NULL"; }
+
+std::string resource_text(const char* name)
+{
+    return name && IS_INTRESOURCE(name) ? '#' + std::to_string(reinterpret_cast<std::uintptr_t>(name)) : text(name);
+}
 
 std::string rect_text(const RECT* rect)
 {
@@ -177,6 +156,11 @@ std::string cursor_name(HCURSOR cursor)
 {
     return cursor ? "cursor#" + std::to_string(cursor_resource(cursor)) : "NULL";
 }
+
+std::string handle_name(HWND window) { return window_name(window); }
+std::string handle_name(HMODULE module) { return module_name(module); }
+std::string handle_name(HCURSOR cursor) { return cursor_name(cursor); }
+std::string handle_name(FARPROC procedure) { return procedure ? "DirectDrawCreate" : "NULL"; }
 
 void name_object(const void* object, std::string name) { journal_state().objects[object] = std::move(name); }
 void forget_object(const void* object) { journal_state().objects.erase(object); }

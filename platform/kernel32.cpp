@@ -24,59 +24,49 @@ bool names_ddraw(const char* name)
 
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName)
 {
-    Call call("LoadLibraryA", [&] { return text(lpLibFileName); });
-    if (call.forced() || !lpLibFileName || !names_ddraw(lpLibFileName))
-        return call.handle(HMODULE{});
-    ++state().module_references;
-    return call.handle(ddraw_module());
+    return journaled<Handle<HMODULE>>("LoadLibraryA", [&] { return text(lpLibFileName); }, [&] {
+        if (!lpLibFileName || !names_ddraw(lpLibFileName))
+            return HMODULE{};
+        ++state().module_references;
+        return ddraw_module();
+    });
 }
 
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
 {
-    Call call("GetProcAddress", [&] {
-        return module_name(hModule) + ", " +
-               (lpProcName && IS_INTRESOURCE(lpProcName)
-                    ? '#' + std::to_string(reinterpret_cast<std::uintptr_t>(lpProcName))
-                    : text(lpProcName));
+    const auto args = [&] { return module_name(hModule) + ", " + resource_text(lpProcName); };
+    return journaled<Handle<FARPROC>>("GetProcAddress", args, [&] {
+        if (hModule != ddraw_module() || state().module_references == 0 || !lpProcName || IS_INTRESOURCE(lpProcName) ||
+            std::strcmp(lpProcName, "DirectDrawCreate") != 0)
+            return FARPROC{};
+        // Through void (*)(), the type that converts to any function pointer type.
+        return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&DirectDrawCreate));
     });
-    if (call.forced() || hModule != ddraw_module() || state().module_references == 0 || !lpProcName ||
-        IS_INTRESOURCE(lpProcName) || std::strcmp(lpProcName, "DirectDrawCreate") != 0)
-        return call.handle(FARPROC{});
-    // Through void (*)(), the type that converts to any function pointer type.
-    return call.handle(reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&DirectDrawCreate)));
 }
 
 BOOL WINAPI FreeLibrary(HMODULE hLibModule)
 {
-    Call call("FreeLibrary", [&] { return module_name(hLibModule); });
-    if (call.forced())
-        return call.forced_boolean();
-    State& s = state();
-    if (hLibModule != ddraw_module() || s.module_references == 0)
-        return call.boolean(FALSE);
-    --s.module_references;
-    return call.boolean(TRUE);
+    return journaled<Boolean>("FreeLibrary", [&] { return module_name(hLibModule); }, [&] {
+        State& s = state();
+        if (hLibModule != ddraw_module() || s.module_references == 0)
+            return FALSE;
+        --s.module_references;
+        return TRUE;
+    });
 }
 
 DWORD WINAPI GetTickCount(VOID)
 {
-    Call call("GetTickCount", [] { return std::string(); });
-    if (call.forced())
-        return call.forced_number<DWORD>();
-    return static_cast<DWORD>(call.number(host().ticks()));
+    return journaled<Number<DWORD>>("GetTickCount", no_args, [] { return host().ticks(); });
 }
 
 VOID WINAPI Sleep(DWORD dwMilliseconds)
 {
-    Call call("Sleep", [&] { return std::to_string(dwMilliseconds); });
-    if (!call.forced())
-        host().sleep(dwMilliseconds);
-    call.done();
+    journaled<Nothing>("Sleep", [&] { return std::to_string(dwMilliseconds); }, [&] { host().sleep(dwMilliseconds); });
 }
 
 VOID WINAPI ExitProcess(UINT uExitCode)
 {
-    Call call("ExitProcess", [&] { return std::to_string(uExitCode); });
-    call.done();
+    journaled<Infallible<Nothing>>("ExitProcess", [&] { return std::to_string(uExitCode); }, [] {});
     std::exit(static_cast<int>(uExitCode));
 }

@@ -579,4 +579,21 @@ TEST_F(DirectDraw, InjectedFailureHasNoEffect)
                                   {"IDirectDrawSurface::Unlock", "surface#2, ptr", "DD_OK"}}));
 }
 
+// A call that makes an object journals it after its DD_OK; a forced DD_OK made nothing.
+TEST_F(DirectDraw, JournalNamesWhatACallMade)
+{
+    Windowed display;
+    DDSURFACEDESC d = desc(DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT, DDSCAPS_OFFSCREENPLAIN, 4, 4);
+    fake_fail("IDirectDraw::CreateSurface", 3, DD_OK);  // after the primary and the next
+    fake_journal_clear();
+    LPDIRECTDRAWSURFACE made = nullptr, forced = nullptr;
+    EXPECT_EQ(display.ddraw->CreateSurface(&d, &made, nullptr), DD_OK);
+    EXPECT_EQ(display.ddraw->CreateSurface(&d, &forced, nullptr), DD_OK);
+    EXPECT_EQ(forced, nullptr);
+    ASSERT_EQ(fake_journal().size(), 2u);
+    EXPECT_EQ(fake_journal()[0].result, "DD_OK surface#2");
+    EXPECT_EQ(fake_journal()[1].result, "DD_OK");
+    made->Release();
+}
+
 }  // namespace

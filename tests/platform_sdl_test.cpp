@@ -1,11 +1,19 @@
-// The SDL host under SDL_VIDEODRIVER=dummy: its formats and keys,
-// and a display opened and closed through it.
-#include "platform/sdl_host.h"
+// The SDL host under SDL_VIDEODRIVER=dummy: its formats, keys, icon and pace.
+#include "platform/display_connection.h"
+#include "platform/sdl_keys.h"
+#include "platform/sdl_present.h"
+#include "platform/window_icon.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <wayland-client.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 using namespace platform;
@@ -52,6 +60,123 @@ TEST(SdlHost, KeysBecomeVirtualKeyCodes)
                  {SDLK_LALT, VK_MENU},   {SDLK_CAPSLOCK, 0}};
     for (const auto& c : cases)
         EXPECT_EQ(virtual_key_of(c.sdl), c.vk) << SDL_GetKeyName(c.sdl);
+
+    // Alt combinations and F10 go to the system menu, so they end no demo.
+    const struct {
+        SDL_Keycode sdl;
+        Uint16 mod;
+        bool repeat;
+        UINT message;
+        LPARAM flags;  // bits 29 (Alt) and 30 (a repeat)
+    } messages[] = {
+        {SDLK_ESCAPE, KMOD_NONE, false, WM_KEYDOWN, 0},       {SDLK_a, KMOD_LSHIFT, true, WM_KEYDOWN, 1 << 30},
+        {SDLK_x, KMOD_LALT, false, WM_SYSKEYDOWN, 1 << 29},  {SDLK_F4, KMOD_RALT, false, WM_SYSKEYDOWN, 1 << 29},
+        {SDLK_LALT, KMOD_NONE, false, WM_SYSKEYDOWN, 1 << 29}, {SDLK_F10, KMOD_NONE, false, WM_SYSKEYDOWN, 0},
+    };
+    for (const auto& c : messages) {
+        SDL_Keysym key{SDL_GetScancodeFromKey(c.sdl), c.sdl, c.mod, 0};
+        const auto message = key_message(key, c.repeat);
+        ASSERT_TRUE(message) << SDL_GetKeyName(c.sdl);
+        EXPECT_EQ(message->message, c.message) << SDL_GetKeyName(c.sdl);
+        EXPECT_EQ(message->wParam, static_cast<WPARAM>(virtual_key_of(c.sdl)));
+        EXPECT_EQ(message->lParam, 1 | (key.scancode & 0xFF) << 16 | c.flags) << SDL_GetKeyName(c.sdl);
+    }
+    EXPECT_FALSE(key_message(SDL_Keysym{SDL_SCANCODE_CAPSLOCK, SDLK_CAPSLOCK, KMOD_NONE, 0}, false));
+}
+
+// A 3 x 2 icon of 256 colours: top row palette entries 1, 2, 3, bottom row 4, 5,
+// 6, the middle pixel of the top row masked out.
+std::vector<unsigned char> small_icon()
+{
+    std::vector<unsigned char> file;
+    const auto put = [&](std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            file.push_back(static_cast<unsigned char>(value >> (8 * i)));
+    };
+    put(0, 2), put(1, 2), put(1, 2);                                   // directory
+    put(3, 1), put(2, 1), put(0, 2), put(1, 2), put(8, 2), put(0, 4), put(22, 4);  // entry
+    put(40, 4), put(3, 4), put(4, 4), put(1, 2), put(8, 2);            // bitmap header
+    for (int i = 0; i < 6; ++i)
+        put(0, 4);
+    for (std::uint32_t i = 0; i < 256; ++i)
+        put(i * 0x030201u, 4);  // B = i, G = 2i, R = 3i
+    put(0x00060504, 4), put(0x00030201, 4);  // colour rows, bottom first
+    put(0, 4), put(0x40, 4);                 // mask rows
+    return file;
+}
+
+TEST(SdlHost, IconFilesBecomeSurfaces)
+{
+    std::vector<unsigned char> file = small_icon();
+    SDL_Surface* icon = icon_surface(file.data(), file.size());
+    ASSERT_NE(icon, nullptr);
+    ASSERT_EQ(icon->w, 3);
+    ASSERT_EQ(icon->h, 2);
+    const auto pixel = [&](int x, int y) {
+        return static_cast<const std::uint32_t*>(icon->pixels)[y * icon->pitch / 4 + x];
+    };
+    const auto opaque = [](std::uint32_t i) { return 0xFF000000u | (3 * i & 0xFF) << 16 | (2 * i & 0xFF) << 8 | i; };
+    EXPECT_EQ(pixel(0, 0), opaque(1));
+    EXPECT_EQ(pixel(1, 0), opaque(2) & 0xFFFFFF);  // masked: transparent
+    EXPECT_EQ(pixel(2, 0), opaque(3));
+    EXPECT_EQ(pixel(0, 1), opaque(4));
+    EXPECT_EQ(pixel(2, 1), opaque(6));
+    SDL_FreeSurface(icon);
+
+    // Cut short, or of another depth: no icon, nothing read past the end.
+    EXPECT_EQ(icon_surface(file.data(), file.size() - 1), nullptr);
+    file[22 + 14] = 4;
+    EXPECT_EQ(icon_surface(file.data(), file.size()), nullptr);
+
+    // The rings icon built into the host.
+    icon = icon_surface(rings_icon, rings_icon_size);
+    ASSERT_NE(icon, nullptr);
+    EXPECT_EQ(icon->w, 31);
+    EXPECT_EQ(icon->h, 25);
+    SDL_FreeSurface(icon);
+}
+
+// The frames a demo hands over faster than the display refreshes, then after a
+// stall: one a period, and no run of frames to catch up.
+TEST(SdlHost, PaceShowsAtMostOneFrameARefresh)
+{
+    using namespace std::chrono_literals;
+    const RefreshPace::Clock::time_point start{1000ms};
+    RefreshPace pace(10ms);
+    const struct {
+        std::chrono::milliseconds ready, shown;
+    } frames[] = {{0ms, 0ms}, {1ms, 10ms}, {11ms, 20ms}, {21ms, 30ms}, {57ms, 57ms}, {58ms, 60ms}, {61ms, 70ms}};
+    for (const auto& frame : frames)
+        EXPECT_EQ(pace.shown_at(start + frame.ready) - start, RefreshPace::Clock::duration(frame.shown))
+            << "frame ready at " << frame.ready.count() << " ms";
+
+    RefreshPace unpaced;
+    EXPECT_EQ(unpaced.shown_at(start), start);
+    EXPECT_EQ(unpaced.shown_at(start + 1ms), start + 1ms);
+}
+
+// A compositor that goes away while the program waits elsewhere (inside SDL,
+// which never comes back from some of its waits on a broken connection) ends
+// the program; a connection closed after the watch has stopped, as at a normal
+// end, does not.
+TEST(SdlHostDeathTest, AWaylandConnectionThatHangsUpEndsTheProgram)
+{
+    const auto run = [](bool stop_first) {
+        int ends[2];
+        if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
+            std::_Exit(2);
+        wl_display* display = wl_display_connect_to_fd(ends[0]);
+        watch_wayland_connection(display);
+        if (stop_first) {  // as the host does before SDL disconnects
+            stop_watching_display_connection();
+            wl_display_disconnect(display);
+        }
+        close(ends[1]);
+        std::this_thread::sleep_for(std::chrono::seconds(stop_first ? 1 : 20));
+        std::exit(0);
+    };
+    EXPECT_EXIT(run(false), testing::ExitedWithCode(display_lost_status), "the display connection was lost\n");
+    EXPECT_EXIT(run(true), testing::ExitedWithCode(0), "^$");
 }
 
 }  // namespace

@@ -4,32 +4,47 @@
 # window, and checks the exit status.
 #
 #   demo_e2e.sh --program PATH [--wine | --emulator CMD] [--screen WxHxD] [--display none|dead] [--wm]
-#               [--env NAME=VALUE]... [--title] [--picture [W H]] [--blocks N] [--minimize] [--focus-away]
-#               [--end key|close|wm-close|x-gone|none] [--within S] [--status N] [--silent]
+#               [--wayland [--x11-too]] [--env NAME=VALUE]... [--title] [--picture [W H]] [--blocks N] [--centred]
+#               [--class NAME] [--icon WxH] [--minimize] [--focus-away]
+#               [--end key|close|wm-close|display-gone|none] [--within S]
+#               [--status N] [--silent | --says LINE]
 #
 # --emulator runs the program and the helper programs of its build through CMD, split
 #            at spaces (a cross-built tree's qemu)
 # --display  no X server: DISPLAY unset (none) or naming a display where none runs (dead)
 # --wm       a window manager (openbox) runs on the X server
+# --wayland  a Wayland session with no X server for the program: a compositor (weston,
+#            its x11 backend) shows its output in a window of the X server, and the
+#            program runs with WAYLAND_DISPLAY alone. Screenshots and keys go to that
+#            output window; the compositor places the program's window
+# --x11-too  ... and DISPLAY set too, as on a desktop with XWayland: the program must
+#            take X11, its window shown on the X server
 # --title    the title must read "Vorlix Julia Rings FPS:" and a positive number
 # --picture  the screen must show a point-symmetric, lit picture of W x H (320 x 240)
 # --blocks   ... made of N x N blocks of one colour each (its pixels enlarged N times)
+# --centred  ... in the middle of the screen (letterboxed full screen)
+# --class    the window's class (X11) or app_id (Wayland) must be NAME, as its desktop
+#            entry's StartupWMClass says
+# --icon     the window must carry an icon of W x H pixels (X11)
 # --minimize the window is minimised and restored; its picture must move again after
 # --focus-away  another program takes the focus: the picture must stand still, then
-#            move again once the focus is back
-# --end      how the run ends: a key press (default), the window's close request, the
-#            window manager's close, the X server going away, or by itself (for runs
-#            that must fail to open)
-# --within   the program must end within S seconds of that (default 60)
+#            move again once the focus is back (under --wayland: once that program ends)
+# --end      how the run ends: a key press (default), the window's close request (under
+#            --wayland a click on its close button), the window manager's close, the
+#            display server going away (the X server, or under --wayland the compositor),
+#            or by itself (for runs that must fail to open)
+# --within   the program must end within S seconds of that (default 60); with --says,
+#            say its line within S seconds and be gone S seconds later
 # --status   the exit status expected (default 0; -1 is 255)
 # --silent   the program must print nothing
+# --says     the program must print this one line and nothing else
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 picture_check=${PICTURE_CHECK:-$here/picture_check}
 x_close=${X_CLOSE:-$here/x_close}
 
 program="" wine=0 emulator="" screen="1024x768x24" title=0 picture=0 pic_w=320 pic_h=240 blocks=1 end=key status=0
-display="" wm=0 minimize=0 focus_away=0 within=60 silent=0
+display="" wm=0 wayland=0 x11_too=0 minimize=0 focus_away=0 within=60 silent=0 says="" centred=0 class="" icon=""
 envs=()
 while [ $# -gt 0 ]; do
     case "$1" in
@@ -39,30 +54,44 @@ while [ $# -gt 0 ]; do
         --screen) screen=$2; shift 2 ;;
         --display) display=$2; shift 2 ;;
         --wm) wm=1; shift ;;
+        --wayland) wayland=1; shift ;;
+        --x11-too) x11_too=1; shift ;;
         --minimize) minimize=1; shift ;;
         --focus-away) focus_away=1; shift ;;
         --within) within=$2; shift 2 ;;
         --silent) silent=1; shift ;;
+        --says) says=$2; shift 2 ;;
         --env) envs+=("$2"); shift 2 ;;
         --title) title=1; shift ;;
         --picture)
             picture=1; shift
             if [ $# -ge 2 ] && [[ $1 =~ ^[0-9]+$ ]]; then pic_w=$1 pic_h=$2; shift 2; fi ;;
         --blocks) blocks=$2; shift 2 ;;
+        --centred) centred=1; shift ;;
+        --class) class=$2; shift 2 ;;
+        --icon) icon=$2; shift 2 ;;
         --end) end=$2; shift 2 ;;
         --status) status=$2; shift 2 ;;
         *) echo "demo_e2e: unknown option $1" >&2; exit 2 ;;
     esac
 done
 [ -x "$program" ] || { echo "demo_e2e: no program at '$program'" >&2; exit 2; }
+read -r screen_w screen_h _ <<<"${screen//x/ }"
+# On Wayland the compositor shows the title, and has no window manager of ours.
+wayland_only=$((wayland && !x11_too))
+if [ "$wayland_only" = 1 ] && { [ "$title$wm$minimize" != 000 ] || [ -n "$icon" ]; }; then
+    echo "demo_e2e: --title, --wm, --icon and --minimize need an X window" >&2; exit 2
+fi
 # The helpers come from the program's build, so they need the same emulator.
 run_built() { $emulator "$@"; }
 
 work=$(mktemp -d)
-xvfb_pid="" program_pid="" wm_pid="" other_pid=""
+xvfb_pid="" program_pid="" wm_pid="" other_pid="" weston_pid=""
 cleanup() {
-    [ -n "$program_pid" ] && kill -9 "$program_pid" 2>/dev/null
+    # program_pid is timeout's: the program is its child, and outlives it if left.
+    [ -n "$program_pid" ] && kill -9 $(cat /proc/"$program_pid"/task/*/children 2>/dev/null) "$program_pid" 2>/dev/null
     [ -n "$other_pid" ] && kill "$other_pid" 2>/dev/null
+    [ -n "$weston_pid" ] && kill "$weston_pid" 2>/dev/null
     [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
     if [ "$wine" = 1 ]; then WINEPREFIX=$work/prefix wineserver -k 2>/dev/null; fi
@@ -89,7 +118,11 @@ case "$display" in
     "")  # a private X server; it tells its display number when ready. An X server
         # resets when its last client leaves, and refuses clients while it does: the
         # window searches below would come and go before a slow-starting program connects.
-        Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
+        # Under --wayland the compositor's output leaves a strip of the X screen free on
+        # its right: the pointer can leave the output and come back to a chosen place.
+        x_screen=$screen
+        [ "$wayland" = 0 ] || x_screen="$((screen_w + 64))x${screen#*x}"
+        Xvfb -displayfd 3 -screen 0 "$x_screen" -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
         xvfb_pid=$!
         wait_for 10 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
         export DISPLAY=":$(cat "$work/display")" ;;
@@ -116,6 +149,25 @@ if [ "$wm" = 1 ]; then
     [ -n "$wm_pid" ] || fail "the window manager did not start"
 fi
 
+# The compositor's output is a window of the X server, the size of its screen. It
+# is ready once its socket is there and its shell has started.
+output=""
+if [ "$wayland" = 1 ]; then
+    weston --backend=x11-backend.so --socket=wayland-e2e --width="$screen_w" --height="$screen_h" \
+        --use-pixman --idle-time=0 >"$work/weston.log" 2>&1 &
+    weston_pid=$!
+    weston_ready() {
+        [ -S "$XDG_RUNTIME_DIR/wayland-e2e" ] && grep -q "launching '.*weston-desktop-shell'" "$work/weston.log" &&
+            output=$(xdotool search --class Weston 2>/dev/null | head -1) && [ -n "$output" ]
+    }
+    wait_for 30 eval 'weston_ready || ! kill -0 "$weston_pid" 2>/dev/null'
+    weston_ready || fail "weston did not start: $(tail -5 "$work/weston.log")"
+    envs=("WAYLAND_DISPLAY=wayland-e2e" ${envs[@]+"${envs[@]}"})
+    # The app_id is in the client's protocol log.
+    [ -z "$class" ] || envs+=("WAYLAND_DEBUG=client")
+    [ "$x11_too" = 1 ] || envs=("-u" "DISPLAY" "${envs[@]}")
+fi
+
 if [ "$wine" = 1 ]; then
     export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     launch=(wine "$program")
@@ -126,13 +178,24 @@ env "${envs[@]+"${envs[@]}"}" timeout 120 "${launch[@]}" >"$work/out.log" 2>&1 &
 program_pid=$!
 
 ended() { ! kill -0 "$program_pid" 2>/dev/null; }
+said_it() { [ "$(cat "$work/out.log")" = "$says" ]; }
 finish() {  # waits for the program to end by itself, then checks its status
-    wait_for "$within" ended ||
-        fail "the program did not end within $within s"
+    # A program that says why it ends does so as it ends; the kernel may take
+    # seconds more to take back a large process on a loaded machine (measured: a
+    # sanitized fullscreen program on Wayland called exit 0.04 s after its
+    # compositor went, and was gone 4.7 s later).
+    if [ -n "$says" ]; then
+        wait_for "$within" eval 'said_it || ended' || fail "the program did not end within $within s"
+        wait_for "$within" ended || fail "the program said its line, but was still there $within s later"
+    else
+        wait_for "$within" ended || fail "the program did not end within $within s"
+    fi
     wait "$program_pid"; local got=$?
     program_pid=""
     [ "$got" = "$((status & 255))" ] || fail "exit status $got, expected $((status & 255)); output: $(tail -5 "$work/out.log")"
     [ "$silent" = 0 ] || [ ! -s "$work/out.log" ] || fail "the program printed: $(head -5 "$work/out.log")"
+    [ -z "$says" ] || [ "$(cat "$work/out.log")" = "$says" ] ||
+        fail "the program said '$(head -5 "$work/out.log")', not '$says'"
     echo "exit status $got"
 }
 
@@ -141,19 +204,29 @@ if [ "$end" = none ]; then
     exit 0
 fi
 
+# Screenshots of the screen, or of the compositor's output, looked at for the picture.
+screenshot() { import -display "$DISPLAY" -window "$shown_on" -depth 8 "ppm:$work/screen.ppm" 2>/dev/null; }
+picture_shown() { screenshot && run_built "$picture_check" "$work/screen.ppm" "$pic_w" "$pic_h" "$blocks" >"$work/found" 2>/dev/null; }
 # Only a shown window: SDL may replace the hidden window it first creates (for an
-# OpenGL renderer), and a search can catch that one's short life.
-window=""
-for _ in $(seq 600); do
-    window=$(xdotool search --onlyvisible --name '^Vorlix Julia' 2>/dev/null | head -1)
-    [ -n "$window" ] && break
+# OpenGL renderer), and a search can catch that one's short life. A Wayland window
+# is shown once the compositor's output holds its picture.
+window="" shown_on=root
+[ "$wayland_only" = 0 ] || shown_on=$output
+give_up=$((SECONDS + 60))
+while [ "$SECONDS" -lt "$give_up" ]; do
+    if [ "$wayland_only" = 1 ]; then
+        picture_shown && window=$output && break
+    else
+        window=$(xdotool search --onlyvisible --name '^Vorlix Julia' 2>/dev/null | head -1)
+        [ -n "$window" ] && break
+    fi
     if ! kill -0 "$program_pid" 2>/dev/null; then
         wait "$program_pid"; got=$?; program_pid=""
         fail "the program ended (status $got) before showing a window: $(tail -5 "$work/out.log")"
     fi
     sleep 0.1
 done
-[ -n "$window" ] || fail "no window appeared"
+[ -n "$window" ] || fail "no window appeared$([ "$wayland_only" = 0 ] || echo " (no picture in the compositor's output)")"
 if [ "$wm" = 1 ]; then  # what the window manager is asked to do waits until it manages the window
     wait_for 20 listed "^$(printf 0x%08x "$window") " ||
         fail "the window manager does not manage window $(printf 0x%08x "$window"); it lists: $(wmctrl -l 2>&1)"
@@ -172,13 +245,32 @@ if [ "$title" = 1 ]; then
     echo "title: $name"
 fi
 
+if [ -n "$class" ]; then
+    if [ "$wayland_only" = 1 ]; then
+        grep -Eq "xdg_toplevel@[0-9]+\.set_app_id\(\"$class\"\)" "$work/out.log" ||
+            fail "no app_id $class: $(grep -Eo 'set_app_id\([^)]*\)' "$work/out.log" | head -1)"
+    else
+        [[ $(xprop -id "$window" WM_CLASS 2>&1) == *", \"$class\"" ]] ||
+            fail "the window's class is not $class: $(xprop -id "$window" WM_CLASS 2>&1)"
+    fi
+    echo "class: $class"
+fi
+if [ -n "$icon" ]; then
+    xprop -id "$window" _NET_WM_ICON 2>&1 | grep -q "Icon (${icon/x/ x })" ||
+        fail "no $icon icon on the window: $(xprop -id "$window" _NET_WM_ICON 2>&1 | head -2)"
+    echo "icon: $icon"
+fi
+
 if [ "$picture" = 1 ]; then
     found=0
     for attempt in $(seq 10); do
         sleep 0.5
-        import -display "$DISPLAY" -window root -depth 8 "ppm:$work/screen.ppm" 2>/dev/null || continue
-        if run_built "$picture_check" "$work/screen.ppm" "$pic_w" "$pic_h" "$blocks"; then found=1; break; fi
+        if picture_shown; then found=1; cat "$work/found"; break; fi
     done
+    if [ "$centred" = 1 ] && [ "$found" = 1 ]; then
+        grep -q "^picture at $(((screen_w - pic_w) / 2)),$(((screen_h - pic_h) / 2)) " "$work/found" ||
+            fail "the picture is not in the middle of the screen: $(cat "$work/found")"
+    fi
     if [ "$found" = 0 ]; then
         mkdir -p "${E2E_KEEP:-/tmp}" && cp "$work/screen.ppm" "${E2E_KEEP:-/tmp}/e2e-last-screen.ppm" 2>/dev/null
         fail "no point-symmetric lit picture on the screen (last screenshot kept in ${E2E_KEEP:-/tmp})"
@@ -202,7 +294,16 @@ if [ "$minimize" = 1 ]; then
     echo "minimised and restored: the picture moves"
 fi
 
-if [ "$focus_away" = 1 ]; then
+if [ "$focus_away" = 1 ] && [ "$wayland_only" = 1 ]; then
+    # The compositor gives the focus to a new window, and back when it goes.
+    wait_for 20 moving || fail "the picture does not move"
+    env -u DISPLAY WAYLAND_DISPLAY=wayland-e2e weston-flower >/dev/null 2>&1 &
+    other_pid=$!
+    wait_for 10 standing || fail "the picture still moves while another program has the focus"
+    kill "$other_pid"; wait "$other_pid"; other_pid=""
+    wait_for 10 moving || fail "the picture does not move once the focus is back"
+    echo "focus away: the picture stood still; focus back: it moves"
+elif [ "$focus_away" = 1 ]; then
     wait_for 20 moving || fail "the picture does not move"
     xmessage -title "another program" "another program" >/dev/null 2>&1 &
     other_pid=$!
@@ -226,8 +327,27 @@ case "$end" in
             xdotool windowfocus --sync "$window" 2>/dev/null
             xdotool key Escape
         done ;;
-    close) run_built "$x_close" "$window" || fail "could not ask the window to close" ;;
+    close)
+        if [ "$wayland_only" = 1 ]; then
+            # The decorations SDL draws there (libdecor's): a 24-pixel title bar over
+            # the picture, its close button the rightmost, 32 pixels wide. weston's
+            # x11 backend places its pointer where the X pointer enters its output and
+            # moves it by the X pointer's moves after that: so in from outside.
+            [[ $(cat "$work/found") =~ ^picture\ at\ ([0-9]+),([0-9]+) ]] || fail "no picture to find the window by"
+            xdotool mousemove $((screen_w + 32)) 0 sleep 0.2 \
+                mousemove --window "$output" $((BASH_REMATCH[1] + pic_w - 16)) $((BASH_REMATCH[2] - 12)) \
+                sleep 0.2 click 1 || fail "could not click the close button"
+        else
+            run_built "$x_close" "$window" || fail "could not ask the window to close"
+        fi ;;
     wm-close) wmctrl -i -c "$window" || fail "the window manager could not close the window" ;;
-    x-gone) kill "$xvfb_pid"; xvfb_pid="" ;;
+    display-gone)
+        if [ "$wayland_only" = 1 ]; then
+            # Gone once its process has ended: it closes its clients' connections
+            # on the way out, which takes it a second or more.
+            kill "$weston_pid"; wait "$weston_pid"; weston_pid=""
+        else
+            kill "$xvfb_pid"; xvfb_pid=""
+        fi ;;
 esac
 finish

@@ -1,0 +1,336 @@
+// With a GPU the picture goes through a streaming texture in the screen's own
+// format; without one, straight into the window's surface, each screen row
+// converted and widened once.
+#include "sdl_present.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+// SDL's names differ: its RGB888 is 32-bit xRGB, BGR24 holds bytes B, G, R
+// (our 24-bit rgb888), RGB555 is xRGB1555. pal8 is shown through 32-bit xRGB.
+const std::pair<PixelFormat, std::uint32_t> sdl_formats[] = {
+    {formats::xrgb8888, SDL_PIXELFORMAT_RGB888}, {formats::xbgr8888, SDL_PIXELFORMAT_BGR888},
+    {formats::rgb888, SDL_PIXELFORMAT_BGR24},    {formats::bgr888, SDL_PIXELFORMAT_RGB24},
+    {formats::rgb565, SDL_PIXELFORMAT_RGB565},   {formats::bgr565, SDL_PIXELFORMAT_BGR565},
+    {formats::rgb555, SDL_PIXELFORMAT_RGB555},   {formats::bgr555, SDL_PIXELFORMAT_BGR555},
+    {formats::pal8, SDL_PIXELFORMAT_RGB888},
+};
+
+// Rows on their way to the window, kept for the next frame.
+std::vector<std::uint32_t> palette_row;
+std::vector<std::uint8_t> converted_row;
+
+// The picture at a whole factor, centred in the output: the window's own scale,
+// or in full screen the largest that fits, with black bars around it.
+struct Layout {
+    int factor;
+    SDL_Rect picture;
+    SDL_Rect bars[4];
+};
+
+Layout layout_of(int output_width, int output_height, int width, int height)
+{
+    Layout layout{};
+    layout.factor = std::max(1, std::min(output_width / width, output_height / height));
+    const SDL_Rect picture{(output_width - layout.factor * width) / 2, (output_height - layout.factor * height) / 2,
+                           layout.factor * width, layout.factor * height};
+    const int below = picture.y + picture.h, right_of = picture.x + picture.w;
+    layout.picture = picture;
+    layout.bars[0] = {0, 0, output_width, picture.y};
+    layout.bars[1] = {0, below, output_width, output_height - below};
+    layout.bars[2] = {0, picture.y, picture.x, picture.h};
+    layout.bars[3] = {right_of, picture.y, output_width - right_of, picture.h};
+    return layout;
+}
+
+// Writes count pixels: each pixel of from factor times, the first one phase
+// times fewer.
+template <int bytes>
+void widen(const std::uint8_t* from, std::uint8_t* to, int phase, int count, int factor)
+{
+    for (int i = 0; i < count; ++i, to += bytes) {
+        std::memcpy(to, from, bytes);
+        if (++phase == factor) {
+            phase = 0;
+            from += bytes;
+        }
+    }
+}
+
+// Palette indices as 0x00RRGGBB.
+void coloured(const std::uint8_t* indices, int count, std::uint32_t* to)
+{
+    const Palette& palette = state().setup.palette;
+    for (int x = 0; x < count; ++x)
+        to[x] = palette[indices[x]];
+}
+
+bool on_wayland() { return std::strcmp(SDL_GetCurrentVideoDriver(), "wayland") == 0; }
+
+// Mesa's llvmpipe and its kin: OpenGL drawn by the processor.
+bool drawn_in_software(SDL_Renderer* renderer)
+{
+    SDL_RendererInfo info{};
+    if (SDL_GetRendererInfo(renderer, &info) != 0 || (info.flags & SDL_RENDERER_SOFTWARE) ||
+        std::strncmp(info.name, "opengl", 6) != 0)
+        return false;
+    using GetString = const unsigned char* (*)(unsigned int);
+    const auto get_string = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+    const unsigned char* name = get_string ? get_string(0x1F01 /* GL_RENDERER */) : nullptr;
+    if (!name)
+        return false;
+    const char* text = reinterpret_cast<const char*>(name);
+    for (const char* rasteriser : {"llvmpipe", "softpipe", "Software Rasterizer", "SWR"})
+        if (std::strstr(text, rasteriser))
+            return true;
+    return false;
+}
+
+// Whether the renderer's vertical sync waits for the display. A GPU's does; on
+// Wayland so does any accelerated one's, as the compositor's frame callbacks
+// pace it; a software rasteriser's on X11 may take the setting and wait for
+// nothing, and SDL's own renderer has none.
+bool waits_for_refresh(SDL_Renderer* renderer, bool wayland)
+{
+    SDL_RendererInfo info{};
+    if (SDL_GetRendererInfo(renderer, &info) != 0 || (info.flags & SDL_RENDERER_SOFTWARE))
+        return false;
+    return wayland || !drawn_in_software(renderer);
+}
+
+void present_rendered(View& view, int width, int height, const SDL_Rect& into, const std::uint8_t* from)
+{
+    const Buffer& screen = *state().screen;
+    const std::uint32_t format = sdl_format_of(screen.format);
+    if (!view.texture || view.texture_width != width || view.texture_height != height ||
+        view.texture_format != format) {
+        if (view.texture)
+            SDL_DestroyTexture(view.texture);
+        view.texture = SDL_CreateTexture(view.renderer, format, SDL_TEXTUREACCESS_STREAMING, width, height);
+        view.texture_width = width;
+        view.texture_height = height;
+        view.texture_format = format;
+        if (!view.texture)
+            return;
+    }
+    if (into.w > 0 && into.h > 0) {
+        if (screen.format.palette) {
+            palette_row.resize(static_cast<std::size_t>(into.w) * into.h);
+            for (int y = 0; y < into.h; ++y)
+                coloured(from + static_cast<std::size_t>(y) * screen.pitch, into.w,
+                         palette_row.data() + static_cast<std::size_t>(y) * into.w);
+            SDL_UpdateTexture(view.texture, &into, palette_row.data(), into.w * 4);
+        } else {
+            SDL_UpdateTexture(view.texture, &into, from, screen.pitch);
+        }
+    }
+    int output_width = 0, output_height = 0;
+    if (SDL_GetRendererOutputSize(view.renderer, &output_width, &output_height) != 0)
+        return;
+    // Drawn whole each time, as a swapped back buffer keeps nothing.
+    const Layout layout = layout_of(output_width, output_height, width, height);
+    SDL_SetRenderDrawColor(view.renderer, 0, 0, 0, 255);
+    for (const SDL_Rect& bar : layout.bars)
+        if (bar.w > 0 && bar.h > 0)
+            SDL_RenderFillRect(view.renderer, &bar);
+    SDL_RenderCopy(view.renderer, view.texture, nullptr, &layout.picture);
+    SDL_RenderPresent(view.renderer);
+}
+
+// Each screen row converted to the window's format at most once, widened
+// once, and copied into the rows below it; only the picture goes to the
+// window system, the bars too when what the window showed is gone.
+void present_direct(View& view, const Window& window, int width, int height, const SDL_Rect& into,
+                    const std::uint8_t* from)
+{
+    const Buffer& screen = *state().screen;
+    SDL_Surface* surface = SDL_GetWindowSurface(view.window);
+    if (!surface)
+        return;
+    const Layout layout = layout_of(surface->w, surface->h, width, height);
+    const bool whole = surface != view.surface || !SDL_RectEquals(&layout.picture, &view.picture) ||
+                       window.needs_paint;
+    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0)
+        return;
+    if (whole) {
+        for (const SDL_Rect& bar : layout.bars)
+            if (bar.w > 0 && bar.h > 0)
+                SDL_FillRect(surface, &bar, SDL_MapRGB(surface->format, 0, 0, 0));
+        view.surface = surface;
+        view.picture = layout.picture;
+    }
+    // The screen's rows in the window's pixels, on the window's surface.
+    const int factor = layout.factor;
+    const SDL_Rect bounds{0, 0, surface->w, surface->h};
+    const SDL_Rect shown{layout.picture.x + into.x * factor, layout.picture.y + into.y * factor, into.w * factor,
+                         into.h * factor};
+    SDL_Rect drawn{};
+    const int bytes = surface->format->BytesPerPixel;
+    const std::uint32_t screen_format = sdl_format_of(screen.format);
+    const bool same = !screen.format.palette && screen_format == surface->format->format;
+    // (An 8-bit window would need a palette of its own: it gets the bars alone.)
+    if (SDL_IntersectRect(&shown, &bounds, &drawn) && bytes >= 2) {
+        const int first_x = (drawn.x - shown.x) / factor, phase = (drawn.x - shown.x) % factor;
+        const int last_x = (drawn.x + drawn.w - 1 - shown.x) / factor;
+        const int used = last_x - first_x + 1;
+        if (!same) {
+            converted_row.resize(static_cast<std::size_t>(used) * 4);
+            palette_row.resize(static_cast<std::size_t>(used));
+        }
+        std::uint8_t* widened = nullptr;  // the row last drawn
+        int widened_from = -1;
+        for (int y = drawn.y; y < drawn.y + drawn.h; ++y) {
+            std::uint8_t* to = static_cast<std::uint8_t*>(surface->pixels) + static_cast<std::size_t>(y) * surface->pitch +
+                               drawn.x * bytes;
+            const int source_y = (y - shown.y) / factor;
+            if (source_y == widened_from) {
+                std::memcpy(to, widened, static_cast<std::size_t>(drawn.w) * bytes);
+                continue;
+            }
+            const std::uint8_t* row =
+                from + static_cast<std::size_t>(source_y) * screen.pitch + first_x * screen.format.bytes();
+            if (!same) {
+                const void* pixels = row;
+                std::uint32_t pixels_format = screen_format;
+                if (screen.format.palette) {
+                    coloured(row, used, palette_row.data());
+                    pixels = palette_row.data();
+                    pixels_format = SDL_PIXELFORMAT_RGB888;
+                }
+                SDL_ConvertPixels(used, 1, pixels_format, pixels, used * 4, surface->format->format,
+                                  converted_row.data(), used * 4);
+                row = converted_row.data();
+            }
+            if (factor == 1) {
+                std::memcpy(to, row, static_cast<std::size_t>(drawn.w) * bytes);
+            } else {
+                switch (bytes) {
+                case 2: widen<2>(row, to, phase, drawn.w, factor); break;
+                case 3: widen<3>(row, to, phase, drawn.w, factor); break;
+                default: widen<4>(row, to, phase, drawn.w, factor); break;
+                }
+            }
+            widened = to;
+            widened_from = source_y;
+        }
+    }
+    if (SDL_MUSTLOCK(surface))
+        SDL_UnlockSurface(surface);
+    if (whole)
+        SDL_UpdateWindowSurface(view.window);
+    else if (drawn.w > 0 && drawn.h > 0)
+        SDL_UpdateWindowSurfaceRects(view.window, &drawn, 1);
+}
+
+}  // namespace
+
+// The accelerated renderer, on a machine that draws with a GPU. On X11, where
+// OpenGL is a software rasteriser (Mesa's llvmpipe, as under Xvfb) or there is
+// no accelerated renderer at all, none: measured there, a renderer's upload,
+// copy and stretch (SDL's software one too) cost several times one pass
+// straight into the window's own surface. On Wayland SDL has no window surface
+// of its own, only a texture of such a renderer, so the renderer is kept
+// whatever draws it. A renderer named in SDL_RENDER_DRIVER is taken as it is.
+void attach_renderer(View& view, bool vsync)
+{
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+    const char* named = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
+    const bool wayland = on_wayland();
+    SDL_Renderer* renderer = nullptr;
+    if (named && *named) {
+        renderer = SDL_CreateRenderer(view.window, -1, 0);
+    } else {
+        renderer = SDL_CreateRenderer(view.window, -1, SDL_RENDERER_ACCELERATED);
+        if (renderer && !wayland && drawn_in_software(renderer)) {
+            SDL_DestroyRenderer(renderer);
+            renderer = nullptr;
+        }
+        // Else SDL would back the window surface with the same rasteriser; the
+        // X server's shared-memory images are cheaper.
+        if (!renderer && !wayland)
+            SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    }
+    view.renderer = renderer;
+    view.renderer_paced =
+        vsync && renderer && waits_for_refresh(renderer, wayland) && SDL_RenderSetVSync(renderer, 1) == 0;
+}
+
+void present(View& view, const Window& window)
+{
+    if (!view.window || !window.visible || window.minimized)
+        return;
+    const Buffer& screen = *state().screen;
+    const RECT area = view.fullscreen ? RECT{0, 0, screen.width, screen.height} : window.client_on_screen();
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    if (width <= 0 || height <= 0)
+        return;
+    // Only the part of the client area on the screen has pixels to show.
+    const LONG left = std::max(area.left, LONG{0}), top = std::max(area.top, LONG{0});
+    const LONG right = std::min(area.right, static_cast<LONG>(screen.width));
+    const LONG bottom = std::min(area.bottom, static_cast<LONG>(screen.height));
+    const SDL_Rect into{left - area.left, top - area.top, std::max(LONG{0}, right - left),
+                        std::max(LONG{0}, bottom - top)};
+    const std::uint8_t* from = screen.row(top) + left * screen.format.bytes();
+    if (view.renderer)
+        present_rendered(view, width, height, into, from);
+    else
+        present_direct(view, window, width, height, into, from);
+}
+
+void close_view(View& view)
+{
+    if (view.texture)
+        SDL_DestroyTexture(view.texture);
+    if (view.renderer)
+        SDL_DestroyRenderer(view.renderer);
+    if (view.window)
+        SDL_DestroyWindow(view.window);
+    view = View{};
+}
+
+std::optional<PixelFormat> format_of_sdl(std::uint32_t sdl)
+{
+    for (const auto& [format, sdl_format] : sdl_formats)
+        if (sdl_format == sdl && !format.palette)
+            return format;
+    return std::nullopt;
+}
+
+std::uint32_t sdl_format_of(const PixelFormat& format)
+{
+    for (const auto& [named, sdl] : sdl_formats)
+        if (named == format)
+            return sdl;
+    return SDL_PIXELFORMAT_RGB888;
+}
+
+RefreshPace::Clock::time_point RefreshPace::shown_at(Clock::time_point now)
+{
+    if (period <= Clock::duration::zero())
+        return now;
+    if (!started) {
+        origin = next = now;
+        started = true;
+    }
+    const Clock::time_point shown = std::max(now, next);
+    next = origin + ((shown - origin) / period + 1) * period;
+    return shown;
+}
+
+RefreshPace::Clock::duration refresh_period(SDL_Window* window)
+{
+    SDL_DisplayMode mode{};
+    const int display = window ? SDL_GetWindowDisplayIndex(window) : -1;
+    const int rate = display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 && mode.refresh_rate > 0
+                         ? mode.refresh_rate
+                         : 60;
+    return std::chrono::duration_cast<RefreshPace::Clock::duration>(std::chrono::duration<double>(1.0 / rate));
+}
+
+}  // namespace platform
