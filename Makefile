@@ -79,8 +79,8 @@ windows:
 	cmake --build $(WIN_BUILD) -j$(JOBS)
 
 # Both programs as pages in $(WEB_BUILD)/web, rings_capture.js for node in
-# $(WEB_BUILD)/tools and the lane tests for node in $(WEB_BUILD)/tests. Serve the pages from a web server: a page opened from a file
-# cannot load its WebAssembly.
+# $(WEB_BUILD)/tools and the lane tests for node in $(WEB_BUILD)/tests. Serve the
+# pages from a web server: a page opened from a file cannot load its WebAssembly.
 web:
 	@tools/install-deps.sh $(WEB_PACKAGES)
 	cmake -S . -B $(WEB_BUILD) $(call toolchain,$(WEB_BUILD),cmake/emscripten.cmake) -DCMAKE_BUILD_TYPE=Release
