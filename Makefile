@@ -31,8 +31,9 @@ FUZZ_PACKAGES := cmake make clang libclang-rt-14-dev
 ARM64_PACKAGES := cmake make pkg-config g++-aarch64-linux-gnu qemu-user xvfb xauth \
 	libpng-dev:arm64 libsdl2-dev:arm64 libgtest-dev:arm64 libbenchmark-dev:arm64 libmpfr-dev:arm64 \
 	libx11-dev:arm64
-# The browser build: Debian's Emscripten (binaryen optimises its output), no downloads.
-WEB_PACKAGES := cmake make emscripten binaryen
+# The browser build: Debian's Emscripten (binaryen optimises its output and reads it
+# back for the build's check), no downloads; GoogleTest's sources for the lane tests.
+WEB_PACKAGES := cmake make emscripten binaryen googletest
 # Its pages' tests drive Debian's headless Chromium through WebDriver.
 WEB_TEST_PACKAGES := chromium chromium-driver python3-selenium
 
@@ -77,9 +78,9 @@ windows:
 	cmake -S . -B $(WIN_BUILD) $(call toolchain,$(WIN_BUILD),cmake/i686-w64-mingw32.cmake) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(WIN_BUILD) -j$(JOBS)
 
-# Both programs as pages in $(WEB_BUILD)/web, and rings_capture.js for node in
-# $(WEB_BUILD)/tools. Serve the pages from a web server: a page opened from a file
-# cannot load its WebAssembly.
+# Both programs as pages in $(WEB_BUILD)/web, rings_capture.js for node in
+# $(WEB_BUILD)/tools and the lane tests for node in $(WEB_BUILD)/tests. Serve the
+# pages from a web server: a page opened from a file cannot load its WebAssembly.
 web:
 	@tools/install-deps.sh $(WEB_PACKAGES)
 	cmake -S . -B $(WEB_BUILD) $(call toolchain,$(WEB_BUILD),cmake/emscripten.cmake) -DCMAKE_BUILD_TYPE=Release

@@ -13,8 +13,7 @@
 //   rounding to nearest even. Products whose significands have 53 bits or fewer
 //   between them (float times float) are exact and skip all that.
 // - To float: float(hi), unless hi lies exactly half way between two floats, where lo
-//   decides. No other float midpoint can come between hi and the value, for it would
-//   be a double nearer to the value than hi. To double: hi.
+//   decides (fact 16 of docs/exactness.md). To double: hi.
 // - Compare: hi, then lo; the pairs order as the values do because hi is the nearest
 //   double, ties to even, so that equal values have equal pairs.
 // - Sums with a rest on either side and quotients of doubles are formed the same
@@ -42,7 +41,8 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
+
+#include "demo/float_bits.h"
 
 #if !defined(__SIZEOF_INT128__)
 #error "ExtendedBits needs a 64 x 64 -> 128-bit integer multiply (unsigned __int128)"
@@ -51,8 +51,8 @@
 class ExtendedBits {
 public:
     ExtendedBits() = default;
-    ExtendedBits(float value) { from_binary<float_format>(bits_of(value)); }
-    ExtendedBits(double value) { from_binary<double_format>(bits_of(value)); }
+    ExtendedBits(float value) { from_binary<float_format>(bits_as<std::uint32_t>(value)); }
+    ExtendedBits(double value) { from_binary<double_format>(bits_as<std::uint64_t>(value)); }
     ExtendedBits(std::int32_t value)
     {
         negative_ = value < 0;
@@ -69,18 +69,9 @@ public:
     // Rounded once to nearest even, as a store of the x87 register to memory rounds.
     explicit operator float() const
     {
-        float f;
-        const std::uint32_t bits = static_cast<std::uint32_t>(to_binary<float_format>());
-        std::memcpy(&f, &bits, sizeof f);
-        return f;
+        return bits_as<float>(static_cast<std::uint32_t>(to_binary<float_format>()));
     }
-    explicit operator double() const
-    {
-        double d;
-        const std::uint64_t bits = to_binary<double_format>();
-        std::memcpy(&d, &bits, sizeof d);
-        return d;
-    }
+    explicit operator double() const { return bits_as<double>(to_binary<double_format>()); }
     // Truncates toward zero, like the conversion of a long double to an integer.
     explicit operator std::int32_t() const
     {
@@ -215,19 +206,6 @@ private:
     static constexpr FormatInfo double_format{52, 1023, 2047};
     // Below every exponent a non-zero value can have, so that zero sorts below all.
     static constexpr int zero_exponent = -(1 << 30);
-
-    static std::uint64_t bits_of(float f)
-    {
-        std::uint32_t b;
-        std::memcpy(&b, &f, sizeof b);
-        return b;
-    }
-    static std::uint64_t bits_of(double d)
-    {
-        std::uint64_t b;
-        std::memcpy(&b, &d, sizeof b);
-        return b;
-    }
 
     void set_zero()
     {
@@ -418,15 +396,11 @@ public:
             return static_cast<float>(hi_);
         if (std::fabs(hi_) < FLT_MIN)
             return static_cast<float>(slow_bits(*this));
-        std::uint64_t b;
-        std::memcpy(&b, &hi_, sizeof b);
-        if ((b & 0x1FFFFFFF) == 0x10000000) {
+        if (float_midpoint(hi_)) {
             // hi_ is half way between two floats: the rest decides, so step one
             // double towards it, off the midpoint and short of any other.
-            b += std::signbit(hi_) == std::signbit(lo_) ? 1 : -1;
-            double nudged;
-            std::memcpy(&nudged, &b, sizeof nudged);
-            return static_cast<float>(nudged);
+            const std::uint64_t b = bits_as<std::uint64_t>(hi_);
+            return static_cast<float>(bits_as<double>(std::signbit(hi_) == std::signbit(lo_) ? b + 1 : b - 1));
         }
         return static_cast<float>(hi_);
     }
@@ -524,24 +498,18 @@ private:
             return true;
         // The 64-bit last place of s + e: 2^-11 of s's own, or 2^-12 when s is a
         // power of two and e takes the sum below it.
-        std::uint64_t b;
-        std::memcpy(&b, &s, sizeof b);
+        const std::uint64_t b = bits_as<std::uint64_t>(s);
         std::uint64_t place_bits = ((b >> 52 & 0x7FF) - 63) << 52;
-        if (error > 0) {
-            // The rest must stay within half of s's last place, 2^10 places.
-            double s_place;
-            std::memcpy(&s_place, &place_bits, sizeof s_place);
-            if (std::fabs(e) + error > 0x1p10 * s_place)
-                return false;
-        }
+        // The rest must stay within half of s's last place, 2^10 places.
+        if (error > 0 && std::fabs(e) + error > 0x1p10 * bits_as<double>(place_bits))
+            return false;
         if ((b & 0x000FFFFFFFFFFFFF) == 0) {
             if (error > 0 && std::fabs(e) <= error)
                 return false;
             if (std::signbit(s) != std::signbit(e))
                 place_bits -= std::uint64_t{1} << 52;
         }
-        double place;
-        std::memcpy(&place, &place_bits, sizeof place);
+        const double place = bits_as<double>(place_bits);
         // e rounded to a multiple of the place, ties to even: s is an even multiple of
         // it, so this is the 64-bit rounding of the sum. Adding 1.5 * 2^52 places
         // leaves exactly the place as the last bit of the intermediate.
@@ -616,9 +584,7 @@ private:
     // Bits of a double's significand from the leading one to the last one.
     static int significant_bits(double d)
     {
-        std::uint64_t b;
-        std::memcpy(&b, &d, sizeof b);
-        return 53 - std::countr_zero((b & 0x000FFFFFFFFFFFFF) | 0x0010000000000000);
+        return 53 - std::countr_zero((bits_as<std::uint64_t>(d) & 0x000FFFFFFFFFFFFF) | 0x0010000000000000);
     }
 
     // The slow paths: the pair to its fields (hi_ + lo_ fits 64 bits, so the sum is

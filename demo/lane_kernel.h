@@ -10,7 +10,8 @@
 // these lanes round the products and cy + txy once to float (as exact as the
 // reference's) and the two compound sums to 53 bits and then to float. Each such
 // store below is paired with a test that raises `doubt` when the two paths might
-// part; a doubtful pixel is redone on the reference path.
+// part; a doubtful pixel is redone on the reference path. The facts cited by
+// number, with their proofs, are those of docs/exactness.md.
 #pragma once
 
 #include "demo/lane_path.h"
@@ -114,62 +115,36 @@ struct LaneKernel : P {
             return m_and(m, gt(a, b));
     }
 
-    // The one fact most tests rest on: let r = fl53(v) and e = fl64(v) for an exact
-    // value v. No double lies strictly between v and r, and e is no farther from v
-    // than r is, so no float rounding midpoint (a double) lies strictly between r
-    // and e. Both therefore round to the same float unless r or e is a midpoint;
-    // e can be one only by being r or v itself. So: they agree unless r is a
-    // midpoint and v != r. Exact midpoints round alike (ties to even both times).
+    // r is half way between two floats, for r in float's normal range (fact 4);
+    // callers deal with tiny r themselves.
+    static mask float_midpoint(vd r) { return low_bits_are(r, float_midpoint_low_bits, float_midpoint_pattern); }
 
-    // r lies in float's normal range and is halfway between two floats: its low 29
-    // significand bits are 1000...0. Below 2^-126 the float grid is coarser and
-    // this says nothing, so callers also test for tiny r.
-    static mask float_midpoint(vd r) { return low_bits_are(r, 0x1FFFFFFF, 0x10000000); }
-
-    // Nonzero where fl53(a - b) = d is exact: of the two Fast2Sum residues, the one
-    // taken from the larger operand is exact, and it equals the other operand only
-    // when nothing was lost; when d is exact both are.
+    // Set where d = fl53(a - b) is exact (fact 5).
     static mask exact_difference(vd a, vd b, vd d) { return m_and(eq(sub(a, d), b), eq(add(d, b), a)); }
 
     // The same for r = fl53(a + b).
     static mask exact_sum_of(vd a, vd b, vd r) { return m_and(eq(sub(r, a), b), eq(sub(r, b), a)); }
 
-    // Half the gap from float f to its nearer float neighbour, or less: the distance
-    // from f to the closer midpoint of its rounding cell. Taking the exponent of
-    // f * (1 - 2^-24) (exact: 48 bits) picks the lower binade exactly when f is a
-    // power of two, where the cell is narrower below. Zero for f == 0 and too small
-    // for float subnormals, which only makes the test stricter.
+    // The distance from float f to the nearer end of its rounding cell, or less
+    // (fact 6): 2^-24 of the power of two of f (1 - 2^-24), which is the lower one
+    // exactly when f is a power of two. Zero for f == 0 and too small for float
+    // subnormals, which only makes the test stricter.
     static vd half_gap(vd f) { return mul(exponent(mul(f, set1(1.0 - 0x1p-24))), set1(0x1p-24)); }
 
-    // r approximates a value v with |r - v| < bound, and so does the reference's
-    // 64-bit result; both round to float f unless a midpoint lies within bound of r.
+    // Set where a float midpoint may lie within `bound` of r, f = fl24(r): where a
+    // 64-bit result within that bound of r might store another float (fact 6).
     static mask near_midpoint(vd r, vd f, vd bound) { return ge(add(abs(sub(r, f)), bound), half_gap(f)); }
 
     // zx = (sx - sy) + cx, two roundings in either format; returns the double r
-    // that the lanes round to float. Plainly: in an active lane sx + sy < 9 (its z
-    // has |z|^2 <= 4 from the pass before, or is a starting point) and |cx| < 1, so
-    // when sx and sy are at least 2^-26 and |cx| at least 2^-20 they are multiples
-    // of 2^-49 below 2^4: sx - sy and the whole sum are exact in double, as in 64
-    // bits, and both paths store fl24 of the exact value. `tiny_square_limit` is
-    // 2^-26, or infinity for a frame whose |cx| is below 2^-20 (see
-    // tiny_square_limit_for). Otherwise (a lane of a tiny square):
-    // - when fl53(sx - sy) is exact, so is the 64-bit difference, and what is left
-    //   is one rounding of the exact v = sx - sy + cx, where the fact above applies.
-    //   That v is a multiple of 2^-149 (three floats), so when it is inexact in
-    //   double it is far above 2^-126 and the midpoint test holds. Exact midpoints
-    //   are common (floats of one binade sum to 25 bits) and must not raise doubt,
-    //   so an exactness test settles them.
-    // - when it is not (exponents of sx and sy some 30 apart, as on frames with cy
-    //   near 0), each double rounding errs by at most 2^-53 of its result, so
-    //   |r - v| < 2^-52 (sx + sy + |cx|) plus a hair, and the 64-bit result lies
-    //   within 2^-63 of the same: the two part only if a midpoint lies within
-    //   2^-51 (sx + sy + |cx|) of r.
-    //
-    // In the plain case the sum is exact in any order, and (sx + cx) - sy puts one
+    // that the lanes round to float. While no square is below `tiny_square_limit`
+    // the sum is exact (fact 7), in any order, and (sx + cx) - sy puts one
     // operation fewer after sy, the last of the orbit's values to be ready.
     static vd plain_difference_sum(vd sx, vd sy, vd c) { return sub(add(sx, c), sy); }
 
-    // The same for the lanes of `tiny`, checked as above; the others keep `plain`.
+    // The same for the lanes of `tiny`, checked (fact 7): with an exact difference,
+    // doubtful on a midpoint that the sum does not hold exactly; with an inexact
+    // one, where a midpoint lies within 2^-51 (sx + sy + |cx|) of r. The other lanes
+    // keep `plain`.
     static vd checked_difference_sum(vd sx, vd sy, vd c, mask tiny, vd plain, mask& doubt)
     {
         const vd d = sub(sx, sy);
@@ -189,24 +164,16 @@ struct LaneKernel : P {
     // counts as not tiny.
     static fmask tiny_square(vf sx, vf sy, vf limit) { return lt(fmin(sx, sy), limit); }
 
-    // zy = cy + txy needs no test. The exact sum of two floats a, b (|a| >= |b|)
-    // fits in 53 bits unless their exponents are 29 or more apart; then
-    // |b| < 2^-3 of a quarter ulp of a, every rounding of a + b to 53 or 64 bits
-    // stays that close to a, and the nearest float midpoint is a quarter ulp away
-    // or more: both paths store a.
+    // zy = cy + txy needs no test (fact 2).
     static vd exact_sum(vd a, vd b) { return to_float(add(a, b)); }
 
-    // m = zx * zx + zy * zy: the products of floats are exact in double (and in
-    // 64 bits), so this is one rounding of an exact sum and the fact above applies:
-    // fl24(r) and the reference's m differ only when r is a midpoint, and then they
-    // are the two floats beside it. Returns the double r; m is fl24(r).
+    // m = zx * zx + zy * zy, one rounding of an exact sum (fact 8). Returns the
+    // double r; m is fl24(r).
     static vd square_sum(vd x, vd y) { return add(mul(x, x), mul(y, y)); }
 
-    // Whether such an r may round apart from the reference's: a midpoint, or a tiny
-    // sum (below 2^-126, where the midpoint test is blind), that Fast2Sum on the
-    // larger and the smaller square (both >= 0) does not show to be exact. The pass
-    // asks only in lanes where m is used beyond its compares, or where a compare
-    // could tell the two floats beside a midpoint apart (see shade_block).
+    // Whether such an r may round apart from the reference's (fact 8): a midpoint,
+    // or a sum below 2^-126, that is not exact (fact 5, on the larger and the
+    // smaller square). Asked only in the lanes near the ring (fact 11).
     static mask square_sum_doubt(vd x, vd y, vd r, mask live)
     {
         const vd p = mul(x, x), q = mul(y, y);
@@ -217,12 +184,9 @@ struct LaneKernel : P {
         return m_and(odd, ne(err, set1(0.0)));
     }
 
-    // acc = ((-(|m - c_abs_sq| / ring_width)) + acc) + 1.0, four roundings. The
-    // lanes multiply by the rounded reciprocal of ring_width instead of dividing:
-    // with q the exact quotient, the difference errs by at most 2^-53 of itself,
-    // the reciprocal and the product add two more, and the two sums 2^-53 of their
-    // results each, so the double chain errs by at most 5 * 2^-53 (|acc| + q + 1)
-    // plus a hair, and the 64-bit one by 2^-62 of it; 2^-49 of that sum covers both.
+    // acc = ((-(|m - c_abs_sq| / ring_width)) + acc) + 1.0, four roundings; the lanes
+    // multiply by the rounded reciprocal of ring_width instead of dividing, and doubt
+    // where a midpoint lies within 2^-49 (|acc| + q + 1) of r (fact 13).
     static vd ring_hit(vd m, vd acc, vd c_abs_sq, vd inverse_width, mask& doubt)
     {
         const vd q = mul(abs(sub(m, c_abs_sq)), inverse_width);
@@ -232,11 +196,9 @@ struct LaneKernel : P {
         return f;
     }
 
-    // n = round(sqrt(acc) * 500.0) for acc > 0, else 0. The square root is the
-    // correctly rounded double one in both paths; the 64-bit product with 500 is
-    // exact (53 + 7 bits) and the double one s errs by at most 2^-42 (s < 2^12).
-    // Adding and taking away 2^52 rounds s to the nearest integer, ties to even;
-    // that is the reference's integer unless s lies within 2^-40 of a half.
+    // n = round(sqrt(acc) * 500.0) for acc > 0, else 0: adding and taking away 2^52
+    // rounds s to the nearest integer, ties to even, which is the reference's unless
+    // s lies within 2^-40 of a half (fact 14).
     static vd intensity(vd acc, mask& doubt)
     {
         const mask lit = gt(acc, set1(0.0));
@@ -246,23 +208,15 @@ struct LaneKernel : P {
         return blend(lit, n, set1(0.0));
     }
 
-    // Whether an orbit goes on, told from mf = fl24(sx' + sy'), the float sum of
-    // the next pass's squares (sx' = fl24(zx^2), sy' = fl24(zy^2), as the
-    // reference stores them), instead of from m and the next pass's sum. Let
-    // v = zx^2 + zy^2; each square errs by at most 2^-24 of itself, or 2^-150
-    // below 2^-126, and so does mf of sx' + sy'.
-    // - mf < 4 - 2^-20 (so mf <= 4 - 5 2^-22): sx' + sy' <= 4 - 9 2^-23, so the
-    //   reference's 64-bit sum of them is below 4 and its next pass runs; and
-    //   v <= (sx' + sy') (1 + 2^-23) + 2^-149 < 4 - 5 2^-23, so m <= 4 and this
-    //   pass does not end the orbit.
-    // - mf >= 4 + 2^-19: sx' + sy' >= 4 + 2^-19 - 2^-22 and v > 4 + 2^-20, a
-    //   float, so m >= 4 + 2^-20 > 4 and the orbit ends after this pass.
-    // Between the two the lanes cannot tell, and the pixel is doubted. A lane
-    // leaves on the first pass whose mf is not below stay_below, so the mf of its
-    // last live pass tells whether it left unsure (after the last pass this may
-    // doubt an orbit that was over anyway, which costs nothing but the redo). The
-    // loop keeps the largest mf of the live passes instead, which tells the same:
-    // every live pass before the last has mf below stay_below.
+    // Whether an orbit goes on, told from mf = fl24(sx' + sy'), the float sum of the
+    // next pass's squares, instead of from m and the next pass's sum (fact 10):
+    // below stay_below it goes on, from leave_from it ends, and between the two the
+    // pixel is doubted. A lane leaves on the first pass whose mf is not below
+    // stay_below, so the mf of its last live pass tells whether it left unsure
+    // (after the last pass this may doubt an orbit that was over anyway, which
+    // costs nothing but the redo). The loop keeps the largest mf of the live passes
+    // instead, which tells the same: every live pass before the last has mf below
+    // stay_below.
     static constexpr float stay_below = 4.0f - 0x1p-20f;
     static constexpr float leave_from = 4.0f + 0x1p-19f;
 
@@ -273,18 +227,12 @@ struct LaneKernel : P {
         return m_and(ge(largest_mf, set1f(stay_below)), lt(largest_mf, set1f(leave_from)));
     }
 
-    // The lanes whose m may lie near the ring (see shade_block).
+    // The lanes whose m may lie near the ring (fact 11).
     static fmask near_ring(vf mf, vf from, vf to) { return m_and(ge(mf, from), le(mf, to)); }
 
     // A lane that has left never comes back, so the loop need not mask it out: its
-    // mf stays at or above stay_below, or is NaN, which no compare here lets
-    // through. |cx| <= 0.6 and |cy| <= 1.2, so |c| < 1.35. A lane leaves with
-    // |z|^2 >= (4 - 2^-20) (1 - 2^-23) and so |z| > 1.9999; its next z is z^2 + c
-    // but for roundings of a few 2^-24 of |z|^2, so |z'| > 4 - 1.35 - 2^-20 > 2.6,
-    // and from |z| > 2.6 on, |z'| > 2.6^2 - 1.36 > 2.6 again: mf > 6.7 on every
-    // later pass. Once a square overflows, mf is infinite or NaN (inf - inf) and
-    // stays so. The ring lies below (1.35 + 0.04)^2 < 2, so neither a leaving nor
-    // a gone lane is ever near it.
+    // mf stays above stay_below, or is NaN, which no compare here lets through, and
+    // it is never near the ring (fact 12).
 
     // The bits of one group's lanes.
     static constexpr unsigned lane_bits = (1u << lanes) - 1;
@@ -293,21 +241,15 @@ struct LaneKernel : P {
     // ring_accumulate. The groups are independent, so their passes overlap; lanes
     // that have left the loop keep computing but change nothing, and the block
     // stops when every lane has left. zx and zy live in single-precision lanes:
-    // sx, sy and txy are products of two floats (2 zy is exact) and zy is the sum
-    // cy + txy, each rounded once to float as the reference rounds its exact 64-bit
-    // result (zy: see exact_sum). A pass ends with the next pass's squares, so
-    // their float sum mf decides whether the orbit goes on (see stays).
+    // sx, sy and txy are products of two floats and zy is the sum cy + txy, each
+    // rounded once to float as the reference rounds its exact 64-bit result (facts
+    // 1 and 2). A pass ends with the next pass's squares, so their float sum mf
+    // decides whether the orbit goes on (see stays).
     //
-    // m itself is needed only near the ring. mf is within 2^-22 of v (and of m's
-    // double r) plus 2^-148, so a lane whose r lies between the ring's two outer
-    // midpoints has mf between near_from and near_to, which lie 2^-21 and 2^-140
-    // beyond them (see near_ring_from); only there is r computed, once the block's
-    // orbits are done. Where fl24(r) and the reference's m differ they are the two
-    // floats beside the midpoint r, and a compare with a bound tells those two
-    // apart only when one of them is the bound: r is the midpoint just below
-    // ring_hi_sq or just above ring_lo_sq. So m's rounding is checked only in the
-    // lanes near_from and near_to let in, which hold those between the midpoints,
-    // where m also feeds the hit.
+    // m itself is needed only near the ring: only in the lanes whose mf lies between
+    // near_from and near_to is its double r computed, once the block's orbits are
+    // done, compared with the ring's bounds (fact 9) and its rounding checked
+    // (fact 11).
     [[gnu::always_inline]] static void shade_block(const float* xs, float y, const LaneFrame& fr,
                                                    std::int32_t* n_out, std::int32_t* hit_out,
                                                    std::uint64_t& doubt_out)

@@ -7,26 +7,30 @@
 // this header holds only declarations, types and constants: an inline function
 // here could be emitted by one of those files with instructions that another
 // processor lacks, and the linker might keep that copy for everyone. For the
-// same reason the standard headers the kernel needs are included here, before
+// same reason the headers the kernel needs are included here, before
 // any of those files switches its instruction set.
 #pragma once
 
 #include <cmath>
 #include <concepts>
 #include <cstdint>
+#include <type_traits>
+#include <utility>
 
+#include "demo/float_bits.h"
 #include "demo/render.h"
 #include "demo/render_lanes.h"
 
 // The frame's constants, as the lanes read them. The lanes hold m as the double
 // r it is rounded from; fl24(r) < ring_hi_sq exactly when r < least_ring_hi,
-// fl24(r) > ring_lo_sq exactly when r > greatest_ring_lo.
+// fl24(r) > ring_lo_sq exactly when r > greatest_ring_lo (fact 9 of
+// docs/exactness.md, as the other facts cited by number).
 struct LaneFrame {
     float cx, cy, c_abs_sq, ring_width, ring_lo_sq, ring_hi_sq;
     double least_ring_hi, greatest_ring_lo;
-    float near_from, near_to;  // where mf lies when m may reach the ring's outer midpoints (see shade_block)
+    float near_from, near_to;  // where mf lies when m may reach the ring's outer midpoints (fact 11)
     double inverse_width;  // 1 / ring_width, rounded once
-    float tiny_square_limit;  // see difference_sum
+    float tiny_square_limit;  // see tiny_square_limit_for
 };
 
 // One row's orbits: intensity, pass of the last ring hit (0 for none: pass 0
@@ -58,16 +62,16 @@ struct LanePath {
 int render_pixels_lanes(const LanePath& lanes);
 
 // The least square that lets zx skip its full test on a frame with this cx
-// (see difference_sum); a c this small leaves every pass to the full test.
+// (fact 7); a cx this small leaves every pass to the full test.
 float tiny_square_limit_for(float cx);
 
-// The least double that rounds to float b, and the greatest: fl24(r) < b exactly
-// when r < least_rounding_to(b), fl24(r) > b exactly when r > greatest_rounding_to(b).
+// fl24(r) < b exactly when r < least_rounding_to(b), fl24(r) > b exactly when
+// r > greatest_rounding_to(b) (fact 9).
 double least_rounding_to(float b);
 double greatest_rounding_to(float b);
 
-// Where mf must lie for m's double r to reach the ring's outer midpoints (see
-// shade_block).
+// Where mf must lie for m's double r to reach the ring's outer midpoints
+// (fact 11).
 float near_ring_from(float ring_lo_sq);
 float near_ring_to(float ring_hi_sq);
 

@@ -2,18 +2,12 @@
 // the redo of every pixel the lanes cannot vouch for. Built for every processor.
 #include "demo/lane_path.h"
 
-#include <cstring>
-
+#include "demo/float_bits.h"
 #include "demo/render_rule.h"
 
 namespace {
 
-bool even_float(float f)
-{
-    std::uint32_t bits;
-    std::memcpy(&bits, &f, sizeof bits);
-    return (bits & 1u) == 0;
-}
+bool even_float(float f) { return (bits_as<std::uint32_t>(f) & 1u) == 0; }
 
 // The midpoints of b and the floats beside it (midpoints of floats are doubles).
 double midpoint_below(float b) { return (double{std::nextafter(b, -INFINITY)} + b) / 2; }

@@ -9,22 +9,23 @@
 // asks the processor before it runs any of it.
 #pragma GCC target("avx512f,avx512vl")
 #include "demo/lane_kernel.h"
+#include "demo/lane_vectors.h"
 #include "demo/lanes_x86.h"
 
 namespace {
 
-// The masked forms where a plain one exists: GCC 12 warns about the undefined
-// pass-through of the plain ones.
-struct Avx512 {
-    using vd = __m512d;
-    using mask = __mmask8;
-    static constexpr int lanes = 8;
-    // Eight groups, four float vectors, as for AVX2.
-    static constexpr int groups = 8;
-    static vd set1(double x) { return _mm512_set1_pd(x); }
-    static vd add(vd a, vd b) { return _mm512_add_pd(a, b); }
-    static vd sub(vd a, vd b) { return _mm512_sub_pd(a, b); }
-    static vd mul(vd a, vd b) { return _mm512_mul_pd(a, b); }
+// Eight doubles a vector, and compares into mask registers, a bit a lane. Eight
+// groups, four float vectors, as for AVX2; colours sixteen at a time, gathered from
+// the table. The masked forms where a plain one exists: GCC 12 warns about the
+// undefined pass-through of the plain ones.
+struct Avx512
+    : PredicateCompares<Avx512, LaneVectors<Avx512, LaneShape{.lanes = 8, .groups = 8, .pack = 2, .colour_width = 16},
+                                            Vector<double, 8>, Vector<float, 16>, Vector<long long, 8>, __mmask8,
+                                            __mmask16>> {
+    template <int predicate>
+    static mask compare(vd a, vd b) { return _mm512_cmp_pd_mask(a, b, predicate); }
+    template <int predicate>
+    static fmask compare(vf a, vf b) { return _mm512_cmp_ps_mask(a, b, predicate); }
     static vd sqrt(vd a) { return _mm512_maskz_sqrt_pd(0xFF, a); }
     static vd min(vd a, vd b) { return _mm512_maskz_min_pd(0xFF, a, b); }
     static vd max(vd a, vd b) { return _mm512_maskz_max_pd(0xFF, a, b); }
@@ -34,12 +35,6 @@ struct Avx512 {
         return _mm512_castsi512_pd(_mm512_and_si512(_mm512_castpd_si512(a), _mm512_set1_epi64(0x7FF0000000000000)));
     }
     static vd to_float(vd a) { return _mm512_maskz_cvtps_pd(0xFF, _mm512_maskz_cvtpd_ps(0xFF, a)); }
-    // Two groups' lanes in single precision fill one vector, each group a half.
-    using vf = __m512;
-    static constexpr int pack = 2;
-    static vf set1f(float x) { return _mm512_set1_ps(x); }
-    static vf fadd(vf a, vf b) { return _mm512_add_ps(a, b); }
-    static vf fmul(vf a, vf b) { return _mm512_mul_ps(a, b); }
     static vd widen(vf a, int part)
     {
         const __m512d d = _mm512_castps_pd(a);
@@ -58,11 +53,6 @@ struct Avx512 {
     {
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), _mm512_maskz_cvttpd_epi32(0xFF, a));
     }
-    static mask lt(vd a, vd b) { return _mm512_cmp_pd_mask(a, b, _CMP_LT_OQ); }
-    static mask gt(vd a, vd b) { return _mm512_cmp_pd_mask(a, b, _CMP_GT_OQ); }
-    static mask ge(vd a, vd b) { return _mm512_cmp_pd_mask(a, b, _CMP_GE_OQ); }
-    static mask eq(vd a, vd b) { return _mm512_cmp_pd_mask(a, b, _CMP_EQ_OQ); }
-    static mask ne(vd a, vd b) { return _mm512_cmp_pd_mask(a, b, _CMP_NEQ_UQ); }
     static mask low_bits_are(vd a, long long low_mask, long long pattern)
     {
         const __m512i low = _mm512_and_si512(_mm512_castpd_si512(a), _mm512_set1_epi64(low_mask));
@@ -74,34 +64,22 @@ struct Avx512 {
     // Compares under a mask, in one instruction.
     static mask lt_where(mask m, vd a, vd b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_LT_OQ); }
     static mask gt_where(mask m, vd a, vd b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_GT_OQ); }
-    static mask none() { return 0; }
     static mask all() { return 0xFF; }
     static unsigned bits(mask a) { return a; }
-    static bool any(mask a) { return a != 0; }
     static vd blend(mask m, vd if_set, vd if_clear) { return _mm512_mask_blend_pd(m, if_clear, if_set); }
     static vd max_where(mask m, vd a, vd b) { return _mm512_mask_max_pd(a, m, a, b); }
     static mask mask_of_bits(unsigned b) { return static_cast<mask>(b); }
-    // The sixteen single-precision lanes are compared into a mask register too.
-    using fmask = __mmask16;
-    static fmask lt(vf a, vf b) { return _mm512_cmp_ps_mask(a, b, _CMP_LT_OQ); }
-    static fmask ge(vf a, vf b) { return _mm512_cmp_ps_mask(a, b, _CMP_GE_OQ); }
-    static fmask le(vf a, vf b) { return _mm512_cmp_ps_mask(a, b, _CMP_LE_OQ); }
     static vf fmin(vf a, vf b) { return _mm512_maskz_min_ps(0xFFFF, a, b); }
     static vf max_where(fmask m, vf a, vf b) { return _mm512_mask_max_ps(a, m, a, b); }
     static fmask m_and(fmask a, fmask b) { return static_cast<fmask>(a & b); }
     static fmask m_or(fmask a, fmask b) { return static_cast<fmask>(a | b); }
     static fmask all_f() { return 0xFFFF; }
     static unsigned bits(fmask a) { return a; }
-    static bool any(fmask a) { return a != 0; }
     static mask widen_mask(fmask a, int part) { return static_cast<mask>(part == 0 ? a : a >> 8); }
     static unsigned nonzero_bytes(const std::uint8_t* p) { return nonzero_bytes_x86(p); }
-    // Colours sixteen at a time, gathered from the table.
-    using vi = __m512i;
-    static constexpr int colour_width = 16;
     static vi load_ints(const std::int32_t* p) { return _mm512_loadu_si512(p); }
     static unsigned positive_lanes(vi a) { return _mm512_cmpgt_epi32_mask(a, _mm512_setzero_si512()); }
     static bool any_nonzero(vi a) { return _mm512_test_epi32_mask(a, a) != 0; }
-    static vi zero_ints() { return _mm512_setzero_si512(); }
     static vi colours(const std::uint32_t* table, const std::int32_t* n, const std::int32_t* hit)
     {
         const vi top = _mm512_set1_epi32(colour_intensities - 1);

@@ -8,18 +8,15 @@
 #include <arm_neon.h>
 
 #include "demo/lane_kernel.h"
+#include "demo/lane_vectors.h"
 
 namespace {
 
-struct Neon {
-    using vd = float64x2_t;
-    using mask = uint64x2_t;
-    static constexpr int lanes = 2;
-    static constexpr int groups = 2;
-    static vd set1(double x) { return vdupq_n_f64(x); }
-    static vd add(vd a, vd b) { return vaddq_f64(a, b); }
-    static vd sub(vd a, vd b) { return vsubq_f64(a, b); }
-    static vd mul(vd a, vd b) { return vmulq_f64(a, b); }
+// Two doubles a vector, two groups in flight, each group's floats in a vector of
+// their own. Colours four at a time; without a gather, each lit pixel takes the
+// table on its own.
+struct Neon : LaneVectors<Neon, LaneShape{.lanes = 2, .groups = 2, .pack = 1, .colour_width = 4}, float64x2_t,
+                          float32x2_t, int32x4_t, uint64x2_t, uint32x2_t> {
     static vd sqrt(vd a) { return vsqrtq_f64(a); }
     static vd min(vd a, vd b) { return vminq_f64(a, b); }
     static vd max(vd a, vd b) { return vmaxq_f64(a, b); }
@@ -29,20 +26,11 @@ struct Neon {
         return vreinterpretq_f64_u64(vandq_u64(vreinterpretq_u64_f64(a), vdupq_n_u64(0x7FF0000000000000)));
     }
     static vd to_float(vd a) { return vcvt_f64_f32(vcvt_f32_f64(a)); }
-    using vf = float32x2_t;
-    static constexpr int pack = 1;
-    static vf set1f(float x) { return vdup_n_f32(x); }
-    static vf fadd(vf a, vf b) { return vadd_f32(a, b); }
-    static vf fmul(vf a, vf b) { return vmul_f32(a, b); }
     static vd widen(vf a, int) { return vcvt_f64_f32(a); }
     static vf narrow(const vd* parts) { return vcvt_f32_f64(parts[0]); }
     static vf load_singles(const float* p) { return vld1_f32(p); }
     static void store_floats(float* p, vd a) { vst1_f32(p, vcvt_f32_f64(a)); }
     static void store_ints(std::int32_t* p, vd a) { vst1_s32(p, vmovn_s64(vcvtq_s64_f64(a))); }
-    static mask lt(vd a, vd b) { return vcltq_f64(a, b); }
-    static mask gt(vd a, vd b) { return vcgtq_f64(a, b); }
-    static mask ge(vd a, vd b) { return vcgeq_f64(a, b); }
-    static mask eq(vd a, vd b) { return vceqq_f64(a, b); }
     static mask ne(vd a, vd b) { return vreinterpretq_u64_u32(vmvnq_u32(vreinterpretq_u32_u64(eq(a, b)))); }
     static mask low_bits_are(vd a, long long low_mask, long long pattern)
     {
@@ -52,7 +40,6 @@ struct Neon {
     static mask m_and(mask a, mask b) { return vandq_u64(a, b); }
     static mask m_or(mask a, mask b) { return vorrq_u64(a, b); }
     static mask m_andnot(mask a, mask b) { return vbicq_u64(b, a); }
-    static mask none() { return vdupq_n_u64(0); }
     static mask all() { return vdupq_n_u64(~std::uint64_t{0}); }
     static unsigned bits(mask a)
     {
@@ -66,10 +53,6 @@ struct Neon {
     }
     static constexpr LaneBitMasks<lanes> bit_masks = lane_bit_masks<lanes>();
     static mask mask_of_bits(unsigned b) { return vld1q_u64(bit_masks.masks[b]); }
-    using fmask = uint32x2_t;
-    static fmask lt(vf a, vf b) { return vclt_f32(a, b); }
-    static fmask ge(vf a, vf b) { return vcge_f32(a, b); }
-    static fmask le(vf a, vf b) { return vcle_f32(a, b); }
     static vf fmin(vf a, vf b) { return vmin_f32(a, b); }
     static vf max_where(fmask m, vf a, vf b)
     {
@@ -90,9 +73,6 @@ struct Neon {
                vaddv_u8(vget_low_u8(high_bits)) << 16 |
                static_cast<unsigned>(vaddv_u8(vget_high_u8(high_bits))) << 24;
     }
-    // Colours four at a time; without a gather, each lit pixel takes the table on its own.
-    using vi = int32x4_t;
-    static constexpr int colour_width = 4;
     static vi load_ints(const std::int32_t* p) { return vld1q_s32(p); }
     static unsigned positive_lanes(vi a)
     {
@@ -100,7 +80,6 @@ struct Neon {
         return vaddvq_u32(vandq_u32(vcgtzq_s32(a), vld1q_u32(weights)));
     }
     static bool any_nonzero(vi a) { return vmaxvq_u32(vreinterpretq_u32_s32(a)) != 0; }
-    static vi zero_ints() { return vdupq_n_s32(0); }
     static void store_colours(std::uint32_t* p, vi a) { vst1q_u32(p, vreinterpretq_u32_s32(a)); }
     static void store_reversed(std::uint32_t* p, vi a)
     {

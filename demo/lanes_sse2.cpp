@@ -7,35 +7,25 @@
 // Everything from here on is built for SSE2 (see lane_path.h).
 #pragma GCC target("sse2")
 #include "demo/lane_kernel.h"
+#include "demo/lane_vectors.h"
 #include "demo/lanes_x86.h"
 
 namespace {
 
-struct Sse2 {
-    using vd = __m128d;
-    using mask = __m128d;
-    static constexpr int lanes = 2;
-    // Independent groups in flight, so that one orbit's latency hides behind the
-    // others'; more make a block wait longer for its slowest orbit (a float
-    // vector whose orbits have all left sits the rest out). Four pay for that
-    // here, in 32-bit code as well, where the eight registers make them spill.
-    static constexpr int groups = 4;
-    static vd set1(double x) { return _mm_set1_pd(x); }
-    static vd add(vd a, vd b) { return _mm_add_pd(a, b); }
-    static vd sub(vd a, vd b) { return _mm_sub_pd(a, b); }
-    static vd mul(vd a, vd b) { return _mm_mul_pd(a, b); }
+// Two doubles a vector. Independent groups in flight, so that one orbit's latency
+// hides behind the others'; more make a block wait longer for its slowest orbit (a
+// float vector whose orbits have all left sits the rest out). Four pay for that
+// here, in 32-bit code as well, where the eight registers make them spill. Two
+// groups' lanes in single precision fill one vector, each group a half. Colours
+// four at a time; without a gather, each lit pixel takes the table on its own.
+struct Sse2 : LaneVectors<Sse2, LaneShape{.lanes = 2, .groups = 4, .pack = 2, .colour_width = 4},
+                          Vector<double, 2>, Vector<float, 4>, Vector<long long, 2>> {
     static vd sqrt(vd a) { return _mm_sqrt_pd(a); }
     static vd min(vd a, vd b) { return _mm_min_pd(a, b); }
     static vd max(vd a, vd b) { return _mm_max_pd(a, b); }
     static vd abs(vd a) { return _mm_andnot_pd(_mm_set1_pd(-0.0), a); }
     static vd exponent(vd a) { return _mm_and_pd(a, _mm_castsi128_pd(_mm_set1_epi64x(0x7FF0000000000000))); }
     static vd to_float(vd a) { return _mm_cvtps_pd(_mm_cvtpd_ps(a)); }
-    // Two groups' lanes in single precision fill one vector, each group a half.
-    using vf = __m128;
-    static constexpr int pack = 2;
-    static vf set1f(float x) { return _mm_set1_ps(x); }
-    static vf fadd(vf a, vf b) { return _mm_add_ps(a, b); }
-    static vf fmul(vf a, vf b) { return _mm_mul_ps(a, b); }
     static vd widen(vf a, int part) { return _mm_cvtps_pd(part == 0 ? a : _mm_movehl_ps(a, a)); }
     static vf narrow(const vd* parts) { return _mm_movelh_ps(_mm_cvtpd_ps(parts[0]), _mm_cvtpd_ps(parts[1])); }
     static vf load_singles(const float* p) { return _mm_loadu_ps(p); }
@@ -62,10 +52,8 @@ struct Sse2 {
     static mask m_and(mask a, mask b) { return _mm_and_pd(a, b); }
     static mask m_or(mask a, mask b) { return _mm_or_pd(a, b); }
     static mask m_andnot(mask a, mask b) { return _mm_andnot_pd(a, b); }
-    static mask none() { return _mm_setzero_pd(); }
     static mask all() { return _mm_castsi128_pd(_mm_set1_epi32(-1)); }
     static unsigned bits(mask a) { return static_cast<unsigned>(_mm_movemask_pd(a)); }
-    static bool any(mask a) { return _mm_movemask_pd(a) != 0; }
     static vd blend(mask m, vd if_set, vd if_clear)
     {
         return _mm_or_pd(_mm_and_pd(m, if_set), _mm_andnot_pd(m, if_clear));
@@ -73,7 +61,6 @@ struct Sse2 {
     static vd max_where(mask m, vd a, vd b) { return _mm_max_pd(a, _mm_and_pd(m, b)); }
     alignas(16) static constexpr LaneBitMasks<lanes> bit_masks = lane_bit_masks<lanes>();
     static mask mask_of_bits(unsigned b) { return _mm_load_pd(reinterpret_cast<const double*>(bit_masks.masks[b])); }
-    using fmask = __m128;
     static fmask lt(vf a, vf b) { return _mm_cmplt_ps(a, b); }
     static fmask ge(vf a, vf b) { return _mm_cmpge_ps(a, b); }
     static fmask le(vf a, vf b) { return _mm_cmple_ps(a, b); }
@@ -83,7 +70,6 @@ struct Sse2 {
     static fmask m_or(fmask a, fmask b) { return _mm_or_ps(a, b); }
     static fmask all_f() { return _mm_castsi128_ps(_mm_set1_epi32(-1)); }
     static unsigned bits(fmask a) { return static_cast<unsigned>(_mm_movemask_ps(a)); }
-    static bool any(fmask a) { return _mm_movemask_ps(a) != 0; }
     static mask widen_mask(fmask a, int part)
     {
         const __m128i m = _mm_castps_si128(a);
@@ -91,16 +77,12 @@ struct Sse2 {
                                           : _mm_shuffle_epi32(m, _MM_SHUFFLE(3, 3, 2, 2)));
     }
     static unsigned nonzero_bytes(const std::uint8_t* p) { return nonzero_bytes_x86(p); }
-    // Colours four at a time; without a gather, each lit pixel takes the table on its own.
-    using vi = __m128i;
-    static constexpr int colour_width = 4;
     static vi load_ints(const std::int32_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
     static unsigned positive_lanes(vi a)
     {
         return static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(a, _mm_setzero_si128()))));
     }
     static bool any_nonzero(vi a) { return _mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_setzero_si128())) != 0xFFFF; }
-    static vi zero_ints() { return _mm_setzero_si128(); }
     static void store_colours(std::uint32_t* p, vi a) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), a); }
     static void store_reversed(std::uint32_t* p, vi a)
     {

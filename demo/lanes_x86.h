@@ -7,6 +7,24 @@
 
 namespace {
 
+// The compares of a set whose compare instructions take a predicate (AVX2 and
+// AVX-512), each once: Set gives compare<predicate>(a, b) on its doubles and floats.
+template <class Set, class Base>
+struct PredicateCompares : Base {
+    template <class V>
+    static auto lt(V a, V b) { return Set::template compare<_CMP_LT_OQ>(a, b); }
+    template <class V>
+    static auto gt(V a, V b) { return Set::template compare<_CMP_GT_OQ>(a, b); }
+    template <class V>
+    static auto ge(V a, V b) { return Set::template compare<_CMP_GE_OQ>(a, b); }
+    template <class V>
+    static auto le(V a, V b) { return Set::template compare<_CMP_LE_OQ>(a, b); }
+    template <class V>
+    static auto eq(V a, V b) { return Set::template compare<_CMP_EQ_OQ>(a, b); }
+    template <class V>
+    static auto ne(V a, V b) { return Set::template compare<_CMP_NEQ_UQ>(a, b); }  // true for NaN
+};
+
 // Bit i set where byte i of the 32 at p (aligned) is not zero.
 inline unsigned nonzero_bytes_x86(const std::uint8_t* p)
 {

@@ -6,35 +6,17 @@
 // Extended's pay, because most of its cost is in keeping the exact rest of values
 // that are about to be rounded to float anyway.
 //
-// Facts used below (fl53, fl64, fl24: rounding to nearest even at 53, 64 and 24 bits):
-// - Let r = fl53(v) and e = fl64(v) for an exact value v. No double lies strictly
-//   between v and r, and e is no farther from v than r, so no float midpoint (a
-//   double) lies strictly between r and e: fl24(r) = fl24(e) unless r is a midpoint
-//   and v != r. Exact midpoints round alike, ties to even both times.
-// - Products of two floats are exact in double (48 bits, and at least 2^-298, far
-//   above double's subnormals), and so exact at 64 bits too.
-// - When no float midpoint lies within a bound B of r, every value within B of r
-//   stores the float r stores (rounds_alike). Each bound below is twice the error
-//   it covers (that of the double evaluation plus that of the 64-bit one), which
-//   also covers the rounding of the test's own sum.
+// Each shortcut rests on a fact of docs/exactness.md, cited by number. Where one
+// checks that no float midpoint lies near its result (fact 6), it takes twice the
+// bound its fact proves.
 #pragma once
 
-#include <bit>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
 
+#include "demo/float_bits.h"
 #include "render.h"
-#if !defined(__cpp_lib_bit_cast)
-// Emscripten 3.1.6's libc++ has <bit> without bit_cast; the builtin is what it would be.
-namespace std {
-template <class To, class From>
-constexpr To bit_cast(const From& from) noexcept
-{
-    return __builtin_bit_cast(To, from);
-}
-}  // namespace std
-#endif
 #if VORLIX_RENDER_SOFTWARE
 #include "extended.h"
 #endif
@@ -68,40 +50,33 @@ struct Shortcuts {
 #if VORLIX_RENDER_SOFTWARE
 template <>
 struct Shortcuts<Extended> {
-    // a + b < bound: rounding is monotonic and bound is a double and a 64-bit value, so
-    // fl53(v) < bound means v < bound, and fl53(v) > bound means v > bound. fl64(v)
-    // cannot reach bound from below while fl53(v) stays below it: the 64-bit value
-    // would lie within half a 64-bit place of bound, so bound would be the double
-    // nearest v.
+    // a + b < bound, open only when the double sum is the bound (fact 15).
     static int sum_below(float a, float b, float bound)
     {
         const double s = double{a} + b;
         return s == bound ? -1 : s < bound;
     }
 
+    // Exact (fact 1).
     static bool product(float a, float b, float& out)
     {
         out = static_cast<float>(double{a} * b);
         return true;
     }
 
-    // Exact too when c has at most 5 significant bits (48 + 5 <= 53): its low 19
-    // fraction bits are zero. The renderer's c is a constant, so this folds away.
+    // Exact too when c has at most 5 significant bits, its low 19 fraction bits zero
+    // (fact 1). The renderer's c is a constant, so this folds away.
     static bool product(float a, float b, float c, float& out)
     {
-        if ((std::bit_cast<std::uint32_t>(c) & 0x7FFFF) != 0)
+        if ((bits_as<std::uint32_t>(c) & 0x7FFFF) != 0)
             return false;
         out = static_cast<float>(double{a} * b * c);
         return true;
     }
 
-    // d = fl53(a - b). When d is exact, so is the 64-bit difference, and what remains
-    // is one rounding of the exact a - b + c, where the first fact applies; the sum is
-    // then checked for exactness only when r is a midpoint (common: floats of one
-    // binade sum to 25 bits) or too small for the midpoint test. When d is not exact,
-    // the double chain errs by at most 2^-53 (|a| + |b|) + 2^-53 (|a| + |b| + |c|),
-    // plus a hair, and the 64-bit one by 2^-63 of the same: 2^-51 of the sum of
-    // magnitudes covers both, and the bound is twice that.
+    // a - b + c (fact 7): with d = fl53(a - b) exact, one rounding of an exact value,
+    // doubtful only on a midpoint it does not hold exactly (facts 3 to 5); with d
+    // inexact, no float midpoint within the bound of r (fact 6).
     static bool difference_sum(float a, float b, float c, float& out)
     {
         const double d = double{a} - b;
@@ -115,18 +90,15 @@ struct Shortcuts<Extended> {
         return proven;
     }
 
-    // The exact sum of floats a and b (|a| >= |b|) has at most 53 bits unless their
-    // exponents are 29 or more apart; then |b| is below 2^-5 of a's last place, every
-    // rounding of a + b at 53 or 64 bits lies between a and a + b, and the nearest
-    // float midpoint is a quarter of that place away or more: both store a.
+    // Always the rule's float (fact 2).
     static bool sum(float a, float b, float& out)
     {
         out = static_cast<float>(double{a} + b);
         return true;
     }
 
-    // One rounding of the exact sum of two exact squares: the first fact, with the
-    // exactness checked where r is a midpoint or below the normal floats.
+    // One rounding of an exact sum, doubtful only on a midpoint it does not hold
+    // exactly, or below the normal floats where the midpoint test is blind (fact 8).
     static bool square_sum(float a, float b, float& out)
     {
         const double p = double{a} * a, q = double{b} * b;
@@ -137,11 +109,8 @@ struct Shortcuts<Extended> {
         return proven;
     }
 
-    // With Q the exact quotient and S = |acc| + Q + |gain|: the difference of
-    // two floats errs by at most 2^-53 of itself, the quotient by 2^-53 more, and the
-    // two sums by 2^-53 of their results each, so the double chain errs by at most
-    // 4 * 2^-53 S plus a hair, and the 64-bit one by 4 * 2^-64 S: 2^-50 S covers
-    // both, and the bound is twice that.
+    // No float midpoint within the bound of r (facts 6 and 13), with
+    // S = |acc| + q + |gain|.
     static bool ring_hit(float m, float centre, float width, float gain, float& acc)
     {
         const double q = std::fabs(double{m} - centre) / width;
@@ -153,11 +122,9 @@ struct Shortcuts<Extended> {
         return true;
     }
 
-    // For p = fl53(root * scale) in [0, 2^30): p lies within 2^-53 p < 2^-23 of the
-    // exact product, the 64-bit one within 2^-64 of it times p, so the two are less
-    // than 2^-22 apart; when p is farther than that from every half-integer, both
-    // round to the integer nearest p. Adding and taking away 2^52 rounds p to that
-    // integer, ties to even, and p - n is exact.
+    // p = fl53(root * scale) below 2^30, farther than 2^-22 from every half-integer
+    // (fact 14). Adding and taking away 2^52 rounds p to the nearest integer, ties to
+    // even, and p - n is exact.
     static bool intensity(double root, double scale, std::int32_t& out)
     {
         const double p = root * scale;
@@ -171,32 +138,22 @@ struct Shortcuts<Extended> {
     }
 
 private:
-    // Whether double r lies half way between two normal floats: below float's last
-    // place its significand reads 1 and 28 zeros. Meaningless below FLT_MIN, where
-    // the float grid is coarser; callers test that first.
-    static bool float_midpoint(double r) { return (std::bit_cast<std::uint64_t>(r) & 0x1FFFFFFF) == 0x10000000; }
-
-    // Whether r = fl53(x + y) is exact: of the two residues r - x and r - y, the one
-    // taken from the operand of larger magnitude is computed exactly (Fast2Sum), and
-    // it equals the other operand only when nothing was lost; when r is exact both
-    // are exact and both equal.
+    // Whether r = fl53(x + y) is exact (fact 5).
     static bool exact_sum_of(double x, double y, double r) { return r - x == y && r - y == x; }
 
-    // Whether every value within `bound` of r stores f = fl24(r) too. r lies in f's
-    // rounding cell, whose ends are the midpoints half f's last place away, or a
-    // quarter of it below a power of two, where the floats are twice as dense. When
-    // |r - f| + bound is below the nearer of those, the whole interval lies inside
-    // the cell. r - f is exact (Sterbenz). Zero and subnormal f are left to the rule.
+    // Whether every value within `bound` of r stores f = fl24(r) too (fact 6): r's
+    // distance from f plus the bound stays below that from f to the nearer end of its
+    // rounding cell. Zero and subnormal f are left to the rule.
     static bool rounds_alike(double r, float f, double bound)
     {
-        const std::uint32_t magnitude = std::bit_cast<std::uint32_t>(f) & 0x7FFFFFFF;
+        const std::uint32_t magnitude = bits_as<std::uint32_t>(f) & 0x7FFFFFFF;
         std::uint64_t field = magnitude >> 23;
         if (field == 0)
             return false;
         if ((magnitude & 0x7FFFFF) == 0)
             --field;
         // 2^(field - 127 - 24): half the last place of a float of that exponent field.
-        const double half_gap = std::bit_cast<double>((field + 1023 - 127 - 24) << 52);
+        const double half_gap = bits_as<double>((field + 1023 - 127 - 24) << 52);
         return std::fabs(r - f) + bound < half_gap;
     }
 };

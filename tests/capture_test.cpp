@@ -47,12 +47,16 @@ protected:
     fs::path dir_;
 };
 
+// The raw frames, and the line per frame that --hash writes of the same pixels.
 TEST_F(CaptureTest, RawFramesAreTheRendererPixelsLittleEndian)
 {
     const fs::path raw = dir_ / "frames.raw";
     ASSERT_EQ(run("--frames 89-91 --raw " + raw.string()), 0);
     const auto bytes = read_file(raw);
     ASSERT_EQ(bytes.size(), 3u * frame_pixel_count * 4);
+    const fs::path hashes = dir_ / "frames.hash";
+    ASSERT_EQ(run("--frames 89-91 --hash - > " + hashes.string()), 0);
+    std::ifstream hash_lines(hashes);
 
     precision_setup();
     render_setup();
@@ -65,7 +69,17 @@ TEST_F(CaptureTest, RawFramesAreTheRendererPixelsLittleEndian)
                                         static_cast<std::uint32_t>(bytes[at + 3]) << 24;
             ASSERT_EQ(value, frame_buffer[p]) << "frame " << 89 + f << " pixel " << p;
         }
+        std::uint64_t hash = 0xCBF29CE484222325;  // FNV-1a, a pixel at a time
+        for (const std::uint32_t pixel : frame_buffer)
+            hash = (hash ^ pixel) * 0x100000001B3;
+        char want[32];
+        std::snprintf(want, sizeof want, "%d %016llx", 89 + f, static_cast<unsigned long long>(hash));
+        std::string line;
+        ASSERT_TRUE(std::getline(hash_lines, line)) << "frame " << 89 + f;
+        EXPECT_EQ(line, want);
     }
+    std::string extra;
+    EXPECT_FALSE(std::getline(hash_lines, extra)) << "a line per frame";
     EXPECT_FALSE(fs::exists(dir_ / "frames.raw.partial"));
 }
 
@@ -117,12 +131,14 @@ TEST_F(CaptureTest, BadArgumentsExitTwoAndWriteNothing)
              "--frames 1-x --raw " + raw,
              "--frames 1- --raw " + raw,
              "--frames 1 --raw " + raw + " --png " + dir_.string(),
+             "--frames 1 --raw " + raw + " --hash " + raw,
              "--frames 1 --bogus --raw " + raw,
              "--version extra",
              "--help --frames 1",
              "--frames 1 --frames 2 --raw " + raw,
              "--frames 1 --raw " + raw + " --raw " + raw,
              "--bench --raw " + raw,
+             "--bench --hash -",
              "--bench --reference",
              "--bench --frames 3-2",
     };

@@ -31,7 +31,7 @@ namespace {
 constexpr int exit_failure = 1;  // a frame could not be written
 constexpr int exit_usage = 2;
 constexpr const char* usage_text =
-    "usage: rings_capture --frames A[-B] (--png DIR | --raw FILE|-) [--reference]\n"
+    "usage: rings_capture --frames A[-B] (--png DIR | --raw FILE|- | --hash FILE|-) [--reference]\n"
     "       rings_capture --bench [--frames A[-B]]\n"
     "       rings_capture --help | --version\n"
     "  --frames A[-B]  frames A to B (0 to 2147483647; the demo's first frame is 1)\n"
@@ -39,6 +39,9 @@ constexpr const char* usage_text =
     "                  are created when missing\n"
     "  --raw FILE      write the frames back to back as 32-bit little-endian\n"
     "                  0x00RRGGBB pixels, 320 x 240 per frame; - is standard output\n"
+    "  --hash FILE     write a line per frame: its number and the 64-bit FNV-1a hash\n"
+    "                  of its pixels as 32-bit words, in hexadecimal; - is standard\n"
+    "                  output\n"
     "  --reference     shade with the reference path rather than the fastest one;\n"
     "                  the pictures are identical, only slower\n"
     "  --bench         time every pixel path this processor has on frames A to B\n"
@@ -53,6 +56,7 @@ struct Options {
     std::int32_t last = 0;
     std::string png_dir;
     std::string raw_file;
+    std::string hash_file;
     bool reference = false;
     bool bench = false;
 };
@@ -89,7 +93,7 @@ std::optional<std::string> parse_options(int argc, char** argv, Options& options
             (arg == "--bench" ? options.bench : options.reference) = true;
             continue;
         }
-        if (arg != "--frames" && arg != "--png" && arg != "--raw")
+        if (arg != "--frames" && arg != "--png" && arg != "--raw" && arg != "--hash")
             return "unknown option '" + std::string(arg) + "'";
         if (i + 1 == argc)
             return std::string(arg) + " needs a value";
@@ -109,12 +113,15 @@ std::optional<std::string> parse_options(int argc, char** argv, Options& options
             return std::string(arg) + " needs a non-empty value";
         } else if (arg == "--png") {
             options.png_dir = value;
-        } else {
+        } else if (arg == "--raw") {
             options.raw_file = value;
+        } else {
+            options.hash_file = value;
         }
     }
+    const int outputs = !options.png_dir.empty() + !options.raw_file.empty() + !options.hash_file.empty();
     if (options.bench) {
-        if (!options.png_dir.empty() || !options.raw_file.empty() || options.reference)
+        if (outputs > 0 || options.reference)
             return std::string("--bench writes no frames and times every path");
         if (!have_frames)
             options.first = 1, options.last = 360;
@@ -122,8 +129,8 @@ std::optional<std::string> parse_options(int argc, char** argv, Options& options
     }
     if (!have_frames)
         return std::string("--frames is required");
-    if (options.png_dir.empty() == options.raw_file.empty())
-        return std::string("give exactly one of --png DIR and --raw FILE");
+    if (outputs != 1)
+        return std::string("give exactly one of --png DIR, --raw FILE and --hash FILE");
     return std::nullopt;
 }
 
@@ -262,19 +269,39 @@ int capture_png(const Options& options)
     return 0;
 }
 
-int capture_raw(const Options& options)
+// FNV-1a over the frame buffer's pixels as 32-bit words: a fingerprint that lets
+// two builds be compared frame by frame without moving every pixel.
+std::uint64_t frame_hash()
 {
-    Output out(options.raw_file);
+    std::uint64_t hash = 0xCBF29CE484222325;
+    for (const std::uint32_t pixel : frame_buffer)
+        hash = (hash ^ pixel) * 0x100000001B3;
+    return hash;
+}
+
+// The raw frames, or their hashes, into one file.
+int capture_stream(const Options& options)
+{
+    const bool hashes = !options.hash_file.empty();
+    const std::string& name = hashes ? options.hash_file : options.raw_file;
+    Output out(name);
     if (auto error = out.open())
         return io_failure(*error);
     std::vector<unsigned char> bytes;
     render_seek(options.first);
     for (std::int64_t n = options.first; n <= options.last; ++n) {
         render_frame();
-        frame_bytes(bytes);
+        if (hashes) {
+            char line[32];
+            const int length = std::snprintf(line, sizeof line, "%lld %016llx\n", static_cast<long long>(n),
+                                             static_cast<unsigned long long>(frame_hash()));
+            bytes.assign(line, line + length);
+        } else {
+            frame_bytes(bytes);
+        }
         if (std::fwrite(bytes.data(), 1, bytes.size(), out.get()) != bytes.size())
-            return io_failure("writing frame " + std::to_string(n) + " to '" + options.raw_file +
-                              "' failed: " + std::strerror(errno));
+            return io_failure("writing frame " + std::to_string(n) + " to '" + name + "' failed: " +
+                              std::strerror(errno));
     }
     if (auto error = out.finish())
         return io_failure(*error);
@@ -336,5 +363,5 @@ int main(int argc, char** argv)
     if (options.bench)
         return bench(options);
     render_select_path(options.reference ? RenderPath::reference : render_best_path());
-    return options.png_dir.empty() ? capture_raw(options) : capture_png(options);
+    return options.png_dir.empty() ? capture_stream(options) : capture_png(options);
 }
