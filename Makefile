@@ -45,7 +45,7 @@ toolchain = $(if $(wildcard $(1)/CMakeCache.txt),,-DCMAKE_TOOLCHAIN_FILE=$(2))
 
 run: programs
 	@$(BUILD)/rings_window; status=$$?; \
-	if [ $$status = 255 ]; then echo "rings_window: no display could be opened; is DISPLAY set?" >&2; fi; \
+	if [ $$status = 255 ]; then echo "rings_window: no display could be opened; is DISPLAY or WAYLAND_DISPLAY set?" >&2; fi; \
 	exit $$status
 
 # The three programs; a tree that `make check` or `make test` has not configured yet
