@@ -30,14 +30,6 @@ std::optional<PixelFormat> parse_screen_format(const char* text)
     return std::nullopt;
 }
 
-const char* screen_format_name(const PixelFormat& format)
-{
-    for (const NamedFormat& named : named_formats)
-        if (named.format == format)
-            return named.name;
-    return "?";
-}
-
 std::optional<std::vector<DisplayMode>> parse_display_modes(const char* text, const PixelFormat& desktop)
 {
     if (!text)

@@ -13,8 +13,6 @@ namespace platform {
 
 // xrgb8888, xbgr8888, rgb888, bgr888, rgb565, bgr565, rgb555, bgr555 or pal8.
 std::optional<PixelFormat> parse_screen_format(const char* text);
-// The format's name above; "?" for a format that has none.
-const char* screen_format_name(const PixelFormat& format);
 // WIDTHxHEIGHTxBITS, comma-separated; bits 8, 16, 24 or 32. A depth takes the
 // desktop's format when it is the desktop's depth (format_for_depth).
 std::optional<std::vector<DisplayMode>> parse_display_modes(const char* text, const PixelFormat& desktop);

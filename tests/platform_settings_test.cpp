@@ -7,6 +7,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <utility>
 
 using namespace platform;
 
@@ -14,9 +15,12 @@ namespace {
 
 TEST(Settings, Parse)
 {
-    for (const char* name : {"xrgb8888", "xbgr8888", "rgb888", "bgr888", "rgb565", "bgr565", "rgb555", "bgr555", "pal8"})
-        EXPECT_STREQ(screen_format_name(parse_screen_format(name).value()), name);
-    EXPECT_EQ(parse_screen_format("bgr555"), formats::bgr555);
+    const std::pair<const char*, PixelFormat> named[] = {
+        {"xrgb8888", formats::xrgb8888}, {"xbgr8888", formats::xbgr8888}, {"rgb888", formats::rgb888},
+        {"bgr888", formats::bgr888},     {"rgb565", formats::rgb565},     {"bgr565", formats::bgr565},
+        {"rgb555", formats::rgb555},     {"bgr555", formats::bgr555},     {"pal8", formats::pal8}};
+    for (const auto& [name, format] : named)
+        EXPECT_EQ(parse_screen_format(name), format) << name;
     EXPECT_EQ(parse_screen_format("RGB565"), std::nullopt);
     EXPECT_EQ(parse_screen_format(nullptr), std::nullopt);
     const auto modes = parse_display_modes("320x240x32,640x480x16", formats::bgr565);
