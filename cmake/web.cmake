@@ -3,14 +3,14 @@
 # that folder, ready for any static web server. rings_capture.js stays in tools/,
 # for node.
 set(web_dir ${PROJECT_BINARY_DIR}/web)
-set(web_sources ${PROJECT_SOURCE_DIR}/platform/web)
+set(web_sources ${PROJECT_SOURCE_DIR}/platform/browser/pages)
 
 set(web_programs "")
 foreach(program rings_window rings_fullscreen)
   if(TARGET ${program})
     list(APPEND web_programs ${program})
     set_target_properties(${program} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${web_dir}
-      LINK_DEPENDS ${PROJECT_SOURCE_DIR}/platform/browser_host.js)
+      LINK_DEPENDS ${PROJECT_SOURCE_DIR}/platform/browser/host.js)
     set(PROGRAM ${program})
     configure_file(${web_sources}/program.html.in ${web_dir}/${program}.html @ONLY)
   endif()

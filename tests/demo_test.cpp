@@ -10,7 +10,7 @@
 #include "demo/render.h"
 #include "display/display.h"
 #include "display/display_state.h"
-#include "platform/fake_host.h"
+#include "platform/fake/host.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 #include "display/display.h"
 #include "display/display_state.h"
-#include "platform/fake_host.h"
+#include "platform/fake/host.h"
 
 inline constexpr int picture_width = 320;
 inline constexpr int picture_height = 240;

@@ -2,7 +2,7 @@
 // left alive.
 #pragma once
 
-#include "platform/fake_host.h"
+#include "platform/fake/host.h"
 #include "platform/platform.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // The SDL host under SDL_VIDEODRIVER=dummy: its formats, keys, icon and pace.
-#include "platform/display_connection.h"
-#include "platform/sdl_keys.h"
-#include "platform/sdl_present.h"
-#include "platform/window_icon.h"
+#include "platform/sdl/display_connection.h"
+#include "platform/sdl/keys.h"
+#include "platform/sdl/present.h"
+#include "platform/sdl/window_icon.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Key presses on the SDL host as the window messages Win32 sends for them.
 #pragma once
 
-#include "platform.h"
+#include "platform/platform.h"
 
 #include <SDL.h>
 

@@ -1,13 +1,13 @@
 // The SDL2 host: each visible window is an SDL window showing its client area
 // of the stand-in's screen, each pixel as a block of the desktop's scale factor;
 // the exclusive window is a fullscreen-desktop window showing the display mode
-// scaled by a whole factor, letterboxed (sdl_present.cpp). The windows carry
+// scaled by a whole factor, letterboxed (present.cpp). The windows carry
 // the rings icon; their class (X11) and app_id (Wayland) are SDL's, the
 // program's file name, which the desktop entries name as StartupWMClass.
 #include "display_connection.h"
-#include "sdl_keys.h"
-#include "sdl_present.h"
-#include "settings.h"
+#include "keys.h"
+#include "present.h"
+#include "platform/settings.h"
 #include "window_icon.h"
 
 #include <SDL.h>

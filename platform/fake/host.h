@@ -4,9 +4,9 @@
 // the objects alive. Link vorlix_platform_fake to use it.
 #pragma once
 
-#include "journal.h"
-#include "pixel_format.h"
-#include "platform.h"
+#include "platform/journal.h"
+#include "platform/pixel_format.h"
+#include "platform/platform.h"
 
 #include <array>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "sdl_keys.h"
+#include "keys.h"
 
 #include <map>
 

@@ -1,12 +1,12 @@
 // The browser host: the stand-in's screen on a canvas in a web page. A captioned
 // window is drawn by the page around its canvas (the title, a close box); the
 // exclusive window is the page in full screen, the display mode scaled by a whole
-// factor, letterboxed. The page's side is browser_host.js. The demo's loop keeps
+// factor, letterboxed. The page's side is host.js. The demo's loop keeps
 // blocking: Sleep hands the thread back to the browser until its next animation
 // frame whenever a refresh is due, through ASYNCIFY, and the newest picture goes to
 // the canvas just before.
-#include "core.h"
-#include "settings.h"
+#include "platform/core.h"
+#include "platform/settings.h"
 
 #include <emscripten.h>
 
@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-// browser_host.js
+// host.js
 extern "C" {
 char* browser_setting(const char* name);  // malloc'd text of the page's query item, or null
 void browser_screen_size(int* width, int* height);
@@ -37,7 +37,7 @@ namespace platform {
 
 namespace {
 
-// What browser_next_event hands over, as browser_host.js numbers them.
+// What browser_next_event hands over, as host.js numbers them.
 enum EventKind { key_pressed = 1, alt_key_pressed = 2, close_box = 3, activated = 4, deactivated = 5,
                  pointer_over = 6, exposed = 7 };
 

@@ -1,7 +1,7 @@
-#include "fake_host.h"
+#include "host.h"
 
-#include "core.h"
-#include "journal.h"
+#include "platform/core.h"
+#include "platform/journal.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-// The page's side of the browser host (browser_host.cpp): the window drawn around
+// The page's side of the browser host (host.cpp): the window drawn around
 // the canvas, the page's events queued for the program to take as messages, the
 // animation frames and the full-screen request it waits for, and the end of the run.
 // Linked into each program with --js-library.
@@ -7,7 +7,7 @@ var LibraryBrowserHost = {
   $Page__deps: ['$callUserCallback'],
   $Page__postset: 'Page.start();',
   $Page: {
-    // [kind, value] pairs for browser_next_event, of browser_host.cpp's kinds.
+    // [kind, value] pairs for browser_next_event, of host.cpp's kinds.
     events: [],
     kinds: {key: 1, altKey: 2, close: 3, activated: 4, deactivated: 5, pointer: 6, exposed: 7},
     // What the page listens to while the program runs; all of it goes at the end.

@@ -2,7 +2,7 @@
 // window, and how it paces the frames it shows.
 #pragma once
 
-#include "core.h"
+#include "platform/core.h"
 
 #include <SDL.h>
 
@@ -34,7 +34,7 @@ struct View {
 };
 
 // Gives view.window its renderer, with vertical sync when asked for; see
-// sdl_present.cpp for when there is none.
+// present.cpp for when there is none.
 void attach_renderer(View& view, bool vsync);
 // Shows what the screen holds for window, if the view is on show.
 void present(View& view, const Window& window);
