@@ -100,11 +100,11 @@ bool vsync_setting(SettingLookup lookup, const char* name)
 {
     const char* chosen = lookup(name);
     if (!chosen)
-        return false;
+        return true;
     if (const auto on = parse_switch(chosen))
         return *on;
-    std::fprintf(stderr, "%s=%s is not 0 or 1; using 0\n", name, chosen);
-    return false;
+    std::fprintf(stderr, "%s=%s is not 0 or 1; using 1\n", name, chosen);
+    return true;
 }
 
 }  // namespace platform

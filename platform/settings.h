@@ -43,8 +43,10 @@ inline constexpr SettingNames environment_names{"VORLIX_SCREEN_FORMAT", "VORLIX_
 void apply_screen_settings(ScreenSetup& setup, SettingLookup lookup, const SettingNames& names);
 // The scale setting named, else `otherwise`; a bad value is named on stderr.
 int scale_setting(SettingLookup lookup, const char* name, int otherwise);
-// The vertical sync setting: presents paced to the display's refresh. Off
-// unless it is 1; a bad value is named on stderr.
+// The vertical sync setting: presents paced to the display's refresh, at most
+// one frame a refresh, unless it is 0 (as fast as the machine can, for
+// measuring). Today's machines draw thousands of frames a second, and a screen
+// showing one in dozens of them strobes. A bad value is named on stderr.
 bool vsync_setting(SettingLookup lookup, const char* name);
 
 }  // namespace platform

@@ -61,13 +61,17 @@ TEST(Settings, BadValuesArePassedOverWhateverTheSource)
     EXPECT_EQ(setup.modes[0].format, formats::bgr565);
     EXPECT_EQ(scale_setting(given_setting, page_names.scale, 1), 3);
     EXPECT_TRUE(vsync_setting(given_setting, page_names.vsync));
+    given["vsync"] = "0";
+    EXPECT_FALSE(vsync_setting(given_setting, page_names.vsync)) << "unpaced only when asked for";
+    given.clear();
+    EXPECT_TRUE(vsync_setting(given_setting, page_names.vsync)) << "paced by default";
 
     given = {{"format", "bgr5650"}, {"modes", "320x240"}, {"scale", "9"}, {"vsync", "yes"}};
     setup = ScreenSetup{};
     testing::internal::CaptureStderr();
     apply_screen_settings(setup, given_setting, page_names);
     EXPECT_EQ(scale_setting(given_setting, page_names.scale, 2), 2);
-    EXPECT_FALSE(vsync_setting(given_setting, page_names.vsync));
+    EXPECT_TRUE(vsync_setting(given_setting, page_names.vsync)) << "a bad value keeps the pace";
     const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_EQ(setup.desktop.format, formats::xrgb8888);
     ASSERT_EQ(setup.modes.size(), 3u);  // the default modes

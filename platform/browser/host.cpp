@@ -79,9 +79,10 @@ public:
         return static_cast<std::uint32_t>(static_cast<std::uint64_t>(emscripten_get_now()));
     }
 
-    // Sleep(0) goes on drawing until the refresh would come before another frame is
-    // done; then, and on every longer sleep or with vertical sync, the picture goes
-    // out and the browser has the thread until its next animation frame.
+    // Paced (the default), every sleep puts the picture out and hands the browser
+    // the thread until its next animation frame: one frame a refresh. Unpaced
+    // (?vsync=0), Sleep(0) goes on drawing until the refresh would come before
+    // another frame is done; longer sleeps still wait for the animation frame.
     void sleep(std::uint32_t milliseconds) override
     {
         const double now = emscripten_get_now();
@@ -229,7 +230,7 @@ private:
     }
 
     int scale = 1;
-    bool vsync = false;
+    bool vsync = true;
     double last_sleep = 0, refresh_due = 0, last_refresh = 0, refresh_period = 1000.0 / 60;
     HWND shown = nullptr, exclusive = nullptr;
     int shown_width = 0, shown_height = 0;

@@ -244,8 +244,8 @@ private:
         return false;
     }
 
-    // With vertical sync asked for, a frame waits for the next refresh unless a
-    // shown window's renderer waits for it already (a hidden window's frames
+    // Paced (unless VORLIX_VSYNC=0), a frame sleeps until the next refresh unless
+    // a shown window's renderer waits for it already (a hidden window's frames
     // are paced too: they are drawn all the same).
     void wait_for_refresh()
     {
@@ -312,7 +312,7 @@ private:
 
     bool started = false;
     int scale = 1;
-    bool vsync = false;
+    bool vsync = true;
     std::optional<RefreshPace> pace;
     SDL_Surface* icon = nullptr;
     std::map<HWND, View> views;
