@@ -4,7 +4,8 @@
 # window, and checks the exit status.
 #
 #   demo_e2e.sh --program PATH [--wine | --emulator CMD] [--screen WxHxD] [--display none|dead] [--wm]
-#               [--wayland [--x11-too]] [--env NAME=VALUE]... [--title] [--picture [W H]] [--blocks N] [--centred]
+#               [--wayland [--x11-too]] [--env NAME=VALUE]... [--title] [--fps LOW HIGH] [--picture [W H]]
+#               [--blocks N] [--centred]
 #               [--class NAME] [--icon WxH] [--minimize] [--focus-away]
 #               [--end key|close|wm-close|display-gone|none] [--within S]
 #               [--status N] [--silent | --says LINE]
@@ -20,6 +21,8 @@
 # --x11-too  ... and DISPLAY set too, as on a desktop with XWayland: the program must
 #            take X11, its window shown on the X server
 # --title    the title must read "Vorlix Julia Rings FPS:" and a positive number
+# --fps      ... from LOW to HIGH, a second's count taken once the program has run for
+#            three seconds
 # --picture  the screen must show a point-symmetric, lit picture of W x H (320 x 240)
 # --blocks   ... made of N x N blocks of one colour each (its pixels enlarged N times)
 # --centred  ... in the middle of the screen (letterboxed full screen)
@@ -43,7 +46,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 picture_check=${PICTURE_CHECK:-$here/picture_check}
 x_close=${X_CLOSE:-$here/x_close}
 
-program="" wine=0 emulator="" screen="1024x768x24" title=0 picture=0 pic_w=320 pic_h=240 blocks=1 end=key status=0
+program="" wine=0 emulator="" screen="1024x768x24" title=0 fps_low="" fps_high="" picture=0 pic_w=320 pic_h=240 blocks=1 end=key status=0
 display="" wm=0 wayland=0 x11_too=0 minimize=0 focus_away=0 within=60 silent=0 says="" centred=0 class="" icon=""
 envs=()
 while [ $# -gt 0 ]; do
@@ -63,6 +66,7 @@ while [ $# -gt 0 ]; do
         --says) says=$2; shift 2 ;;
         --env) envs+=("$2"); shift 2 ;;
         --title) title=1; shift ;;
+        --fps) title=1 fps_low=$2 fps_high=$3; shift 3 ;;
         --picture)
             picture=1; shift
             if [ $# -ge 2 ] && [[ $1 =~ ^[0-9]+$ ]]; then pic_w=$1 pic_h=$2; shift 2; fi ;;
@@ -246,6 +250,14 @@ if [ "$title" = 1 ]; then
     [[ $name =~ ^Vorlix\ Julia\ Rings\ FPS:([0-9]+)$ ]] && [ "${BASH_REMATCH[1]}" -gt 0 ] ||
         fail "title reads '$name'"
     echo "title: $name"
+    if [ -n "$fps_low" ]; then
+        # The first count covers half a second to a second and a half; later ones a second.
+        sleep 1
+        name=$(xdotool getwindowname "$window" 2>/dev/null)
+        [[ $name =~ FPS:([0-9]+)$ ]] && [ "${BASH_REMATCH[1]}" -ge "$fps_low" ] &&
+            [ "${BASH_REMATCH[1]}" -le "$fps_high" ] || fail "title reads '$name', not $fps_low to $fps_high frames a second"
+        echo "title a second later: $name"
+    fi
 fi
 
 if [ -n "$class" ]; then
