@@ -1,7 +1,5 @@
 // rings_capture: renders frames of the demo without a display, into PNG files or
 // a raw stream of 0x00RRGGBB pixels, with the renderer the demo itself uses.
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -256,7 +254,7 @@ class Progress {
 public:
     Progress(std::int64_t total, bool to_standard_output)
         : total_(total),
-          shown_(isatty(STDERR_FILENO) && !(to_standard_output && isatty(STDOUT_FILENO))),
+          shown_(platform_is_terminal(2) && !(to_standard_output && platform_is_terminal(1))),
           start_(Clock::now())
     {
     }
