@@ -41,7 +41,7 @@ WEB_TEST_PACKAGES := chromium chromium-driver python3-selenium
 # it went unused when it is named again: name it for a new tree alone.
 toolchain = $(if $(wildcard $(1)/CMakeCache.txt),,-DCMAKE_TOOLCHAIN_FILE=$(2))
 
-.PHONY: run programs check test build windows web arm64 fuzz bench dist clean
+.PHONY: run programs check test build windows web arm64 fuzz bench dist docs clean
 
 run: programs
 	@$(BUILD)/rings_window; status=$$?; \
@@ -148,6 +148,20 @@ dist:
 	cd $(WEB_BUILD) && cpack -B $(CURDIR)/$(DIST)
 	rm -rf $(DIST)/_CPack_Packages
 	@ls -l $(DIST)
+
+# The README's picture, never edited by hand: DOCS_FRAMES, consecutive frames shown
+# at 60 a second as the paced demo shows them, drawn by rings_capture and put
+# together by ImageMagick as a lossless animated WebP, so it holds the frames' exact
+# pixels. It must stay within 3 MB.
+DOCS_FRAMES := 2671-2730
+docs: programs
+	@tools/install-deps.sh imagemagick
+	rm -rf $(BUILD)/docs-frames
+	$(BUILD)/tools/rings_capture --frames $(DOCS_FRAMES) --png $(BUILD)/docs-frames
+	convert -delay 1x60 -loop 0 $$(seq -f '$(BUILD)/docs-frames/frame-%g.png' $(subst -, ,$(DOCS_FRAMES))) \
+		-define webp:lossless=true docs/rings.webp
+	@size=$$(stat -c %s docs/rings.webp); echo "docs/rings.webp: $$size bytes"; \
+	[ $$size -le 3000000 ] || { echo "docs/rings.webp is over 3 MB" >&2; exit 1; }
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD) $(WEB_BUILD) $(FUZZ_BUILD) $(ARM64_BUILD) $(DIST_BUILD) $(DIST)

@@ -74,7 +74,7 @@ else()
   install(FILES README.md LICENSE ${PROJECT_BINARY_DIR}/copyright ${changelog} DESTINATION ${doc_dir} COMPONENT programs)
   install(DIRECTORY docs/ DESTINATION ${doc_dir}/docs COMPONENT programs)  # where the README points
   install(FILES ${PROJECT_BINARY_DIR}/copyright ${changelog} DESTINATION ${dev_doc_dir} COMPONENT development)
-  install(FILES examples/CMakeLists.txt examples/bounce.cpp DESTINATION ${dev_doc_dir}/examples COMPONENT development)
+  install(FILES examples/CMakeLists.txt examples/Makefile examples/bounce.cpp DESTINATION ${dev_doc_dir}/examples COMPONENT development)
   install(FILES res/vorlix-rings-window.desktop res/vorlix-rings-fullscreen.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT programs)
   # The icon theme's PNGs come from the tool that draws the programs' .ico; a tree
@@ -129,6 +129,40 @@ write_basic_package_version_file(VorlixDisplayConfigVersion.cmake COMPATIBILITY 
 install(FILES ${PROJECT_BINARY_DIR}/VorlixDisplayConfig.cmake ${PROJECT_BINARY_DIR}/VorlixDisplayConfigVersion.cmake
         DESTINATION ${package_dir} COMPONENT development)
 
+# The same libraries for pkg-config, a file per presentation. The archives are
+# static, so Libs names each of them in the order the linker takes them: the
+# presentation, the converters, then the stand-in and its host, which call each
+# other, in a group that the linker scans until nothing more resolves (the CMake
+# package repeats them instead, but pkg-config folds a repeated -l into one). The
+# host's own libraries come through Requires: SDL2, and Xlib, through which it
+# watches its X connection.
+if(NOT WIN32)
+  set(pkgconfig_dir ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+  file(RELATIVE_PATH pc_prefix /${pkgconfig_dir} /)
+  string(REGEX REPLACE "/$" "" pc_prefix "${pc_prefix}")
+  set(pc_requires "sdl2 x11")
+  foreach(variant windowed fullscreen)
+    if(variant STREQUAL windowed)
+      set(pc_description "Vorlix Julia Rings' pixel-buffer display library, in a window centred on the desktop")
+    else()
+      set(pc_description "Vorlix Julia Rings' pixel-buffer display library, full screen in a display mode")
+    endif()
+    set(pc_libs "")
+    foreach(archive vorlix_display_${variant} vorlix_convert -Wl,--start-group vorlix_platform ${display_host}
+                    -Wl,--end-group)
+      if(TARGET ${archive})
+        set(archive "-l$<TARGET_FILE_BASE_NAME:${archive}>")
+      endif()
+      list(APPEND pc_libs "${archive}")
+    endforeach()
+    list(JOIN pc_libs " " pc_libs)
+    set(pc_file ${PROJECT_BINARY_DIR}/pkgconfig/vorlix-display-${variant}.pc)
+    configure_file(cmake/vorlix-display.pc.in ${pc_file}.in @ONLY)
+    file(GENERATE OUTPUT ${pc_file} INPUT ${pc_file}.in)
+    install(FILES ${pc_file} DESTINATION ${pkgconfig_dir} COMPONENT development)
+  endforeach()
+endif()
+
 set(CPACK_PACKAGE_VENDOR "The Vorlix Julia Rings developers")
 set(CPACK_PACKAGE_CONTACT "The Vorlix Julia Rings developers <developers@vorlix-rings.invalid>")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
@@ -177,9 +211,10 @@ else()
     "keys arrive through _kbhit and _getch. On Linux the library draws through"
     "SDL2."
     ""
-    "This package holds the headers, the static libraries and the CMake package"
+    "This package holds the headers, the static libraries, the CMake package"
     "VorlixDisplay, with the imported targets VorlixDisplay::windowed and"
-    "VorlixDisplay::fullscreen, and an example program in"
+    "VorlixDisplay::fullscreen, the pkg-config files vorlix-display-windowed and"
+    "vorlix-display-fullscreen, and an example program in"
     "/usr/share/doc/vorlix-rings-dev/examples.")
 endif()
 include(CPack)

@@ -17,6 +17,13 @@ inline void platform_binary_stdout()
     _setmode(_fileno(stdout), _O_BINARY);
 }
 
+// Whether the C runtime's file descriptor fd (1 standard output, 2 standard error)
+// is a terminal, a console here.
+inline bool platform_is_terminal(int fd)
+{
+    return _isatty(fd) != 0;
+}
+
 // Processor time this thread has used, in seconds: a timing that other programs
 // on the machine do not lengthen.
 inline double platform_thread_seconds()
@@ -35,8 +42,22 @@ inline double platform_thread_seconds()
 #include "include/crt.h"
 
 #include <time.h>
+#include <unistd.h>
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+#endif
 
 inline void platform_binary_stdout() {}
+
+inline bool platform_is_terminal(int fd)
+{
+#ifdef __EMSCRIPTEN__
+    // Under node the C library takes every standard stream for a terminal; node knows.
+    return EM_ASM_INT({ return typeof process === 'object' && require('tty').isatty($0) ? 1 : 0; }, fd) != 0;
+#else
+    return isatty(fd) != 0;
+#endif
+}
 
 inline double platform_thread_seconds()
 {

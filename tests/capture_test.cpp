@@ -1,10 +1,12 @@
 // rings_capture as a user runs it: exit statuses, what it writes and what it leaves.
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -26,6 +28,35 @@ int run(const std::string& args, const fs::path& errors = "/dev/null")
 {
     const std::string command = std::string(RINGS_CAPTURE_PATH) + " " + args + " 2>" + errors.string();
     const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs rings_capture with ARGS on a pseudo-terminal, as from a person's shell: its
+// standard output and error are the terminal, whose text comes back in SCREEN.
+int run_on_terminal(const std::string& args, std::string& screen)
+{
+    const std::string command = std::string(RINGS_CAPTURE_PATH) + " " + args;
+    int terminal = -1;
+    const pid_t child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (child < 0)
+        return -1;
+    if (child == 0) {
+        ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = ::read(terminal, buffer, sizeof buffer);
+        if (got > 0)
+            screen.append(buffer, static_cast<std::size_t>(got));
+        else if (got < 0 && errno == EINTR)
+            continue;
+        else
+            break;  // EIO once the program's side is closed
+    }
+    ::close(terminal);
+    int status = 0;
+    ::waitpid(child, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -147,6 +178,55 @@ TEST_F(CaptureTest, BadArgumentsExitTwoAndWriteNothing)
     }
     EXPECT_TRUE(fs::is_empty(dir_)) << "nothing half-written";
     EXPECT_EQ(run("--help > /dev/null"), 0);
+}
+
+// On a terminal a line counts the frames, rewrites itself in place and is blanked
+// at the end; in a pipe, or with the frames on the terminal too, there is none.
+TEST_F(CaptureTest, ProgressLineOnlyOnATerminal)
+{
+    const fs::path hashes = dir_ / "hashes";
+    for (const std::string& output : {"--hash " + hashes.string(), "--png " + (dir_ / "png").string()}) {
+        std::string screen;
+        ASSERT_EQ(run_on_terminal("--frames 1-10 " + output, screen), 0) << output << ": " << screen;
+        EXPECT_NE(screen.find("\r1 of 10 frames, "), std::string::npos) << output << ": " << screen;
+        EXPECT_NE(screen.find(" frames/s, 0:00:"), std::string::npos) << output << ": " << screen;
+        EXPECT_EQ(screen.find('\n'), std::string::npos) << output << ": the line scrolled: " << screen;
+        // The line as the terminal shows it, each carriage return writing over it from
+        // its start: at the end nothing is left on it.
+        EXPECT_EQ(screen.front(), '\r') << output << ": " << screen;
+        std::string shown;
+        std::size_t column = 0;
+        for (const char c : screen) {
+            if (c == '\r') {
+                column = 0;
+                continue;
+            }
+            if (column < shown.size())
+                shown[column] = c;
+            else
+                shown += c;
+            ++column;
+        }
+        EXPECT_EQ(shown.find_first_not_of(' '), std::string::npos) << output << ": left '" << shown << "'";
+    }
+    std::ifstream lines(hashes);
+    EXPECT_EQ(std::count(std::istreambuf_iterator<char>(lines), {}, '\n'), 10) << "the frames written all the same";
+
+    // Hash lines on the terminal are not broken up by the line.
+    std::string screen;
+    ASSERT_EQ(run_on_terminal("--frames 1-10 --hash -", screen), 0);
+    EXPECT_EQ(screen.find("frames/s"), std::string::npos) << screen;
+    EXPECT_EQ(std::count(screen.begin(), screen.end(), '\n'), 10) << screen;
+
+    // Standard error in a pipe hears nothing.
+    const std::string piped = std::string(RINGS_CAPTURE_PATH) + " --frames 1-10 --hash " + hashes.string() + " 2>&1";
+    std::FILE* pipe = ::popen(piped.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string heard;
+    for (int c; (c = std::fgetc(pipe)) != EOF;)
+        heard += static_cast<char>(c);
+    EXPECT_EQ(::pclose(pipe), 0);
+    EXPECT_EQ(heard, "");
 }
 
 // A failed write is a failure with its cause on standard error, and leaves nothing.

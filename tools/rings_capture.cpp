@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -48,7 +49,8 @@ constexpr const char* usage_text =
     "                  (default 1-360; processor time, the best of 5 runs) and\n"
     "                  print a table\n"
     "A file is replaced only once all its frames are written; a device, a FIFO or\n"
-    "the target of a symbolic link is written through.\n"
+    "the target of a symbolic link is written through. On a terminal, a line on\n"
+    "standard error shows the frames done, the frames a second and the time left.\n"
     "Exit status: 0 done, 1 a frame could not be written, 2 bad arguments.\n";
 
 struct Options {
@@ -242,6 +244,71 @@ int io_failure(const std::string& message)
     return exit_failure;
 }
 
+// A line on standard error for a person waiting on a long capture: frames done, the
+// frames a second and the time left, rewritten in place at most ten times a second
+// and blanked at the end. Only on a terminal, where it is seen and then gone: in a
+// pipe or a file it would only be noise in someone's log. Not when the frames
+// themselves go to that terminal (standard output is one too), whose lines it
+// would break up.
+class Progress {
+public:
+    Progress(std::int64_t total, bool to_standard_output)
+        : total_(total),
+          shown_(platform_is_terminal(2) && !(to_standard_output && platform_is_terminal(1))),
+          start_(Clock::now())
+    {
+    }
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
+    ~Progress() { clear(); }
+
+    void frame_done()
+    {
+        ++done_;
+        if (!shown_ || done_ == total_)
+            return;
+        const auto now = Clock::now();
+        if (done_ > 1 && now - shown_at_ < std::chrono::milliseconds(100))
+            return;  // the first frame shows at once, then ten times a second at most
+        shown_at_ = now;
+        const double seconds = std::chrono::duration<double>(now - start_).count();
+        const double rate = seconds > 0 ? static_cast<double>(done_) / seconds : 0;
+        const auto left = rate > 0 ? static_cast<std::int64_t>(static_cast<double>(total_ - done_) / rate + 0.5) : 0;
+        char text[96];
+        const int length = std::snprintf(text, sizeof text, "%lld of %lld frames, %.0f frames/s, %lld:%02lld:%02lld left",
+                                         static_cast<long long>(done_), static_cast<long long>(total_), rate,
+                                         static_cast<long long>(left / 3600), static_cast<long long>(left / 60 % 60),
+                                         static_cast<long long>(left % 60));
+        // Spaces over what a longer line before left standing.
+        std::string line(1, '\r');
+        line.append(text, static_cast<std::size_t>(length));
+        line.append(static_cast<std::size_t>(std::max(0, width_ - length)), ' ');
+        width_ = length;
+        std::fputs(line.c_str(), stderr);
+        std::fflush(stderr);
+    }
+
+    // Blanks the line, before a message or at the end; spaces rather than a terminal's
+    // erase sequence, which not every console knows.
+    void clear()
+    {
+        if (width_ == 0)
+            return;
+        std::fprintf(stderr, "\r%*s\r", width_, "");
+        std::fflush(stderr);
+        width_ = 0;
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    std::int64_t total_;
+    std::int64_t done_ = 0;
+    bool shown_;
+    Clock::time_point start_;
+    Clock::time_point shown_at_;
+    int width_ = 0;  // characters of the line on the terminal, 0 when none is
+};
+
 int capture_png(const Options& options)
 {
     if (!RINGS_CAPTURE_PNG)
@@ -253,18 +320,24 @@ int capture_png(const Options& options)
         return io_failure("cannot create the directory '" + options.png_dir + "': " + ec.message());
     if (!std::filesystem::is_directory(dir, ec))
         return io_failure("'" + options.png_dir + "' is not a directory");
+    Progress progress(std::int64_t{options.last} - options.first + 1, false);
+    const auto failed = [&](const std::string& message) {
+        progress.clear();
+        return io_failure(message);
+    };
     render_seek(options.first);
     for (std::int64_t n = options.first; n <= options.last; ++n) {
         render_frame();
         Output out((dir / ("frame-" + std::to_string(n) + ".png")).string());
         if (auto error = out.open())
-            return io_failure(*error);
+            return failed(*error);
         errno = 0;
         if (!write_frame_png(out.get()))
-            return io_failure("writing '" + out.name() + "' failed: " +
-                              (errno ? std::strerror(errno) : "the PNG library failed"));
+            return failed("writing '" + out.name() + "' failed: " +
+                          (errno ? std::strerror(errno) : "the PNG library failed"));
         if (auto error = out.finish())
-            return io_failure(*error);
+            return failed(*error);
+        progress.frame_done();
     }
     return 0;
 }
@@ -287,6 +360,11 @@ int capture_stream(const Options& options)
     Output out(name);
     if (auto error = out.open())
         return io_failure(*error);
+    Progress progress(std::int64_t{options.last} - options.first + 1, name == "-");
+    const auto failed = [&](const std::string& message) {
+        progress.clear();
+        return io_failure(message);
+    };
     std::vector<unsigned char> bytes;
     render_seek(options.first);
     for (std::int64_t n = options.first; n <= options.last; ++n) {
@@ -300,11 +378,12 @@ int capture_stream(const Options& options)
             frame_bytes(bytes);
         }
         if (std::fwrite(bytes.data(), 1, bytes.size(), out.get()) != bytes.size())
-            return io_failure("writing frame " + std::to_string(n) + " to '" + name + "' failed: " +
-                              std::strerror(errno));
+            return failed("writing frame " + std::to_string(n) + " to '" + name + "' failed: " +
+                          std::strerror(errno));
+        progress.frame_done();
     }
     if (auto error = out.finish())
-        return io_failure(*error);
+        return failed(*error);
     return 0;
 }
 

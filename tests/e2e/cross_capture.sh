@@ -33,6 +33,12 @@ if ! hashes "$work/cross" timeout 900 "$runner" "$cross"; then
     echo "FAIL: the $name build's rings_capture failed" >&2
     exit 1
 fi
+# Its progress line is for a terminal: with standard error in a pipe it says nothing.
+said=$(timeout 300 "$runner" "$cross" --frames 1-3 --hash "$work/quiet" 2>&1)
+if [ -n "$said" ]; then
+    echo "FAIL: the $name build's rings_capture wrote to a pipe: $(printf %q "$said" | head -c 200)" >&2
+    exit 1
+fi
 status=0
 for path in fast reference; do
     if ! hashes "$work/$path" "$native" $([ $path = reference ] && echo --reference); then

@@ -3,13 +3,15 @@
 # its window, reads the title, looks at the screen, presses a key or closes the
 # window, and checks the exit status.
 #
-#   demo_e2e.sh --program PATH [--wine | --emulator CMD] [--screen WxHxD] [--display none|dead] [--wm]
+#   demo_e2e.sh --program PATH [--name TITLE] [--wine | --emulator CMD] [--screen WxHxD] [--display none|dead] [--wm]
 #               [--wayland [--x11-too]] [--env NAME=VALUE]... [--title] [--fps LOW HIGH] [--picture [W H]]
 #               [--blocks N] [--centred]
 #               [--class NAME] [--icon WxH] [--minimize] [--focus-away]
 #               [--end key|close|wm-close|display-gone|none] [--within S]
 #               [--status N] [--silent | --says LINE]
 #
+# --name     the window to find: its title matches this extended regular expression
+#            (default ^Vorlix Julia, the demo's)
 # --emulator runs the program and the helper programs of its build through CMD, split
 #            at spaces (a cross-built tree's qemu)
 # --display  no X server: DISPLAY unset (none) or naming a display where none runs (dead)
@@ -46,12 +48,14 @@ here=$(cd "$(dirname "$0")" && pwd)
 picture_check=${PICTURE_CHECK:-$here/picture_check}
 x_close=${X_CLOSE:-$here/x_close}
 
-program="" wine=0 emulator="" screen="1024x768x24" title=0 fps_low="" fps_high="" picture=0 pic_w=320 pic_h=240 blocks=1 end=key status=0
+program="" window_name="^Vorlix Julia" wine=0 emulator="" screen="1024x768x24" title=0 fps_low="" fps_high="" picture=0
+pic_w=320 pic_h=240 blocks=1 end=key status=0
 display="" wm=0 wayland=0 x11_too=0 minimize=0 focus_away=0 within=60 silent=0 says="" centred=0 class="" icon=""
 envs=()
 while [ $# -gt 0 ]; do
     case "$1" in
         --program) program=$2; shift 2 ;;
+        --name) window_name=$2; shift 2 ;;
         --wine) wine=1; shift ;;
         --emulator) emulator=$2; shift 2 ;;
         --screen) screen=$2; shift 2 ;;
@@ -224,7 +228,7 @@ while [ "$SECONDS" -lt "$give_up" ]; do
     if [ "$wayland_only" = 1 ]; then
         picture_shown && window=$output && break
     else
-        window=$(xdotool search --onlyvisible --name '^Vorlix Julia' 2>/dev/null | head -1)
+        window=$(xdotool search --onlyvisible --name "$window_name" 2>/dev/null | head -1)
         [ -n "$window" ] && break
     fi
     if ! kill -0 "$program_pid" 2>/dev/null; then

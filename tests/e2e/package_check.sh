@@ -1,8 +1,8 @@
 #!/bin/bash
 # The release as its users get it: the install tree, the display library's CMake
-# package with the example built against it, the two .debs (read and checked by
-# lintian, never installed), and the Windows zip's demo under Wine when a Windows
-# tree is given.
+# package and pkg-config files with the example built against each, the two .debs
+# (read and checked by lintian, never installed, the programs hardened), and the
+# Windows zip's demo under Wine when a Windows tree is given.
 #   package_check.sh SOURCE_DIR BUILD_DIR [WINDOWS_BUILD_DIR]
 set -u
 source_dir=$1 build=$2 windows=${3:-}
@@ -25,9 +25,10 @@ run cmake --install "$build" --prefix "$prefix"
 for file in bin/rings_window bin/rings_fullscreen bin/rings_capture \
             $doc/README.md $doc/LICENSE $doc/copyright $doc/changelog.gz $doc/docs/exactness.md \
             $dev_doc/copyright $dev_doc/changelog.gz $dev_doc/examples/CMakeLists.txt $dev_doc/examples/bounce.cpp \
-            include/vorlix_display/display.h include/vorlix_display/crt.h \
+            $dev_doc/examples/Makefile include/vorlix_display/display.h include/vorlix_display/crt.h \
             $libdir/cmake/VorlixDisplay/VorlixDisplayConfig.cmake \
-            $libdir/cmake/VorlixDisplay/VorlixDisplayConfigVersion.cmake; do
+            $libdir/cmake/VorlixDisplay/VorlixDisplayConfigVersion.cmake \
+            $libdir/pkgconfig/vorlix-display-windowed.pc $libdir/pkgconfig/vorlix-display-fullscreen.pc; do
     [ -f "$prefix/$file" ] || fail "no $file in the install tree"
 done
 for size in 16 24 32 48 64 128; do
@@ -70,6 +71,20 @@ status=$?
 [ $status = 124 ] || fail "the example ended with status $status before it was stopped: $(tail -3 "$work/log")"
 echo "example built against the install tree and ran until stopped"
 
+# The example again with pkg-config alone, as its Makefile builds it: no CMake, the
+# tree's .pc files found through PKG_CONFIG_PATH. Each presentation's program runs
+# on a private X server until a key ends it with status 0.
+cp -R "$prefix/$dev_doc/examples" "$work/pkg-config"
+for variant in windowed fullscreen; do
+    got=$(PKG_CONFIG_PATH=$prefix/$libdir/pkgconfig pkg-config --modversion vorlix-display-$variant 2>&1)
+    [ "$got" = "$version" ] || fail "pkg-config finds vorlix-display-$variant of version '$got'"
+    rm -f "$work/pkg-config/bounce"
+    run env PKG_CONFIG_PATH="$prefix/$libdir/pkgconfig" make -C "$work/pkg-config" PRESENTATION=$variant
+    "$here/demo_e2e.sh" --program "$work/pkg-config/bounce" --name '^Bounce$' >"$work/log" 2>&1 ||
+        fail "the example built with pkg-config ($variant): $(tail -5 "$work/log")"
+done
+echo "example built with pkg-config alone, windowed and full screen; a key ended each with status 0"
+
 # Two .debs: the library's development files in vorlix-rings-dev, everything else
 # in vorlix-rings; together the install tree under /usr. Debian's own checker finds
 # no error and no warning in either.
@@ -96,10 +111,18 @@ depends_on() {  # DEB PACKAGE...: the .deb depends on each package named
 }
 depends_on "$programs" libsdl2-2.0-0 libpng16-16
 depends_on "$dev" libsdl2-dev libx11-dev
-lintian --fail-on error,warning "$programs" "$dev" >"$work/log" 2>&1 ||
+lintian --fail-on error,warning --display-info "$programs" "$dev" >"$work/log" 2>&1 ||
     fail "lintian: $(grep -v 'root privileges' "$work/log")"
+# Its hardening tags (no immediate binding, no fortified functions) are only
+# information to it, which --fail-on does not count; here they fail. It has no tag
+# for the stack protector: the programs must call its check.
+hardening=$(grep -E '^[A-Z]: [^ ]+: hardening-' "$work/log")
+[ -z "$hardening" ] || fail "lintian: the programs are not hardened: $hardening"
+for program in rings_window rings_fullscreen rings_capture; do
+    nm -D "$prefix/bin/$program" | grep -q ' U __stack_chk_fail@' || fail "$program has no stack protector"
+done
 echo "debs: vorlix-rings ($(wc -l <"$programs.files") files), vorlix-rings-dev ($(wc -l <"$dev.files") files);" \
-     "lintian finds no error and no warning"
+     "lintian finds no error, no warning and no hardening tag; the programs have a stack protector"
 
 [ -n "$windows" ] || exit 0
 # The zip: the three programs and two texts in one folder; the window demo runs
@@ -115,5 +138,13 @@ for program in rings_window rings_fullscreen rings_capture; do
     i686-w64-mingw32-windres -i "$work/zip/$name/$program.exe" -O rc 2>/dev/null |
         grep -q "VALUE \"FileVersion\", \"$version\"" || fail "$program.exe carries no version $version"
 done
-echo "zip: $got, each program of version $version"
+# ASLR and DEP: the PE header's DYNAMIC_BASE and NX_COMPAT.
+for program in rings_window rings_fullscreen rings_capture; do
+    flags=$(i686-w64-mingw32-objdump -p "$work/zip/$name/$program.exe" |
+        awk '/^DllCharacteristics/ { on = 1; next } on && /^[ \t]/ { print $1; next } { on = 0 }' | tr '\n' ' ')
+    for flag in DYNAMIC_BASE NX_COMPAT; do
+        [[ " $flags" == *" $flag "* ]] || fail "$program.exe has no $flag (DllCharacteristics: $flags)"
+    done
+done
+echo "zip: $got, each program of version $version, with ASLR and DEP"
 "$here/demo_e2e.sh" --program "$work/zip/$name/rings_window.exe" --wine || fail "the zip's rings_window.exe under Wine"
