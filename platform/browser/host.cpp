@@ -1,7 +1,7 @@
 // The browser host: the stand-in's screen on a canvas in a web page. A captioned
 // window is drawn by the page around its canvas (the title, a close box); the
-// exclusive window is the page in full screen, the display mode scaled by a whole
-// factor, letterboxed. The page's side is host.js. The demo's loop keeps
+// exclusive window is the page in full screen (or the whole viewport, in a browser
+// with no Fullscreen API), the display mode scaled by a whole factor, letterboxed. The page's side is host.js. The demo's loop keeps
 // blocking: Sleep hands the thread back to the browser until its next animation
 // frame whenever a refresh is due, through ASYNCIFY, and the newest picture goes to
 // the canvas just before.

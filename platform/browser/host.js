@@ -1,7 +1,7 @@
 // The page's side of the browser host (host.cpp): the window drawn around
 // the canvas, the page's events queued for the program to take as messages, the
 // animation frames and the full-screen request it waits for, and the end of the run.
-// Linked into each program with --js-library.
+// Linked into each program with --js-library; pages/load.js loads the program.
 
 var LibraryBrowserHost = {
   $Page__deps: ['$callUserCallback'],
@@ -15,8 +15,11 @@ var LibraryBrowserHost = {
     frame: 0,          // the animation frame a sleeping program waits for
     waiting: null,     // the click a program waiting for full screen waits for
     exclusive: false,  // the shown window owns the screen (the fullscreen program)
+    filling: false,    // without a Fullscreen API, the exclusive window fills the viewport
     scale: 1,
     wakeLock: null,
+
+    api: null,         // the Fullscreen API's names in this browser, if it has one
 
     // KeyboardEvent.code to Win32 virtual-key codes.
     keys: (function() {
@@ -39,8 +42,23 @@ var LibraryBrowserHost = {
       return keys;
     })(),
 
+    // The Fullscreen API as this browser has it: standard, with Safari's webkit
+    // prefix (on an iPad before 16.4), or not at all for anything but video (on an
+    // iPhone), where the page's whole viewport becomes the screen instead.
+    findApi: function() {
+      var element = Element.prototype;
+      if (element.requestFullscreen)
+        return {request: 'requestFullscreen', exit: 'exitFullscreen', element: 'fullscreenElement',
+                enabled: 'fullscreenEnabled', change: 'fullscreenchange', error: 'fullscreenerror'};
+      if (element.webkitRequestFullscreen)
+        return {request: 'webkitRequestFullscreen', exit: 'webkitExitFullscreen', element: 'webkitFullscreenElement',
+                enabled: 'webkitFullscreenEnabled', change: 'webkitfullscreenchange', error: 'webkitfullscreenerror'};
+      return null;
+    },
+
     start: function() {
       var $ = function(id) { return document.getElementById(id); };
+      Page.api = Page.findApi();
       Page.window = $('window');
       Page.caption = $('caption');
       Page.title = $('title');
@@ -49,6 +67,10 @@ var LibraryBrowserHost = {
       Page.context = Page.canvas.getContext('2d', {alpha: false});
       Module['onExit'] = function(status) { Page.end('Ended with status ' + status, status); };
       Module['onAbort'] = function() { Page.end('Stopped by an error', 'error'); };
+      // Under a finger nothing scrolls or zooms while the demo runs (the stylesheet
+      // takes the browser's touch gestures; Safari's pinch needs its own event).
+      document.documentElement.classList.add('running');
+      Page.listen(document, 'gesturestart', function(event) { event.preventDefault(); });
 
       Page.listen(Page.canvas, 'keydown', Page.key);
       Page.listen(Page.window, 'mousedown', function(event) {
@@ -69,18 +91,7 @@ var LibraryBrowserHost = {
         if (document.hidden) Page.post(Page.kinds.deactivated);
         else if (!Page.exclusive || Page.fullscreen()) Page.post(Page.kinds.activated);
       });
-      Page.listen(document, 'fullscreenchange', function() {
-        if (!Page.exclusive) return;
-        if (Page.fullscreen()) {
-          Page.ask(null);
-          Page.canvas.focus();
-          Page.post(Page.kinds.activated);
-        } else {
-          Page.ask('Click to return');
-          Page.post(Page.kinds.deactivated);
-        }
-        Page.layout();
-      });
+      if (Page.api) Page.listen(document, Page.api.change, Page.screenChanged);
       Page.listen(window, 'resize', Page.layout);
       // A fault in the program, rather than a page that stops without a word.
       Page.listen(window, 'error', function() { Page.end('Stopped by an error', 'error'); });
@@ -97,14 +108,68 @@ var LibraryBrowserHost = {
       Page.listeners.push([target, type, handler]);
     },
 
-    fullscreen: function() { return document.fullscreenElement === Page.window; },
+    fullscreen: function() {
+      return Page.api ? document[Page.api.element] === Page.window : Page.filling;
+    },
+
+    // Settles when the window has the screen, or the browser refused it.
+    enterFullscreen: function() {
+      if (!Page.api) {
+        Page.fill(true);
+        return Promise.resolve();
+      }
+      var request = Page.window[Page.api.request]({navigationUI: 'hide'});
+      if (request) return request;
+      // Safari's prefixed request answers with events only.
+      return new Promise(function(resolve, reject) {
+        var settle = function(event) {
+          document.removeEventListener(Page.api.change, settle);
+          document.removeEventListener(Page.api.error, settle);
+          if (event.type === Page.api.change) resolve(); else reject();
+        };
+        document.addEventListener(Page.api.change, settle);
+        document.addEventListener(Page.api.error, settle);
+      });
+    },
+
+    leaveFullscreen: function() {
+      if (!Page.api) return Page.fill(false);
+      if (!document[Page.api.element]) return;
+      var left = document[Page.api.exit]();
+      if (left) left.catch(function() {});
+    },
+
+    // The viewport as the screen: the window over the whole page, the page held still.
+    fill: function(on) {
+      if (Page.filling === on) return;
+      Page.filling = on;
+      Page.window.classList.toggle('filling', on);
+      Page.screenChanged();
+    },
+
+    // The exclusive window came into the screen, or left it.
+    screenChanged: function() {
+      var shown = Page.fullscreen();
+      Page.window.classList.toggle('fullscreen', shown);
+      if (Page.exclusive) {
+        if (shown) {
+          Page.ask(null);
+          Page.canvas.focus();
+          Page.post(Page.kinds.activated);
+        } else {
+          Page.ask('Click to return');
+          Page.post(Page.kinds.deactivated);
+        }
+      }
+      Page.layout();
+    },
 
     key: function(event) {
       var key = Page.keys[event.code];
       if (!key || event.isComposing) return;
       // Esc is how a person leaves full screen, here as in the browser.
       if (Page.exclusive && key === 0x1B) {
-        if (Page.fullscreen()) document.exitFullscreen().catch(function() {});
+        Page.leaveFullscreen();
         event.preventDefault();
         return;
       }
@@ -115,10 +180,11 @@ var LibraryBrowserHost = {
       Page.post(event.altKey ? Page.kinds.altKey : Page.kinds.key, key);
     },
 
+    // A click, or a tap: mobile browsers click where a finger taps.
     click: function() {
       if (!Page.exclusive || Page.fullscreen()) return;
       // Full screen only from a person's gesture: this click.
-      Page.window.requestFullscreen({navigationUI: 'hide'}).then(function() {
+      Page.enterFullscreen().then(function() {
         if (Page.waiting) Page.waiting(1);
       }, function() {
         if (Page.waiting) Page.waiting(0);
@@ -132,19 +198,26 @@ var LibraryBrowserHost = {
     },
 
     // Each picture pixel a block of whole device pixels: the scale asked for in a
-    // window, the largest that fits in full screen. Out of full screen the exclusive
-    // window waits in a box on the page, shrunk to fit it if need be.
+    // window (less where the page has no room for it, as on a phone), the largest
+    // that fits in full screen. Out of full screen the exclusive window waits in a
+    // box on the page. Shrunk below one device pixel only where nothing larger fits.
     layout: function() {
       var canvas = Page.canvas, ratio = window.devicePixelRatio || 1, factor;
       var fit = function(width, height) {
         return Math.min(width * ratio / canvas.width, height * ratio / canvas.height);
       };
-      if (Page.exclusive && Page.fullscreen())
+      if (Page.exclusive && Page.fullscreen()) {
         factor = Math.max(1, fit(window.innerWidth, window.innerHeight));
-      else if (Page.exclusive)
+      } else if (Page.exclusive) {
         factor = fit(Math.min(640, window.innerWidth - 48), Math.min(480, window.innerHeight - 96));
-      else
-        factor = Math.max(1, ratio * Page.scale);
+      } else {
+        // The room the page leaves: its own, less the window's frame and the footer.
+        var page = document.documentElement, footer = document.querySelector('footer');
+        factor = Math.min(ratio * Page.scale,
+                          fit(page.clientWidth - (Page.window.offsetWidth - canvas.offsetWidth),
+                              page.clientHeight - (Page.window.offsetHeight - canvas.offsetHeight) -
+                                (footer ? footer.offsetHeight : 0)));
+      }
       if (factor >= 1) factor = Math.floor(factor);
       canvas.style.width = canvas.width * factor / ratio + 'px';
       canvas.style.height = canvas.height * factor / ratio + 'px';
@@ -161,8 +234,10 @@ var LibraryBrowserHost = {
       Page.waiting = null;
       Page.listeners.forEach(function(listener) { listener[0].removeEventListener(listener[1], listener[2]); });
       Page.listeners = [];
+      Page.exclusive = false;
+      if (Page.fullscreen()) Page.leaveFullscreen();
       Page.events = [];
-      if (document.fullscreenElement) document.exitFullscreen().catch(function() {});
+      document.documentElement.classList.remove('running');
       if (Page.wakeLock) Page.wakeLock.release().catch(function() {});
       Page.wakeLock = null;
       Page.window.hidden = true;
@@ -218,7 +293,7 @@ var LibraryBrowserHost = {
     Page.window.classList.toggle('exclusive', Page.exclusive);
     if (!Page.exclusive) {
       Page.ask(null);
-      if (Page.fullscreen()) document.exitFullscreen().catch(function() {});
+      Page.leaveFullscreen();
     }
     Page.layout();
   },
@@ -246,7 +321,7 @@ var LibraryBrowserHost = {
     return Asyncify.handleSleep(function(wakeUp) {
       if (Page.fullscreen()) return wakeUp(1);
       // A frame without permission says so at once; no click would change it.
-      if (!document.fullscreenEnabled) return wakeUp(0);
+      if (Page.api && !document[Page.api.enabled]) return wakeUp(0);
       Page.ask('Click for full screen');
       Page.waiting = function(granted) {
         Page.waiting = null;
