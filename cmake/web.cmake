@@ -1,7 +1,7 @@
-# The WebAssembly tree: the two programs as pages in web/ (each page, its .js and
-# its .wasm, an index linking them, the stylesheet and the icon), and CPack's zip of
-# that folder, ready for any static web server. rings_capture.js stays in tools/,
-# for node.
+# The WebAssembly tree: the two programs as pages in web/ (each page, its .js, its
+# .wasm and its web app manifest, the script that loads a program, an index linking
+# them, the stylesheet and the icons), and CPack's zip of that folder, ready for any
+# static web server. rings_capture.js stays in tools/, for node.
 set(web_dir ${PROJECT_BINARY_DIR}/web)
 set(web_sources ${PROJECT_SOURCE_DIR}/platform/browser/pages)
 
@@ -13,15 +13,18 @@ foreach(program rings_window rings_fullscreen)
       LINK_DEPENDS ${PROJECT_SOURCE_DIR}/platform/browser/host.js)
     set(PROGRAM ${program})
     configure_file(${web_sources}/program.html.in ${web_dir}/${program}.html @ONLY)
+    configure_file(${web_sources}/program.webmanifest.in ${web_dir}/${program}.webmanifest @ONLY)
   endif()
 endforeach()
-configure_file(${web_sources}/index.html ${web_dir}/index.html COPYONLY)
-configure_file(${web_sources}/page.css ${web_dir}/page.css COPYONLY)
+foreach(file index.html page.css load.js)
+  configure_file(${web_sources}/${file} ${web_dir}/${file} COPYONLY)
+endforeach()
 configure_file(res/rings.ico ${web_dir}/favicon.ico COPYONLY)
+configure_file(res/rings-192.png ${web_dir}/rings-192.png COPYONLY)
 
-set(web_pages index.html page.css favicon.ico)
+set(web_pages index.html page.css load.js favicon.ico rings-192.png)
 foreach(program ${web_programs})
-  list(APPEND web_pages ${program}.html ${program}.js ${program}.wasm)
+  list(APPEND web_pages ${program}.html ${program}.js ${program}.wasm ${program}.webmanifest)
 endforeach()
 list(TRANSFORM web_pages PREPEND ${web_dir}/)
 install(FILES ${web_pages} DESTINATION . COMPONENT pages)
