@@ -34,8 +34,9 @@ ARM64_PACKAGES := cmake make pkg-config g++-aarch64-linux-gnu qemu-user xvfb xau
 # The browser build: Debian's Emscripten (binaryen optimises its output and reads it
 # back for the build's check), no downloads; GoogleTest's sources for the lane tests.
 WEB_PACKAGES := cmake make emscripten binaryen googletest
-# Its pages' tests drive Debian's headless Chromium through WebDriver.
-WEB_TEST_PACKAGES := chromium chromium-driver python3-selenium
+# Its pages' tests drive Debian's three browser engines: Chromium and Firefox headless,
+# WebKitGTK through its WebDriver on Xvfb; their drivers come from npm.
+WEB_TEST_PACKAGES := chromium firefox-esr webkit2gtk-driver xvfb
 
 # CMake reads a toolchain file only when it first configures a tree, and warns that
 # it went unused when it is named again: name it for a new tree alone.
@@ -69,6 +70,7 @@ WINDOWS_TESTS := $(CURDIR)/$(WIN_BUILD)
 WEB_TESTS := $(CURDIR)/$(WEB_BUILD)
 build:
 	@tools/install-deps.sh $(TEST_PACKAGES) $(if $(WEB_TESTS),$(WEB_TEST_PACKAGES))
+	@[ -z "$(WEB_TESTS)" ] || command -v npm >/dev/null || tools/install-deps.sh npm
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DVORLIX_BENCHMARKS=ON \
 		-DVORLIX_WINDOWS_BUILD=$(WINDOWS_TESTS) -DVORLIX_WEB_BUILD=$(WEB_TESTS)
 	cmake --build $(BUILD) -j$(JOBS)
