@@ -1,4 +1,5 @@
-// The SDL host under SDL_VIDEODRIVER=dummy: its formats, keys, icon and pace.
+// The SDL host under SDL_VIDEODRIVER=dummy: its formats, keys, icon and pace; the
+// watch on the display connection, on a Wayland socket and an X server of its own.
 #include "platform/sdl/display_connection.h"
 #include "platform/sdl/keys.h"
 #include "platform/sdl/present.h"
@@ -6,15 +7,22 @@
 
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <wayland-client.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
+
+// After GoogleTest, whose names Xlib's macros (None, Bool) would take.
+#include <X11/Xlib.h>
 
 using namespace platform;
 
@@ -177,6 +185,65 @@ TEST(SdlHostDeathTest, AWaylandConnectionThatHangsUpEndsTheProgram)
     };
     EXPECT_EXIT(run(false), testing::ExitedWithCode(display_lost_status), "the display connection was lost\n");
     EXPECT_EXIT(run(true), testing::ExitedWithCode(0), "^$");
+}
+
+// An X server of a death test's own (Xvfb, gone with the test's child), connected
+// to; the child ends with 4 where none starts.
+Display* own_x_server(pid_t& server)
+{
+    int told[2];
+    if (pipe(told) != 0)
+        std::_Exit(4);
+    server = fork();
+    if (server == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        dup2(told[1], 3);
+        execlp("Xvfb", "Xvfb", "-displayfd", "3", "-nolisten", "tcp", nullptr);
+        std::_Exit(127);
+    }
+    close(told[1]);
+    std::string display = ":";
+    char digit = 0;
+    while (read(told[0], &digit, 1) == 1 && digit != '\n')
+        display += digit;
+    Display* connection = display.size() > 1 ? XOpenDisplay(display.c_str()) : nullptr;
+    if (!connection)
+        std::_Exit(4);
+    return connection;
+}
+
+// An X server that goes away while the program writes to it ends the program as
+// one that goes away while it reads: with the lost-display status, never a death
+// by SIGPIPE. A SIGPIPE from another pipe still ends it as it always did.
+TEST(SdlHostDeathTest, AnXServerGoneMidWriteEndsTheProgram)
+{
+    if (std::system("command -v Xvfb >/dev/null") != 0)
+        GTEST_SKIP() << "no Xvfb to run";
+    const auto write_to_gone_server = [] {
+        pid_t server = -1;
+        Display* display = own_x_server(server);
+        watch_x11_connection(display);
+        kill(server, SIGKILL);
+        waitpid(server, nullptr, 0);
+        // Straight to the socket, as libxcb writes while another thread reads the
+        // connection (Xlib alone would read first, see the end and report it).
+        const char request = 0;
+        for (;;)
+            [[maybe_unused]] const ssize_t written = write(ConnectionNumber(display), &request, 1);
+    };
+    EXPECT_EXIT(write_to_gone_server(), testing::ExitedWithCode(display_lost_status),
+                "the display connection was lost\n");
+    const auto write_to_closed_pipe = [] {
+        pid_t server = -1;
+        watch_x11_connection(own_x_server(server));
+        int ends[2];
+        if (pipe(ends) != 0)
+            std::_Exit(2);
+        close(ends[0]);
+        [[maybe_unused]] const ssize_t written = write(ends[1], "x", 1);
+        std::_Exit(3);
+    };
+    EXPECT_EXIT(write_to_closed_pipe(), testing::KilledBySignal(SIGPIPE), "^$");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
@@ -27,10 +28,24 @@ int (*wayland_error)(wl_display*) = nullptr;
 std::thread watcher;
 int stop_pipe[2] = {-1, -1};
 
+// The line that says why the program ends, made when a watch starts, so that a
+// signal handler can say it.
+char lost_line[256];
+int lost_line_size = 0;
+
+void prepare_lost_line()
+{
+    lost_line_size = std::snprintf(lost_line, sizeof lost_line, "%s: the display connection was lost\n",
+                                   program_invocation_short_name);
+    if (lost_line_size >= static_cast<int>(sizeof lost_line))
+        lost_line_size = sizeof lost_line - 1;
+}
+
 // Nothing is left to show on or to release: the kernel reclaims the rest.
+// Async-signal-safe.
 [[noreturn]] void connection_lost()
 {
-    std::fprintf(stderr, "%s: the display connection was lost\n", program_invocation_short_name);
+    [[maybe_unused]] const ssize_t said = write(STDERR_FILENO, lost_line, static_cast<std::size_t>(lost_line_size));
     std::_Exit(platform::display_lost_status);
 }
 
@@ -38,6 +53,20 @@ int stop_pipe[2] = {-1, -1};
 // then close SDL's windows and wait, forever, for an answer from the server that
 // is gone; so the process ends here instead.
 int x_connection_lost(Display*) { connection_lost(); }
+
+int x_connection = -1;  // the watched X server's socket
+
+// Writing to an X server that has gone away raises SIGPIPE, whose default would
+// end the process as a signal death before Xlib could report the break. A SIGPIPE
+// from any other pipe keeps that default.
+void x_write_failed(int)
+{
+    pollfd connection{x_connection, 0, 0};
+    if (poll(&connection, 1, 0) == 1 && (connection.revents & (POLLHUP | POLLERR)))
+        connection_lost();
+    std::signal(SIGPIPE, SIG_DFL);
+    std::raise(SIGPIPE);  // delivered when this handler returns
+}
 
 }  // namespace
 
@@ -48,13 +77,30 @@ void platform::watch_display_connection(SDL_Window* window)
     if (!SDL_GetWindowWMInfo(window, &info))
         return;
     if (info.subsystem == SDL_SYSWM_X11)
-        XSetIOErrorHandler(x_connection_lost);
+        watch_x11_connection(info.info.x11.display);
     else if (info.subsystem == SDL_SYSWM_WAYLAND)
         watch_wayland_connection(info.info.wl.display);
 }
 
+void platform::watch_x11_connection(Display* display)
+{
+    prepare_lost_line();
+    XSetIOErrorHandler(x_connection_lost);
+    x_connection = ConnectionNumber(display);
+    // Only where the program left SIGPIPE as it comes: one that ignores it gets
+    // EPIPE, and Xlib's report, already.
+    struct sigaction current {};
+    if (sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
+        struct sigaction handler {};
+        handler.sa_handler = x_write_failed;
+        sigemptyset(&handler.sa_mask);
+        sigaction(SIGPIPE, &handler, nullptr);
+    }
+}
+
 void platform::watch_wayland_connection(wl_display* display)
 {
+    prepare_lost_line();
     void* library = dlopen("libwayland-client.so.0", RTLD_LAZY | RTLD_NOLOAD);
     using Query = int (*)(wl_display*);
     const auto get_fd = library ? reinterpret_cast<Query>(dlsym(library, "wl_display_get_fd")) : nullptr;
@@ -85,6 +131,7 @@ void platform::check_display_connection()
 
 void platform::stop_watching_display_connection()
 {
+    x_connection = -1;  // its number may soon be another file's
     if (!watcher.joinable())
         return;
     const char stop = 0;

@@ -4,6 +4,7 @@
 #include <SDL.h>
 
 struct wl_display;
+typedef struct _XDisplay Display;
 
 namespace platform {
 
@@ -14,15 +15,17 @@ constexpr int display_lost_status = 69;
 
 // From now on a broken connection to the display server showing window ends
 // the process: "the display connection was lost" in one line on stderr, then
-// display_lost_status. Xlib reports the break itself, at once; a Wayland
-// connection is watched by a thread of its own, for the compositor going away,
-// and asked after each pump of SDL's events (check_display_connection).
+// display_lost_status. Xlib reports the break itself, at once (a write that meets
+// it as well as a read: never a death by SIGPIPE); a Wayland connection is
+// watched by a thread of its own, for the compositor going away, and asked after
+// each pump of SDL's events (check_display_connection).
 void watch_display_connection(SDL_Window* window);
 void check_display_connection();
 // Before SDL closes the connection itself.
 void stop_watching_display_connection();
 
-// The Wayland part of watch_display_connection, given the connection.
+// The parts of watch_display_connection, given the connection.
+void watch_x11_connection(Display* display);
 void watch_wayland_connection(wl_display* display);
 
 }  // namespace platform
