@@ -341,11 +341,12 @@ class Pages {
     await this.browser.open(this.base + path);
   }
 
-  status() { return this.js('return document.body.dataset.exitStatus'); }
+  // The status the page ended with; null while the program runs.
+  async status() { return (await this.js('return document.body.dataset.exitStatus')) ?? null; }
   text(id) { return this.js('return document.getElementById(arguments[0]).textContent', id); }
 
   async endedWith(status) {
-    await this.wait(async () => (await this.status()) !== undefined && (await this.status()) !== null, 'the end');
+    await this.wait(async () => (await this.status()) !== null, 'the end');
     const now = await this.status();
     assert(now === status, 'ended with status ' + now + ', not ' + status);
     const text = await this.text('ended-text');
@@ -368,7 +369,7 @@ class Pages {
     const seen = [(await this.canvas()).sum];
     await this.wait(async () => {
       const status = await this.status();
-      if (status !== undefined && status !== null) throw new Error('the program ended with status ' + status);
+      if (status !== null) throw new Error('the program ended with status ' + status);
       const now = (await this.canvas()).sum;
       if (now !== seen[seen.length - 1]) seen.push(now);
       return seen.length > count;
@@ -439,7 +440,7 @@ async function fullscreenClickAndEscape(pages, preamble) {
   const frozen = (await pages.canvas()).sum;
   await pages.programPasses(10);
   assert((await pages.canvas()).sum === frozen, 'a frame was presented while inactive');
-  assert((await pages.status()) === undefined || (await pages.status()) === null, 'Esc ended the program');
+  assert((await pages.status()) === null, 'Esc ended the program');
   await pages.browser.click('#prompt');
   await pages.wait(() => pages.fullscreen(), 'full screen again');
   await pages.newPictures(2);
@@ -461,7 +462,7 @@ const cases = {
     await pages.newPictures(2);
     await pages.browser.keys('F10');
     await pages.newPictures(2);
-    assert((await pages.status()) === undefined || (await pages.status()) === null, 'Alt+X or F10 ended the demo');
+    assert((await pages.status()) === null, 'Alt+X or F10 ended the demo');
     // A key the demo takes ends it, and is not the page's too (an arrow would scroll).
     await pages.js("addEventListener('keydown', event => { window.__kept = event.defaultPrevented; })");
     await pages.browser.keys('ArrowDown');
