@@ -288,6 +288,13 @@ public:
         std::fflush(stderr);
     }
 
+    // io_failure with the line out of the message's way.
+    int failed(const std::string& message)
+    {
+        clear();
+        return io_failure(message);
+    }
+
     // Blanks the line, before a message or at the end; spaces rather than a terminal's
     // erase sequence, which not every console knows.
     void clear()
@@ -321,22 +328,18 @@ int capture_png(const Options& options)
     if (!std::filesystem::is_directory(dir, ec))
         return io_failure("'" + options.png_dir + "' is not a directory");
     Progress progress(std::int64_t{options.last} - options.first + 1, false);
-    const auto failed = [&](const std::string& message) {
-        progress.clear();
-        return io_failure(message);
-    };
     render_seek(options.first);
     for (std::int64_t n = options.first; n <= options.last; ++n) {
         render_frame();
         Output out((dir / ("frame-" + std::to_string(n) + ".png")).string());
         if (auto error = out.open())
-            return failed(*error);
+            return progress.failed(*error);
         errno = 0;
         if (!write_frame_png(out.get()))
-            return failed("writing '" + out.name() + "' failed: " +
-                          (errno ? std::strerror(errno) : "the PNG library failed"));
+            return progress.failed("writing '" + out.name() + "' failed: " +
+                                   (errno ? std::strerror(errno) : "the PNG library failed"));
         if (auto error = out.finish())
-            return failed(*error);
+            return progress.failed(*error);
         progress.frame_done();
     }
     return 0;
@@ -361,10 +364,6 @@ int capture_stream(const Options& options)
     if (auto error = out.open())
         return io_failure(*error);
     Progress progress(std::int64_t{options.last} - options.first + 1, name == "-");
-    const auto failed = [&](const std::string& message) {
-        progress.clear();
-        return io_failure(message);
-    };
     std::vector<unsigned char> bytes;
     render_seek(options.first);
     for (std::int64_t n = options.first; n <= options.last; ++n) {
@@ -378,12 +377,12 @@ int capture_stream(const Options& options)
             frame_bytes(bytes);
         }
         if (std::fwrite(bytes.data(), 1, bytes.size(), out.get()) != bytes.size())
-            return failed("writing frame " + std::to_string(n) + " to '" + name + "' failed: " +
-                          std::strerror(errno));
+            return progress.failed("writing frame " + std::to_string(n) + " to '" + name + "' failed: " +
+                                   std::strerror(errno));
         progress.frame_done();
     }
     if (auto error = out.finish())
-        return failed(*error);
+        return progress.failed(*error);
     return 0;
 }
 
