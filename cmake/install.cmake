@@ -25,6 +25,9 @@ foreach(program rings_window rings_fullscreen rings_capture)
 endforeach()
 if(WIN32)
   install(TARGETS ${programs} RUNTIME DESTINATION . COMPONENT programs)
+  # Which of the two builds this is, for the zip's name and its README.
+  math(EXPR windows_bits "${CMAKE_SIZEOF_VOID_P} * 8")
+  set(windows_build win${windows_bits})
   # Windows users read these in Notepad.
   configure_file(res/README-windows.txt README.txt @ONLY NEWLINE_STYLE CRLF)
   configure_file(LICENSE LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
@@ -171,7 +174,7 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_NAME vorlix-rings)
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
-  set(CPACK_SYSTEM_NAME win32)
+  set(CPACK_SYSTEM_NAME ${windows_build})
   # The zip is for people who want the demo: the library's files stay out.
   set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
   set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
