@@ -55,6 +55,16 @@ void render_advance();
 #define VORLIX_RENDER_SOFTWARE 0
 #endif
 
+// Whether the reference path draws on the x87's long double. 64-bit Windows starts
+// threads with the x87 at 53-bit precision and its runtime's _controlfp leaves that
+// setting alone, so its build draws with the software arithmetic, which no state of
+// the x87 can touch.
+#if (defined(__i386__) || defined(__x86_64__)) && !defined(_WIN64)
+#define VORLIX_RENDER_X87 1
+#else
+#define VORLIX_RENDER_X87 0
+#endif
+
 // Ways to shade the pixels of a frame. All give the same picture bit for bit: the
 // lane paths run several orbits at once in double precision and hand any pixel
 // whose rounding they cannot vouch for back to the reference path. The software

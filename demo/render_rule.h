@@ -12,14 +12,15 @@
 
 #include "render.h"
 #include "render_shortcuts.h"
-#if !defined(__i386__) && !defined(__x86_64__)
+#if !VORLIX_RENDER_X87
 #include "extended.h"
 #endif
 
 namespace render_rule {
 
-// The type the programs draw with: the x87's own where there is one.
-#if defined(__i386__) || defined(__x86_64__)
+// The type the programs draw with: the x87's own where the programs can rely on its
+// precision.
+#if VORLIX_RENDER_X87
 static_assert(LDBL_MANT_DIG == 64, "the picture depends on 64-bit extended precision");
 using reference_wide = long double;
 #else
