@@ -84,6 +84,10 @@ while [ $# -gt 0 ]; do
     esac
 done
 [ -x "$program" ] || { echo "demo_e2e: no program at '$program'" >&2; exit 2; }
+if [ "$wine" = 1 ]; then  # before anything starts: this machine may not run it
+    source "$here/wine.sh"
+    use_wine "$program"
+fi
 read -r screen_w screen_h _ <<<"${screen//x/ }"
 # On Wayland the compositor shows the title, and has no window manager of ours.
 wayland_only=$((wayland && !x11_too))
@@ -102,7 +106,7 @@ cleanup() {
     [ -n "$weston_pid" ] && kill "$weston_pid" 2>/dev/null
     [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-    if [ "$wine" = 1 ]; then WINEPREFIX=$work/prefix wineserver -k 2>/dev/null; fi
+    if [ "$wine" = 1 ]; then end_wine; fi
     wait 2>/dev/null
     rm -rf "$work"
 }
@@ -177,11 +181,12 @@ if [ "$wayland" = 1 ]; then
 fi
 
 if [ "$wine" = 1 ]; then
-    export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    export WINEPREFIX=$work/prefix
     # The new prefix is made before the program starts, not around it: on a loaded
     # machine one run crashed (status 139) with nothing said but the prefix's creation.
-    timeout 120 wineboot -i >/dev/null 2>&1 && timeout 60 wineserver -w || fail "Wine could not make its prefix"
-    launch=(wine "$program")
+    timeout 120 "$wine_loader" wineboot -i >/dev/null 2>&1 && timeout 60 wineserver -w ||
+        fail "Wine could not make its prefix"
+    launch=("$wine_loader" "$program")
 else
     launch=($emulator "$program")
 fi

@@ -2,10 +2,11 @@
 # The release as its users get it: the install tree, the display library's CMake
 # package and pkg-config files with the example built against each, the two .debs
 # (read and checked by lintian, never installed, the programs hardened), and the
-# Windows zip's demo under Wine when a Windows tree is given.
-#   package_check.sh SOURCE_DIR BUILD_DIR [WINDOWS_BUILD_DIR]
+# Windows zips' demos under Wine when Windows trees are given.
+#   package_check.sh SOURCE_DIR BUILD_DIR [WINDOWS_BUILD_DIR]...
 set -u
-source_dir=$1 build=$2 windows=${3:-}
+source_dir=$1 build=$2
+windows_trees=("${@:3}")
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -124,27 +125,44 @@ done
 echo "debs: vorlix-rings ($(wc -l <"$programs.files") files), vorlix-rings-dev ($(wc -l <"$dev.files") files);" \
      "lintian finds no error, no warning and no hardening tag; the programs have a stack protector"
 
-[ -n "$windows" ] || exit 0
-# The zip: the three programs and two texts in one folder; the window demo runs
-# under Wine and a key ends it with status 0.
-run cpack --config "$windows/CPackConfig.cmake" -B "$work/zip"
-name=vorlix-rings-$version-win32
-[ -f "$work/zip/$name.zip" ] || fail "no $name.zip made"
-(cd "$work/zip" && cmake -E tar xf "$name.zip") || fail "cannot unpack $name.zip"
-got=$(cd "$work/zip/$name" && find . -type f -printf '%P\n' | sort | tr '\n' ' ')
-[ "$got" = "LICENSE.txt README.txt rings_capture.exe rings_fullscreen.exe rings_window.exe " ] ||
-    fail "$name.zip holds: $got"
-for program in rings_window rings_fullscreen rings_capture; do
-    i686-w64-mingw32-windres -i "$work/zip/$name/$program.exe" -O rc 2>/dev/null |
-        grep -q "VALUE \"FileVersion\", \"$version\"" || fail "$program.exe carries no version $version"
-done
-# ASLR and DEP: the PE header's DYNAMIC_BASE and NX_COMPAT.
-for program in rings_window rings_fullscreen rings_capture; do
-    flags=$(i686-w64-mingw32-objdump -p "$work/zip/$name/$program.exe" |
-        awk '/^DllCharacteristics/ { on = 1; next } on && /^[ \t]/ { print $1; next } { on = 0 }' | tr '\n' ' ')
-    for flag in DYNAMIC_BASE NX_COMPAT; do
-        [[ " $flags" == *" $flag "* ]] || fail "$program.exe has no $flag (DllCharacteristics: $flags)"
+# The zips, one for each Windows tree given: the three programs and two texts in one
+# folder; the window demo runs under the Wine that runs its width, and a key ends
+# it with status 0.
+for windows in "${windows_trees[@]}"; do
+    rm -rf "$work/zip"
+    run cpack --config "$windows/CPackConfig.cmake" -B "$work/zip"
+    name=$(basename "$work"/zip/vorlix-rings-"$version"-win*.zip .zip)
+    bits=${name##*-win}
+    [ -f "$work/zip/$name.zip" ] || fail "no zip made of $windows"
+    (cd "$work/zip" && cmake -E tar xf "$name.zip") || fail "cannot unpack $name.zip"
+    got=$(cd "$work/zip/$name" && find . -type f -printf '%P\n' | sort | tr '\n' ' ')
+    [ "$got" = "LICENSE.txt README.txt rings_capture.exe rings_fullscreen.exe rings_window.exe " ] ||
+        fail "$name.zip holds: $got"
+    grep -q "This one holds the $bits-bit programs" "$work/zip/$name/README.txt" ||
+        fail "$name.zip's README.txt does not say it holds the $bits-bit programs"
+    case $bits in
+        32) pe="PE32 executable (*) Intel 80386" aslr="DYNAMIC_BASE" ;;
+        64) pe="PE32+ executable (*) x86-64" aslr="DYNAMIC_BASE HIGH_ENTROPY_VA" ;;
+        *) fail "$name.zip is of no known width" ;;
+    esac
+    for program in rings_window rings_fullscreen rings_capture; do
+        exe=$work/zip/$name/$program.exe
+        [[ "$(file -b "$exe")" == $pe* ]] || fail "$name.zip's $program.exe is $(file -b "$exe")"
+        # The x86_64 binutils read 32-bit programs too.
+        x86_64-w64-mingw32-windres -i "$exe" -O rc 2>/dev/null | grep -q "VALUE \"FileVersion\", \"$version\"" ||
+            fail "$program.exe carries no version $version"
+        # ASLR (with addresses above 4 GiB on 64-bit) and DEP: the PE header's flags.
+        flags=$(x86_64-w64-mingw32-objdump -p "$exe" |
+            awk '/^DllCharacteristics/ { on = 1; next } on && /^[ \t]/ { print $1; next } { on = 0 }' | tr '\n' ' ')
+        for flag in $aslr NX_COMPAT; do
+            [[ " $flags" == *" $flag "* ]] || fail "$program.exe has no $flag (DllCharacteristics: $flags)"
+        done
     done
+    echo "$name.zip: $got, each program $bits-bit, of version $version, with ASLR and DEP"
+    "$here/demo_e2e.sh" --program "$work/zip/$name/rings_window.exe" --wine >"$work/log" 2>&1
+    case $? in
+        0) echo "$name.zip's rings_window.exe ran under Wine; a key ended it with status 0" ;;
+        77) echo "$name.zip's rings_window.exe not run under Wine, $(tail -1 "$work/log")" ;;
+        *) fail "$name.zip's rings_window.exe under Wine: $(tail -5 "$work/log")" ;;
+    esac
 done
-echo "zip: $got, each program of version $version, with ASLR and DEP"
-"$here/demo_e2e.sh" --program "$work/zip/$name/rings_window.exe" --wine || fail "the zip's rings_window.exe under Wine"

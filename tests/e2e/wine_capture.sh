@@ -1,18 +1,20 @@
 #!/bin/bash
-# The Windows build's frames must be byte-identical to the Linux build's: the same
+# A Windows build's frames must be byte-identical to the Linux build's: the same
 # rounding on both, down to the last bit of every pixel.
 #   wine_capture.sh LINUX_RINGS_CAPTURE WINDOWS_RINGS_CAPTURE_EXE
 set -u
 linux=$1 windows=$2
+source "$(dirname "$0")/wine.sh"
+use_wine "$windows"
 work=$(mktemp -d)
-trap 'WINEPREFIX=$work/prefix wineserver -k 2>/dev/null; rm -rf "$work"' EXIT
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+trap 'end_wine; rm -rf "$work"' EXIT
+export WINEPREFIX=$work/prefix
 
 status=0
 for frames in 1-360 0 89-91 1073741824 2147483640-2147483647; do
     for path in "" --reference; do
         want=$("$linux" --frames "$frames" --raw - $path | sha256sum)
-        got=$(timeout 300 wine "$windows" --frames "$frames" --raw - $path | sha256sum)
+        got=$(timeout 300 "$wine_loader" "$windows" --frames "$frames" --raw - $path | sha256sum)
         if [ "$want" = "$got" ]; then
             echo "frames $frames ${path:-fast}: identical"
         else
