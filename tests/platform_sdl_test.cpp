@@ -6,6 +6,7 @@
 #include "platform/sdl/window_icon.h"
 
 #include <SDL.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -198,6 +199,9 @@ Display* own_x_server(pid_t& server)
     if (server == 0) {
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         dup2(told[1], 3);
+        // Quiet: while it looks for a free display it reports each one another X
+        // server took meanwhile, and the death tests read this process's stderr.
+        dup2(open("/dev/null", O_WRONLY), 2);
         execlp("Xvfb", "Xvfb", "-displayfd", "3", "-nolisten", "tcp", nullptr);
         std::_Exit(127);
     }
