@@ -103,7 +103,7 @@ endif()
 # Stand-in and host call each other, so the installed layer names the host as its
 # dependency too: the linker then sees the host after the layer.
 if(WIN32)
-  set(display_host vorlix_platform_sdl)
+  set(display_host vorlix_platform_win32)
 else()
   add_library(vorlix_display_host STATIC $<TARGET_OBJECTS:vorlix_platform_sdl>)
   # The host watches its X connection through Xlib itself.
