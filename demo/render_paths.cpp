@@ -7,6 +7,7 @@
 
 #include "demo/lane_path.h"
 #include "demo/render_rule.h"
+#include "display/cpu_features.h"
 
 // The lane paths, each in its own file, built for its own instruction set.
 #if defined(__i386__) || defined(__x86_64__)
@@ -24,23 +25,8 @@ namespace {
 bool always() { return true; }
 
 #if defined(__i386__) || defined(__x86_64__)
-bool has_sse2()
-{
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("sse2");
-}
-
-bool has_avx2()
-{
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
-}
-
-bool has_avx512()
-{
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl");
-}
+bool has_avx2() { return cpu_features().avx2; }
+bool has_avx512() { return cpu_features().avx512; }
 #endif
 
 struct PathEntry {
@@ -56,7 +42,7 @@ constexpr PathEntry build_paths[] = {
     {RenderPath::software, always, nullptr},
 #endif
 #if defined(__i386__) || defined(__x86_64__)
-    {RenderPath::sse2, has_sse2, &sse2_lanes},
+    {RenderPath::sse2, always, &sse2_lanes},  // the builds' own set on x86 (-msse2)
     {RenderPath::avx2, has_avx2, &avx2_lanes},
     {RenderPath::avx512, has_avx512, &avx512_lanes},
 #endif
