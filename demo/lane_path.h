@@ -19,7 +19,7 @@
 
 #include "demo/float_bits.h"
 #include "demo/render.h"
-#include "demo/render_lanes.h"
+#include "demo/render_testing.h"
 
 // The frame's constants, as the lanes read them. The lanes hold m as the double
 // r it is rounded from; fl24(r) < ring_hi_sq exactly when r < least_ring_hi,

@@ -87,11 +87,6 @@ RenderPath render_best_path();
 // Chooses the path render_frame uses; 0 (and no change) when it is not available.
 // Until a path is chosen render_frame uses render_best_path().
 int render_select_path(RenderPath path);
-RenderPath render_selected_path();
-
-// The second half of render_frame: shades the top half with `path` (the reference
-// path when it is not available) and mirrors it.
-void render_pixels(RenderPath path);
 
 // Pixels of the last frame that a lane path handed back to the reference path
 // (0 after a frame drawn by the reference path).

@@ -1,6 +1,7 @@
 // The pixel paths: the only place that knows which ones this build has, which
 // one this processor runs, and which one draws the frames.
 #include "demo/render.h"
+#include "demo/render_testing.h"
 
 #include <array>
 #include <iterator>
