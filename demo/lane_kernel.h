@@ -424,7 +424,7 @@ struct LaneKernel : P {
     // verdict is seen.
     static constexpr int probe_width = pack * lanes;
 
-    static int probe(LaneProbe probe, float a, float b, float c, int lane, float& result)
+    static bool probe(LaneProbe probe, float a, float b, float c, int lane, float& result)
     {
         float as[probe_width], bs[probe_width], cs[probe_width], limits[probe_width], out[probe_width];
         for (int i = 0; i < probe_width; ++i) {

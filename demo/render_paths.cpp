@@ -80,7 +80,7 @@ const LanePath* runnable_lanes(RenderPath path)
 }
 
 struct Selection {
-    int chosen;  // 0 until a path is selected
+    bool chosen;
     RenderPath path;
     int fallback_count;
 };
@@ -96,7 +96,7 @@ const char* render_path_name(RenderPath path)
     return index < std::size(path_names) ? path_names[index] : "?";
 }
 
-int render_path_available(RenderPath path)
+bool render_path_available(RenderPath path)
 {
     const PathEntry* entry = find_path(path);
     return entry && entry->available();
@@ -111,13 +111,13 @@ RenderPath render_best_path()
     return RenderPath::reference;
 }
 
-int render_select_path(RenderPath path)
+bool render_select_path(RenderPath path)
 {
     if (!render_path_available(path))
-        return 0;
+        return false;
     selection.path = path;
-    selection.chosen = 1;
-    return 1;
+    selection.chosen = true;
+    return true;
 }
 
 RenderPath render_selected_path()
@@ -156,10 +156,10 @@ int render_lane_width(RenderPath path)
     return lanes ? lanes->probe_width : 0;
 }
 
-int render_lane_probe(RenderPath path, LaneProbe probe, float a, float b, float c, float& result, int lane)
+bool render_lane_probe(RenderPath path, LaneProbe probe, float a, float b, float c, float& result, int lane)
 {
     const LanePath* lanes = runnable_lanes(path);
     if (!lanes || lane < 0 || lane >= lanes->probe_width)
-        return 0;
+        return false;
     return lanes->probe(probe, a, b, c, lane, result);
 }

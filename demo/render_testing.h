@@ -29,6 +29,6 @@ int render_lane_width(RenderPath path);
 
 // Evaluates `probe` on the operands in lane `lane` of `path`'s vectors (plain
 // operands fill the others) and stores the float that lane produced in
-// `result`. Returns nonzero when the lanes vouch for it, 0 when they would hand
-// the pixel to the reference path (or `lane` is not a lane of `path`).
-int render_lane_probe(RenderPath path, LaneProbe probe, float a, float b, float c, float& result, int lane = 0);
+// `result`. True when the lanes vouch for it, false when they would hand the
+// pixel to the reference path (or `lane` is not a lane of `path`).
+bool render_lane_probe(RenderPath path, LaneProbe probe, float a, float b, float c, float& result, int lane = 0);
