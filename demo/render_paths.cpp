@@ -25,11 +25,6 @@ namespace {
 
 bool always() { return true; }
 
-#if defined(__i386__) || defined(__x86_64__)
-bool has_avx2() { return cpu_features().avx2; }
-bool has_avx512() { return cpu_features().avx512; }
-#endif
-
 struct PathEntry {
     RenderPath path;
     bool (*available)();
@@ -44,8 +39,8 @@ constexpr PathEntry build_paths[] = {
 #endif
 #if defined(__i386__) || defined(__x86_64__)
     {RenderPath::sse2, always, &sse2_lanes},  // the builds' own set on x86 (-msse2)
-    {RenderPath::avx2, has_avx2, &avx2_lanes},
-    {RenderPath::avx512, has_avx512, &avx512_lanes},
+    {RenderPath::avx2, [] { return cpu_features().avx2; }, &avx2_lanes},
+    {RenderPath::avx512, [] { return cpu_features().avx512; }, &avx512_lanes},
 #endif
 #if defined(__aarch64__)
     {RenderPath::neon, always, &neon_lanes},
