@@ -61,8 +61,8 @@ concept LanePrimitives = requires(typename P::vd d, typename P::mask m, typename
     { P::max_where(m, d, d) } -> std::same_as<typename P::vd>;  // for values >= 0: max where set, else the first
     // Floats.
     { P::set1f(y) } -> std::same_as<typename P::vf>;
-    { P::fadd(f, f) } -> std::same_as<typename P::vf>;
-    { P::fmul(f, f) } -> std::same_as<typename P::vf>;
+    { P::add(f, f) } -> std::same_as<typename P::vf>;
+    { P::mul(f, f) } -> std::same_as<typename P::vf>;
     { P::fmin(f, f) } -> std::same_as<typename P::vf>;
     { P::load_singles(floats) } -> std::same_as<typename P::vf>;
     { P::widen(f, part) } -> std::same_as<typename P::vd>;  // the lanes of group `part`
@@ -94,8 +94,8 @@ struct LaneKernel : P {
     using P::lanes, P::groups, P::pack, P::colour_width;
     using P::set1, P::add, P::sub, P::mul, P::sqrt, P::min, P::max, P::abs, P::exponent, P::to_float,
         P::store_floats, P::store_ints, P::lt, P::gt, P::ge, P::eq, P::ne, P::low_bits_are, P::m_and, P::m_or,
-        P::m_andnot, P::none, P::all, P::mask_of_bits, P::bits, P::any, P::blend, P::max_where, P::set1f, P::fadd,
-        P::fmul, P::fmin, P::load_singles, P::widen, P::narrow, P::le, P::all_f, P::widen_mask, P::nonzero_bytes,
+        P::m_andnot, P::none, P::all, P::mask_of_bits, P::bits, P::any, P::blend, P::max_where, P::set1f,
+        P::fmin, P::load_singles, P::widen, P::narrow, P::le, P::all_f, P::widen_mask, P::nonzero_bytes,
         P::load_ints, P::positive_lanes, P::any_nonzero, P::zero_ints, P::store_colours, P::store_reversed;
 
     // Compares within the lanes of mask m, in one instruction where P has them.
@@ -284,8 +284,8 @@ struct LaneKernel : P {
         for (int f = 0; f < float_groups; ++f) {
             zx[f] = load_singles(xs + f * pack * lanes);
             zy[f] = set1f(y);
-            sxf[f] = fmul(zx[f], zx[f]);
-            syf[f] = fmul(zy[f], zy[f]);
+            sxf[f] = mul(zx[f], zx[f]);
+            syf[f] = mul(zy[f], zy[f]);
             largest_mf[f] = set1f(0.0f);
             active[f] = all_f();
         }
@@ -325,12 +325,12 @@ struct LaneKernel : P {
                         r[part] = checked_difference_sum(sx[part], sy[part], cx, widen_mask(live_tiny, part),
                                                          r[part], doubt[f * pack + part]);
                 }
-                const vf txy = fmul(fadd(zy[f], zy[f]), zx[f]);
+                const vf txy = mul(add(zy[f], zy[f]), zx[f]);
                 zx[f] = narrow(r);
-                zy[f] = fadd(cy, txy);
-                sxf[f] = fmul(zx[f], zx[f]);
-                syf[f] = fmul(zy[f], zy[f]);
-                const vf mf = fadd(sxf[f], syf[f]);
+                zy[f] = add(cy, txy);
+                sxf[f] = mul(zx[f], zx[f]);
+                syf[f] = mul(zy[f], zy[f]);
+                const vf mf = add(sxf[f], syf[f]);
                 zx_at[pass][f] = zx[f];
                 zy_at[pass][f] = zy[f];
                 const unsigned near = bits(near_ring(mf, near_from, near_to));
@@ -424,7 +424,7 @@ struct LaneKernel : P {
     // verdict is seen.
     static constexpr int probe_width = pack * lanes;
 
-    static int probe(LaneProbe probe, float a, float b, float c, int lane, float& result)
+    static bool probe(LaneProbe probe, float a, float b, float c, int lane, float& result)
     {
         float as[probe_width], bs[probe_width], cs[probe_width], limits[probe_width], out[probe_width];
         for (int i = 0; i < probe_width; ++i) {
@@ -434,7 +434,7 @@ struct LaneKernel : P {
             limits[i] = tiny_square_limit_for(cs[i]);
         }
         const vf fa = load_singles(as), fb = load_singles(bs), fc = load_singles(cs);
-        const vf mf = fadd(fmul(fa, fa), fmul(fb, fb));
+        const vf mf = add(mul(fa, fa), mul(fb, fb));
         unsigned doubts = 0;
         for (int part = 0; part < pack; ++part) {
             const vd x = widen(fa, part), y = widen(fb, part), z = widen(fc, part);

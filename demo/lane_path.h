@@ -19,7 +19,7 @@
 
 #include "demo/float_bits.h"
 #include "demo/render.h"
-#include "demo/render_lanes.h"
+#include "demo/render_testing.h"
 
 // The frame's constants, as the lanes read them. The lanes hold m as the double
 // r it is rounded from; fl24(r) < ring_hi_sq exactly when r < least_ring_hi,
@@ -52,7 +52,7 @@ struct LanePath {
     std::int32_t (*colour_row)(const LaneRow& row, const std::uint32_t* colours, std::uint32_t* top,
                                std::uint32_t* bottom_end, std::int32_t carried);
     // render_lane_probe on this path's vectors.
-    int (*probe)(LaneProbe probe, float a, float b, float c, int lane, float& result);
+    bool (*probe)(LaneProbe probe, float a, float b, float c, int lane, float& result);
     int probe_width;  // lanes of a float vector
 };
 

@@ -52,10 +52,6 @@ struct LaneVectors {
     static V sub(V a, V b) { return a - b; }
     template <class V>
     static V mul(V a, V b) { return a * b; }
-    template <class V>
-    static V fadd(V a, V b) { return a + b; }
-    template <class V>
-    static V fmul(V a, V b) { return a * b; }
 
     // No lane set, integers all zero, and whether any lane is set.
     static mask none() { return mask{}; }

@@ -55,8 +55,8 @@ struct Simd128 : LaneVectors<Simd128, LaneShape{.lanes = 2, .groups = 4, .pack =
     }
     static vd to_float(vd a) { return {wasm_f64x2_promote_low_f32x4(kept(wasm_f32x4_demote_f64x2_zero(a.v)))}; }
     static vf set1f(float x) { return {wasm_f32x4_splat(x)}; }
-    static vf fadd(vf a, vf b) { return {wasm_f32x4_add(a.v, b.v)}; }
-    static vf fmul(vf a, vf b) { return {wasm_f32x4_mul(a.v, b.v)}; }
+    static vf add(vf a, vf b) { return {wasm_f32x4_add(a.v, b.v)}; }
+    static vf mul(vf a, vf b) { return {wasm_f32x4_mul(a.v, b.v)}; }
     static vf fmin(vf a, vf b) { return {wasm_f32x4_pmin(a.v, b.v)}; }
     static vd widen(vf a, int part)
     {

@@ -78,20 +78,15 @@ std::span<const RenderPath> all_render_paths();
 // "reference", "software", "sse2", "avx2", "avx512", "neon" or "simd128".
 const char* render_path_name(RenderPath path);
 
-// Nonzero when this processor can run `path`; the reference path always can.
-int render_path_available(RenderPath path);
+// Whether this processor can run `path`; the reference path always can.
+bool render_path_available(RenderPath path);
 
 // The widest lane path this processor runs, else the reference path.
 RenderPath render_best_path();
 
-// Chooses the path render_frame uses; 0 (and no change) when it is not available.
+// Chooses the path render_frame uses; false (and no change) when it is not available.
 // Until a path is chosen render_frame uses render_best_path().
-int render_select_path(RenderPath path);
-RenderPath render_selected_path();
-
-// The second half of render_frame: shades the top half with `path` (the reference
-// path when it is not available) and mirrors it.
-void render_pixels(RenderPath path);
+bool render_select_path(RenderPath path);
 
 // Pixels of the last frame that a lane path handed back to the reference path
 // (0 after a frame drawn by the reference path).

@@ -1,12 +1,14 @@
 // The pixel paths: the only place that knows which ones this build has, which
 // one this processor runs, and which one draws the frames.
 #include "demo/render.h"
+#include "demo/render_testing.h"
 
 #include <array>
 #include <iterator>
 
 #include "demo/lane_path.h"
 #include "demo/render_rule.h"
+#include "display/cpu_features.h"
 
 // The lane paths, each in its own file, built for its own instruction set.
 #if defined(__i386__) || defined(__x86_64__)
@@ -23,26 +25,6 @@ namespace {
 
 bool always() { return true; }
 
-#if defined(__i386__) || defined(__x86_64__)
-bool has_sse2()
-{
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("sse2");
-}
-
-bool has_avx2()
-{
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
-}
-
-bool has_avx512()
-{
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl");
-}
-#endif
-
 struct PathEntry {
     RenderPath path;
     bool (*available)();
@@ -56,9 +38,9 @@ constexpr PathEntry build_paths[] = {
     {RenderPath::software, always, nullptr},
 #endif
 #if defined(__i386__) || defined(__x86_64__)
-    {RenderPath::sse2, has_sse2, &sse2_lanes},
-    {RenderPath::avx2, has_avx2, &avx2_lanes},
-    {RenderPath::avx512, has_avx512, &avx512_lanes},
+    {RenderPath::sse2, always, &sse2_lanes},  // the builds' own set on x86 (-msse2)
+    {RenderPath::avx2, [] { return cpu_features().avx2; }, &avx2_lanes},
+    {RenderPath::avx512, [] { return cpu_features().avx512; }, &avx512_lanes},
 #endif
 #if defined(__aarch64__)
     {RenderPath::neon, always, &neon_lanes},
@@ -93,7 +75,7 @@ const LanePath* runnable_lanes(RenderPath path)
 }
 
 struct Selection {
-    int chosen;  // 0 until a path is selected
+    bool chosen;
     RenderPath path;
     int fallback_count;
 };
@@ -109,7 +91,7 @@ const char* render_path_name(RenderPath path)
     return index < std::size(path_names) ? path_names[index] : "?";
 }
 
-int render_path_available(RenderPath path)
+bool render_path_available(RenderPath path)
 {
     const PathEntry* entry = find_path(path);
     return entry && entry->available();
@@ -124,13 +106,13 @@ RenderPath render_best_path()
     return RenderPath::reference;
 }
 
-int render_select_path(RenderPath path)
+bool render_select_path(RenderPath path)
 {
     if (!render_path_available(path))
-        return 0;
+        return false;
     selection.path = path;
-    selection.chosen = 1;
-    return 1;
+    selection.chosen = true;
+    return true;
 }
 
 RenderPath render_selected_path()
@@ -169,10 +151,10 @@ int render_lane_width(RenderPath path)
     return lanes ? lanes->probe_width : 0;
 }
 
-int render_lane_probe(RenderPath path, LaneProbe probe, float a, float b, float c, float& result, int lane)
+bool render_lane_probe(RenderPath path, LaneProbe probe, float a, float b, float c, float& result, int lane)
 {
     const LanePath* lanes = runnable_lanes(path);
     if (!lanes || lane < 0 || lane >= lanes->probe_width)
-        return 0;
+        return false;
     return lanes->probe(probe, a, b, c, lane, result);
 }

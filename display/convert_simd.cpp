@@ -5,6 +5,8 @@
 // Only XMM/YMM registers are used: nothing is shared with the x87 unit, so no EMMS.
 #include "display/convert_rows.h"
 
+#include "display/cpu_features.h"
+
 #if defined(__SSE2__)
 #include <immintrin.h>
 
@@ -287,12 +289,8 @@ constexpr std::array<std::array<PixelConverter, pixel_format_count>, 3> rows_by_
 
 SimdLevel cpu_simd_level()
 {
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2"))
-        return SimdLevel::avx2;
-    if (__builtin_cpu_supports("ssse3"))
-        return SimdLevel::ssse3;
-    return SimdLevel::sse2;
+    const CpuFeatures cpu = cpu_features();
+    return cpu.avx2 ? SimdLevel::avx2 : cpu.ssse3 ? SimdLevel::ssse3 : SimdLevel::sse2;
 }
 
 PixelConverter simd_row(PixelFormat format, SimdLevel level)

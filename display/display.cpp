@@ -16,15 +16,15 @@ constexpr int max_messages_per_update = 1024;
 
 }  // namespace
 
-int display_bind_ddraw()
+bool display_bind_ddraw()
 {
     DisplayState& d = display_state;
     d.ddraw_library = LoadLibraryA("ddraw.dll");
     if (!d.ddraw_library)
-        return 0;
+        return false;
     const FARPROC create = GetProcAddress(d.ddraw_library, "DirectDrawCreate");
     if (!create)
-        return 0;
+        return false;
     // Through a plain function pointer type, which any function pointer converts to.
     const auto direct_draw_create = reinterpret_cast<DirectDrawCreateProc>(reinterpret_cast<void (*)()>(create));
     return direct_draw_create(nullptr, &d.ddraw, nullptr) >= 0 && d.ddraw;
@@ -48,13 +48,13 @@ void display_register_class(const char* title, UINT style, HCURSOR cursor)
 
 namespace {
 
-int display_choose_converter()
+bool display_choose_converter()
 {
     DisplayState& d = display_state;
     DDPIXELFORMAT format{};
     format.dwSize = sizeof format;
     if (d.primary->GetPixelFormat(&format) < 0 || !(format.dwFlags & DDPF_RGB))
-        return 0;
+        return false;
     d.converter = select_converter(format.dwRGBBitCount, format.dwRBitMask, format.dwGBitMask, format.dwBBitMask);
     return d.converter != nullptr;
 }
@@ -73,12 +73,12 @@ void display_screensaver_off()
 
 }  // namespace
 
-int display_finish_open()
+bool display_finish_open()
 {
     if (!display_choose_converter())
-        return 0;
+        return false;
     display_screensaver_off();
-    return 1;
+    return true;
 }
 
 void display_pump_messages()
@@ -91,13 +91,13 @@ void display_pump_messages()
     }
 }
 
-int display_convert_frame(const std::uint32_t* pixels)
+bool display_convert_frame(const std::uint32_t* pixels)
 {
     DisplayState& d = display_state;
     DDSURFACEDESC desc{};
     desc.dwSize = sizeof desc;
     if (d.draw_surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr) < 0)
-        return 0;
+        return false;
     const std::uint32_t* source = pixels;
     auto* destination = static_cast<std::uint8_t*>(desc.lpSurface);
     for (std::int32_t row = 0; row < d.height; ++row) {
@@ -106,7 +106,7 @@ int display_convert_frame(const std::uint32_t* pixels)
         destination += desc.lPitch;
     }
     d.draw_surface->Unlock(desc.lpSurface);
-    return 1;
+    return true;
 }
 
 void display_release_ddraw()

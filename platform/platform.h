@@ -6,67 +6,9 @@
 #include <windows.h>
 #include <ddraw.h>
 #include <conio.h>
-#include <fcntl.h>
 #include <float.h>
-#include <io.h>
-#include <stdio.h>
-
-// Standard output carries bytes, not text with line endings translated.
-inline void platform_binary_stdout()
-{
-    _setmode(_fileno(stdout), _O_BINARY);
-}
-
-// Whether the C runtime's file descriptor fd (1 standard output, 2 standard error)
-// is a terminal, a console here.
-inline bool platform_is_terminal(int fd)
-{
-    return _isatty(fd) != 0;
-}
-
-// Processor time this thread has used, in seconds: a timing that other programs
-// on the machine do not lengthen.
-inline double platform_thread_seconds()
-{
-    FILETIME created, exited, kernel, user;
-    if (!GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user))
-        return 0;
-    const auto ticks = [](const FILETIME& t) {
-        return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-    };
-    return static_cast<double>(ticks(kernel) + ticks(user)) * 1e-7;  // 100 ns units
-}
 #else
 #include "include/win32.h"
 #include "include/directdraw.h"
 #include "include/crt.h"
-
-#include <time.h>
-#include <unistd.h>
-#ifdef __EMSCRIPTEN__
-#include <emscripten.h>
-#endif
-
-inline void platform_binary_stdout() {}
-
-inline bool platform_is_terminal(int fd)
-{
-#ifdef __EMSCRIPTEN__
-    // Under node the C library takes every standard stream for a terminal; node knows.
-    return EM_ASM_INT({ return typeof process === 'object' && require('tty').isatty($0) ? 1 : 0; }, fd) != 0;
-#else
-    return isatty(fd) != 0;
-#endif
-}
-
-inline double platform_thread_seconds()
-{
-    timespec t{};
-#ifdef __EMSCRIPTEN__
-    clock_gettime(CLOCK_MONOTONIC, &t);  // WebAssembly has no processor-time clock
-#else
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-#endif
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
 #endif

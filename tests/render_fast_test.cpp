@@ -15,8 +15,8 @@
 
 #include "demo/extended.h"
 #include "demo/render.h"
-#include "demo/render_lanes.h"
 #include "demo/render_rule.h"
+#include "demo/render_testing.h"
 #include "tests/render_fixture.h"
 
 namespace {

@@ -17,7 +17,7 @@
 
 #include "demo/precision.h"
 #include "demo/render.h"
-#include "platform/platform.h"
+#include "tools/capture_system.h"
 #include "vorlix_version.h"
 
 #ifndef RINGS_CAPTURE_PNG
@@ -187,7 +187,7 @@ public:
     std::optional<std::string> open()
     {
         if (name_ == "-") {
-            platform_binary_stdout();
+            capture_binary_stdout();
             file_ = stdout;
             return std::nullopt;
         }
@@ -254,7 +254,7 @@ class Progress {
 public:
     Progress(std::int64_t total, bool to_standard_output)
         : total_(total),
-          shown_(platform_is_terminal(2) && !(to_standard_output && platform_is_terminal(1))),
+          shown_(capture_is_terminal(2) && !(to_standard_output && capture_is_terminal(1))),
           start_(Clock::now())
     {
     }
@@ -402,12 +402,12 @@ int bench(const Options& options)
         for (int run = 0; run < runs; ++run) {
             fallbacks = 0;
             render_seek(options.first);
-            const double start = platform_thread_seconds();
+            const double start = capture_thread_seconds();
             for (std::int64_t n = 0; n < frames; ++n) {
                 render_frame();
                 fallbacks += render_fallback_count();
             }
-            const double took = (platform_thread_seconds() - start) * 1e3;
+            const double took = (capture_thread_seconds() - start) * 1e3;
             best = run == 0 ? took : std::min(best, took);
         }
         const double ms = best / static_cast<double>(frames);

@@ -1,8 +1,16 @@
-// The lane paths' arithmetic, open to tests: each operation as the orbit loop
+// The renderer's entry points for tests alone: a frame's pixels with a given path,
+// the path chosen, and the lane paths' arithmetic, each operation as the orbit loop
 // evaluates it, with its verdict on whether the float it stores can be trusted.
 #pragma once
 
 #include "demo/render.h"
+
+// The path render_frame uses.
+RenderPath render_selected_path();
+
+// The second half of render_frame: shades the top half with `path` (the reference
+// path when it is not available) and mirrors it.
+void render_pixels(RenderPath path);
 
 enum class LaneProbe {
     difference_sum,  // a - b + c, with a, b >= 0 (zx from sx, sy and cx)
@@ -21,6 +29,6 @@ int render_lane_width(RenderPath path);
 
 // Evaluates `probe` on the operands in lane `lane` of `path`'s vectors (plain
 // operands fill the others) and stores the float that lane produced in
-// `result`. Returns nonzero when the lanes vouch for it, 0 when they would hand
-// the pixel to the reference path (or `lane` is not a lane of `path`).
-int render_lane_probe(RenderPath path, LaneProbe probe, float a, float b, float c, float& result, int lane = 0);
+// `result`. True when the lanes vouch for it, false when they would hand the
+// pixel to the reference path (or `lane` is not a lane of `path`).
+bool render_lane_probe(RenderPath path, LaneProbe probe, float a, float b, float c, float& result, int lane = 0);

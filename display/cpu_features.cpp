@@ -1,0 +1,15 @@
+#include "display/cpu_features.h"
+
+CpuFeatures cpu_features()
+{
+#if defined(__i386__) || defined(__x86_64__)
+    __builtin_cpu_init();
+    return {
+        .ssse3 = __builtin_cpu_supports("ssse3") != 0,
+        .avx2 = __builtin_cpu_supports("avx2") != 0,
+        .avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl"),
+    };
+#else
+    return {};
+#endif
+}
