@@ -171,7 +171,8 @@ if [ "$wayland" = 1 ]; then
     wait_for 30 eval 'weston_ready || ! kill -0 "$weston_pid" 2>/dev/null'
     weston_ready || fail "weston did not start: $(tail -5 "$work/weston.log")"
     envs=("WAYLAND_DISPLAY=wayland-e2e" ${envs[@]+"${envs[@]}"})
-    # The app_id is in the client's protocol log.
+    # The app_id is in the client's protocol log, which names an object interface@id
+    # (interface#id from libwayland 1.23 on).
     [ -z "$class" ] || envs+=("WAYLAND_DEBUG=client")
     [ "$x11_too" = 1 ] || envs=("-u" "DISPLAY" "${envs[@]}")
 fi
@@ -266,7 +267,7 @@ fi
 
 if [ -n "$class" ]; then
     if [ "$wayland_only" = 1 ]; then
-        grep -Eq "xdg_toplevel@[0-9]+\.set_app_id\(\"$class\"\)" "$work/out.log" ||
+        grep -Eq "xdg_toplevel[@#][0-9]+\.set_app_id\(\"$class\"\)" "$work/out.log" ||
             fail "no app_id $class: $(grep -Eo 'set_app_id\([^)]*\)' "$work/out.log" | head -1)"
     else
         [[ $(xprop -id "$window" WM_CLASS 2>&1) == *", \"$class\"" ]] ||
