@@ -29,7 +29,7 @@ TEST_PACKAGES := $(BUILD_PACKAGES) libgtest-dev libbenchmark-dev libmpfr-dev \
 # DirectDraw needs even on Xvfb.
 WIN_PACKAGES := g++-mingw-w64-i686 wine wine32:i386 libgl1-mesa-dri libgl1-mesa-dri:i386
 # The converters' fuzz target: clang and its libFuzzer and sanitizer runtimes.
-FUZZ_PACKAGES := cmake make clang libclang-rt-14-dev
+FUZZ_PACKAGES := cmake make clang libclang-rt-dev
 # The aarch64 build: Debian's cross compiler, the arm64 libraries from multiarch, and
 # qemu-user to run its tests here.
 ARM64_PACKAGES := cmake make pkg-config g++-aarch64-linux-gnu qemu-user xvfb xauth \
