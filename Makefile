@@ -46,7 +46,7 @@ WEB_TEST_PACKAGES := chromium firefox-esr webkit2gtk-driver xvfb
 # it went unused when it is named again: name it for a new tree alone.
 toolchain = $(if $(wildcard $(1)/CMakeCache.txt),,-DCMAKE_TOOLCHAIN_FILE=$(2))
 
-.PHONY: run programs check test build windows web arm64 fuzz bench dist docs clean
+.PHONY: run programs check test test-debian13 build windows web arm64 fuzz bench dist docs clean
 
 run: programs
 	@$(BUILD)/rings_window; status=$$?; \
@@ -116,6 +116,13 @@ test: build windows web
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	ASAN_OPTIONS=$(SANITIZER_TEST_OPTIONS) ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(JOBS)
 	$(MAKE) arm64
+
+# The tests on a fresh Debian 13, as root (through sudo otherwise): a trixie root made
+# by debootstrap once and kept in build-debian13/, copied anew for each run, with a
+# clone of this checkout's HEAD in it, where make runs DEBIAN13_TEST.
+DEBIAN13_TEST := test
+test-debian13:
+	tools/test-debian13.sh $(DEBIAN13_TEST)
 
 # The converters under libFuzzer for FUZZ_SECONDS. It runs on a copy of the corpus, since
 # the fuzzer adds the inputs it finds to it; a crash leaves its input in $(FUZZ_BUILD)/.
