@@ -86,6 +86,7 @@ if [ ! -f "$pristine/etc/debian_version" ]; then
     [ -z "$(mounted_under "$pristine.new")" ] || { echo "debian13: $pristine.new has mounts" >&2; exit 1; }
     rm -rf --one-file-system "$pristine.new"
     debootstrap --variant=minbase --include=git,make,sudo,ca-certificates trixie "$pristine.new" "$archive"
+    rm -f "$pristine.new"/var/cache/apt/archives/*.deb  # what it installed, not needed again
     mv "$pristine.new" "$pristine"
     say "debootstrap took $(since "$t")"
 fi
@@ -94,7 +95,7 @@ fi
 [ -z "$(mounted_under "$root")" ] || { echo "debian13: $root still has mounts: $(mounted_under "$root")" >&2; exit 1; }
 rm -rf --one-file-system "$root"
 cp -a "$pristine" "$root"
-[ ! -d "$debs" ] || cp -al "$debs/." "$root/var/cache/apt/archives/"
+[ ! -d "$debs" ] || find "$debs" -maxdepth 1 -name '*.deb' -exec ln -f -t "$root/var/cache/apt/archives" {} +
 cp -L /etc/resolv.conf "$root/etc/resolv.conf"
 [ -s "$root/etc/hosts" ] || printf '127.0.0.1\tlocalhost\n::1\t\tlocalhost ip6-localhost ip6-loopback\n' >"$root/etc/hosts"
 
