@@ -65,9 +65,9 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 trap 'exit 129' HUP
-bind() {  # SOURCE TARGET [tmpfs]: a mount of the root, kept from spreading to the host's
+bind() {  # SOURCE TARGET [tmpfs OPTIONS]: a mount of the root, kept from spreading to the host's
     if [ "${3-}" = tmpfs ]; then
-        mount -t tmpfs -o mode=1777,nosuid,nodev tmpfs "$2"
+        mount -t tmpfs -o "mode=1777,$4" tmpfs "$2"
     else
         mount --bind "$1" "$2"
     fi
@@ -103,8 +103,9 @@ bind /proc "$root/proc"
 bind /sys "$root/sys"
 bind /dev "$root/dev"
 bind /dev/pts "$root/dev/pts"
-bind tmpfs "$root/dev/shm" tmpfs
-bind tmpfs "$root/tmp" tmpfs
+bind tmpfs "$root/dev/shm" tmpfs nosuid,nodev
+# The capture tests make device nodes in a temporary folder.
+bind tmpfs "$root/tmp" tmpfs nosuid
 
 # A proxy with its own certificate authority: the root trusts it as the host does.
 shopt -s nullglob
