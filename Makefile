@@ -10,6 +10,10 @@ ARM64_BUILD := build-arm64
 WEB_BUILD := build-web
 FUZZ_SECONDS := 60
 JOBS := $(shell nproc)
+# The sanitizer tree's tests keep frames on AddressSanitizer's fake stack, as GCC 14's
+# runtime does by default, so that Debian 12 catches what that layout breaks too
+# (tests that set ASAN_OPTIONS themselves replace this).
+SANITIZER_TEST_OPTIONS := detect_stack_use_after_return=1
 
 BUILD_PACKAGES := cmake make g++ pkg-config libpng-dev libsdl2-dev libx11-dev
 # CPack's .deb: dpkg-shlibdeps finds the run-time dependencies, file picks the binaries.
@@ -30,7 +34,7 @@ WIN_PACKAGES := g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 libgl1-mesa-
 WINE32_PACKAGES := wine32:i386 libgl1-mesa-dri:i386
 WINE32_NOTE := $(CURDIR)/$(WIN_BUILD)/wine32-not-installed
 # The converters' fuzz target: clang and its libFuzzer and sanitizer runtimes.
-FUZZ_PACKAGES := cmake make clang libclang-rt-14-dev
+FUZZ_PACKAGES := cmake make clang libclang-rt-dev
 # The aarch64 build: Debian's cross compiler, the arm64 libraries from multiarch, and
 # qemu-user to run its tests here.
 ARM64_PACKAGES := cmake make pkg-config g++-aarch64-linux-gnu qemu-user xvfb xauth \
@@ -52,7 +56,7 @@ toolchain = $(if $(wildcard $(1)/CMakeCache.txt),,-DCMAKE_TOOLCHAIN_FILE=$(2))
 skip_reasons = @awk '/^[0-9]+\/[0-9]+ Test: / { test = $$3 } sub(/^skipped: /, "") { print "skipped " test ": " $$0 }' \
 	$(1)/Testing/Temporary/LastTest.log
 
-.PHONY: run programs check test build windows web arm64 fuzz bench dist docs clean
+.PHONY: run programs check test test-linux sanitize test-debian13 build windows web arm64 fuzz bench dist docs clean
 
 run: programs
 	@$(BUILD)/rings_window; status=$$?; \
@@ -124,10 +128,32 @@ test: build windows web
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
 	$(call skip_reasons,$(BUILD))
 	$(MAKE) fuzz
+	$(MAKE) sanitize
+	$(MAKE) arm64
+
+# make test less the Windows build under Wine and the aarch64 build under qemu: what
+# runs on this machine itself.
+test-linux:
+	$(MAKE) build web WINDOWS_TESTS=
+	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+	$(MAKE) fuzz
+	$(MAKE) sanitize
+
+# Every test of the native tree under AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize:
+	@tools/install-deps.sh $(TEST_PACKAGES)
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLIX_SANITIZE=ON -DBUILD_TESTING=ON -DVORLIX_BENCHMARKS=OFF
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
-	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(JOBS)
-	$(MAKE) arm64
+	ASAN_OPTIONS=$(SANITIZER_TEST_OPTIONS) ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(JOBS)
+
+# The tests on a fresh Debian 13, as root (through sudo otherwise): a trixie root made
+# by debootstrap once and kept in build-debian13/, copied anew for each run, with a
+# clone of this checkout's HEAD in it, where make runs DEBIAN13_TEST. CI runs it after
+# make test, and both must fit in its hour: there the packages are installed anew each
+# time, so it runs test-linux, not the Windows and aarch64 builds.
+DEBIAN13_TEST := test-linux
+test-debian13:
+	tools/test-debian13.sh $(DEBIAN13_TEST)
 
 # The converters under libFuzzer for FUZZ_SECONDS. It runs on a copy of the corpus, since
 # the fuzzer adds the inputs it finds to it; a crash leaves its input in $(FUZZ_BUILD)/.

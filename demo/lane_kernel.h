@@ -426,7 +426,10 @@ struct LaneKernel : P {
 
     static bool probe(LaneProbe probe, float a, float b, float c, int lane, float& result)
     {
-        float as[probe_width], bs[probe_width], cs[probe_width], limits[probe_width], out[probe_width];
+        // Aligned as a float vector: GCC may raise these arrays' alignment to that
+        // on its own and then load them aligned, which AddressSanitizer's frames
+        // (detect_stack_use_after_return) honour only when it is declared.
+        alignas(vf) float as[probe_width], bs[probe_width], cs[probe_width], limits[probe_width], out[probe_width];
         for (int i = 0; i < probe_width; ++i) {
             as[i] = i == lane ? a : 1.0f;
             bs[i] = i == lane ? b : 0.25f;

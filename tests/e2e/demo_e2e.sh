@@ -175,7 +175,8 @@ if [ "$wayland" = 1 ]; then
     wait_for 30 eval 'weston_ready || ! kill -0 "$weston_pid" 2>/dev/null'
     weston_ready || fail "weston did not start: $(tail -5 "$work/weston.log")"
     envs=("WAYLAND_DISPLAY=wayland-e2e" ${envs[@]+"${envs[@]}"})
-    # The app_id is in the client's protocol log.
+    # The app_id is in the client's protocol log, which names an object interface@id
+    # (interface#id from libwayland 1.23 on).
     [ -z "$class" ] || envs+=("WAYLAND_DEBUG=client")
     [ "$x11_too" = 1 ] || envs=("-u" "DISPLAY" "${envs[@]}")
 fi
@@ -271,7 +272,7 @@ fi
 
 if [ -n "$class" ]; then
     if [ "$wayland_only" = 1 ]; then
-        grep -Eq "xdg_toplevel@[0-9]+\.set_app_id\(\"$class\"\)" "$work/out.log" ||
+        grep -Eq "xdg_toplevel[@#][0-9]+\.set_app_id\(\"$class\"\)" "$work/out.log" ||
             fail "no app_id $class: $(grep -Eo 'set_app_id\([^)]*\)' "$work/out.log" | head -1)"
     else
         [[ $(xprop -id "$window" WM_CLASS 2>&1) == *", \"$class\"" ]] ||
@@ -361,11 +362,15 @@ case "$end" in
             # The decorations SDL draws there (libdecor's): a 24-pixel title bar over
             # the picture, its close button the rightmost, 32 pixels wide. weston's
             # x11 backend places its pointer where the X pointer enters its output and
-            # moves it by the X pointer's moves after that: so in from outside.
+            # moves it by the X pointer's moves after that: so in from outside. A press
+            # that follows the entry with no motion between, libdecor's GTK plugin (the
+            # default from Debian 13) takes for the start of a drag: so a pixel's move
+            # onto the button first, as a hand makes.
             [[ $(cat "$work/found") =~ ^picture\ at\ ([0-9]+),([0-9]+) ]] || fail "no picture to find the window by"
+            close_x=$((BASH_REMATCH[1] + pic_w - 16)) close_y=$((BASH_REMATCH[2] - 12))
             xdotool mousemove $((screen_w + 32)) 0 sleep 0.2 \
-                mousemove --window "$output" $((BASH_REMATCH[1] + pic_w - 16)) $((BASH_REMATCH[2] - 12)) \
-                sleep 0.2 click 1 || fail "could not click the close button"
+                mousemove --window "$output" $((close_x - 1)) $close_y sleep 0.2 \
+                mousemove --window "$output" $close_x $close_y sleep 0.2 click 1 || fail "could not click the close button"
         else
             run_built "$x_close" "$window" || fail "could not ask the window to close"
         fi ;;

@@ -102,15 +102,16 @@ sort "$programs.files" "$dev.files" | diff "$work/tree" - >"$work/log" ||
 dev_files="^\./usr/(include/vorlix_display|$libdir|$dev_doc)/"
 misplaced=$(grep -Ev "$dev_files" "$dev.files"; grep -E "$dev_files" "$programs.files")
 [ -z "$misplaced" ] || fail "files in the wrong package: $misplaced"
-depends_on() {  # DEB PACKAGE...: the .deb depends on each package named
+depends_on() {  # DEB PATTERN...: the .deb depends on a package each pattern matches
     local deb=$1 depends
     depends=$(dpkg-deb -f "$deb" Depends)
     shift
     for package; do
-        [[ ", $depends," == *", $package"[\ ,]* ]] || fail "$(basename "$deb") does not depend on $package: $depends"
+        [[ ", $depends," == *", "$package[\ ,]* ]] || fail "$(basename "$deb") does not depend on $package: $depends"
     done
 }
-depends_on "$programs" libsdl2-2.0-0 libpng16-16
+# libpng's runtime package took a t64 suffix in Debian 13 (64-bit time_t).
+depends_on "$programs" libsdl2-2.0-0 'libpng16-16?(t64)'
 depends_on "$dev" libsdl2-dev libx11-dev
 lintian --fail-on error,warning --display-info "$programs" "$dev" >"$work/log" 2>&1 ||
     fail "lintian: $(grep -v 'root privileges' "$work/log")"
