@@ -225,10 +225,8 @@ void set_app_active(HWND window, bool active)
 
 void activate(HWND window)
 {
-    if (!state().setup.focus_elsewhere)
+    if (!host().focus_elsewhere())
         set_app_active(window, true);
 }
-
-void show_screen_changed() { host().screen_changed(); }
 
 }  // namespace platform

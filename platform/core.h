@@ -62,8 +62,6 @@ struct ScreenSetup {
     Palette palette{};
     std::uint32_t desktop_rgb = 0;
     bool screensaver_on = true;
-    bool focus_elsewhere = false;
-    int max_back_buffers = 3;
     bool no_display = false;  // nothing to show on: DirectDraw finds no display driver
 };
 
@@ -99,6 +97,12 @@ public:
     virtual void screen_changed() = 0;                      // new pixels to show
     virtual void cursor_changed(bool shown) = 0;
     virtual void screensaver_changed(bool on) = 0;
+    // The machine around the program, for a host that models it (the fake one):
+    // another program keeping the foreground, the flipping chains video memory
+    // holds, a part of the screen another program's window covers.
+    virtual bool focus_elsewhere() { return false; }
+    virtual int max_back_buffers() { return 3; }
+    virtual RECT covered() { return RECT{}; }
 };
 Host& host();
 
@@ -124,7 +128,6 @@ struct State {
     ScreenSetup setup;
     DisplayMode mode;
     std::unique_ptr<Buffer> screen;
-    RECT obscured{};  // a part of the screen covered by another program
 
     std::map<std::string, WindowClass> classes;  // by lower-case name
     std::vector<std::unique_ptr<Window>> windows;
@@ -155,7 +158,6 @@ bool set_minimized(HWND window, bool minimized);
 void set_app_active(HWND window, bool active);
 // Makes window the foreground one unless the machine keeps focus elsewhere.
 void activate(HWND window);
-void show_screen_changed();
 
 // DirectDraw side, in ddraw.cpp.
 struct LiveObjects {

@@ -45,23 +45,31 @@ void clear_failures()
     journal_state().calls.clear();
 }
 
-void Call::begin(const char* name, std::string args)
+std::optional<std::int64_t> injected_failure(const char* name)
 {
     JournalState& journal = journal_state();
     const int number = ++journal.calls[name];
+    std::optional<std::int64_t> forced;
     for (const Failure& failure : journal.failures[name])
         if (number >= failure.first && number <= failure.last)
-            forced_ = failure.result;
-    index_ = static_cast<long>(journal.entries.size());
-    journal.entries.push_back({name, std::move(args), ""});
+            forced = failure.result;
+    return forced;
 }
 
-void Call::record(const std::string& text)
+long journal_begin(const char* name, std::string args)
+{
+    journal_state().entries.push_back({name, std::move(args), ""});
+    return static_cast<long>(journal_state().entries.size()) - 1;
+}
+
+void journal_finish(long index, const std::string& result)
 {
     // A reset from inside the call (a test's window procedure) empties the journal.
-    if (static_cast<std::size_t>(index_) < journal_state().entries.size())
-        journal_state().entries[index_].result = text;
+    if (static_cast<std::size_t>(index) < journal_state().entries.size())
+        journal_state().entries[static_cast<std::size_t>(index)].result = result;
 }
+
+namespace {
 
 std::string hex(std::uint64_t value)
 {
@@ -70,15 +78,57 @@ std::string hex(std::uint64_t value)
     return buffer;
 }
 
-std::string text(const char* string) { return string ? '"' + std::string(string) + '"' : "NULL"; }
-std::string pointer(const void* value) { return value ? "ptr" : "NULL"; }
+// A code's own name, from one list.
+#define NAMED(code) {code, #code}
 
-std::string resource_text(const char* name)
+std::string message_name(UINT message)
 {
-    return name && IS_INTRESOURCE(name) ? '#' + std::to_string(reinterpret_cast<std::uintptr_t>(name)) : text(name);
+    static const std::map<UINT, const char*> names = {
+        NAMED(WM_NULL),    NAMED(WM_DESTROY),       NAMED(WM_PAINT),         NAMED(WM_CLOSE),
+        NAMED(WM_ACTIVATEAPP), NAMED(WM_SETCURSOR), NAMED(WM_KEYDOWN),       NAMED(WM_KEYUP),
+        NAMED(WM_SYSKEYDOWN), NAMED(WM_SYSKEYUP),   NAMED(WM_SYSCOMMAND),    NAMED(WM_QUIT),
+    };
+    const auto found = names.find(message);
+    return found != names.end() ? found->second : hex(message);
 }
 
-std::string rect_text(const RECT* rect)
+}  // namespace
+
+std::string status_text(HRESULT value)
+{
+    static const std::map<HRESULT, const char*> names = {
+        NAMED(DD_OK), NAMED(DDERR_GENERIC), NAMED(DDERR_INVALIDPARAMS), NAMED(DDERR_OUTOFMEMORY),
+        NAMED(DDERR_UNSUPPORTED), NAMED(DDERR_INVALIDCAPS), NAMED(DDERR_INVALIDMODE), NAMED(DDERR_INVALIDOBJECT),
+        NAMED(DDERR_INVALIDPIXELFORMAT), NAMED(DDERR_INVALIDRECT), NAMED(DDERR_NOCLIPLIST),
+        NAMED(DDERR_NOCOOPERATIVELEVELSET), NAMED(DDERR_NOEXCLUSIVEMODE), NAMED(DDERR_NOTFOUND),
+        NAMED(DDERR_OUTOFVIDEOMEMORY), NAMED(DDERR_SURFACEBUSY), NAMED(DDERR_SURFACELOST),
+        NAMED(DDERR_INVALIDDIRECTDRAWGUID), NAMED(DDERR_NODIRECTDRAWHW), NAMED(DDERR_PRIMARYSURFACEALREADYEXISTS),
+        NAMED(DDERR_DIRECTDRAWALREADYCREATED), NAMED(DDERR_NOTFLIPPABLE), NAMED(DDERR_NOTLOCKED),
+        NAMED(DDERR_WRONGMODE), NAMED(DDERR_UNSUPPORTEDMODE),
+    };
+    const auto found = names.find(value);
+    return found != names.end() ? found->second : hex(static_cast<std::uint32_t>(value));
+}
+
+std::string arg_text(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.17g", value);
+    return text;
+}
+
+std::string arg_text(const char* text) { return text ? '"' + std::string(text) + '"' : "NULL"; }
+std::string arg_text(Hex value) { return hex(value.value); }
+std::string arg_text(Pointer value) { return value.value ? "ptr" : "NULL"; }
+std::string arg_text(Message message) { return message_name(message.value); }
+
+std::string arg_text(Resource name)
+{
+    const auto number = reinterpret_cast<std::uintptr_t>(name.name);
+    return name.name && IS_INTRESOURCE(name.name) ? '#' + std::to_string(number) : arg_text(name.name);
+}
+
+std::string arg_text(const RECT* rect)
 {
     if (!rect)
         return "NULL";
@@ -86,58 +136,29 @@ std::string rect_text(const RECT* rect)
            ',' + std::to_string(rect->bottom) + '}';
 }
 
-std::string message_name(UINT message)
+std::string arg_text(const POINT* point)
 {
-    static const std::map<UINT, const char*> names = {
-        {WM_NULL, "WM_NULL"},           {WM_DESTROY, "WM_DESTROY"},       {WM_PAINT, "WM_PAINT"},
-        {WM_CLOSE, "WM_CLOSE"},         {WM_ACTIVATEAPP, "WM_ACTIVATEAPP"}, {WM_SETCURSOR, "WM_SETCURSOR"},
-        {WM_KEYDOWN, "WM_KEYDOWN"},     {WM_KEYUP, "WM_KEYUP"},           {WM_SYSKEYDOWN, "WM_SYSKEYDOWN"},
-        {WM_SYSKEYUP, "WM_SYSKEYUP"},   {WM_SYSCOMMAND, "WM_SYSCOMMAND"}, {WM_QUIT, "WM_QUIT"},
-    };
-    const auto found = names.find(message);
-    return found != names.end() ? found->second : hex(message);
+    return point ? '{' + std::to_string(point->x) + ',' + std::to_string(point->y) + '}' : "NULL";
 }
 
-std::string message_text(const MSG& message)
+std::string arg_text(const MSG* message)
 {
-    return '{' + window_name(message.hwnd) + ", " + message_name(message.message) + ", " + hex(message.wParam) +
-           ", " + hex(static_cast<std::uint64_t>(message.lParam)) + '}';
+    if (!message)
+        return "NULL";
+    return '{' + arg_text(message->hwnd) + ", " + message_name(message->message) + ", " + hex(message->wParam) +
+           ", " + hex(static_cast<std::uint64_t>(message->lParam)) + '}';
 }
 
-std::string hresult_name(HRESULT value)
+std::string arg_text(const WNDCLASSA* window_class)
 {
-    static const std::map<HRESULT, const char*> names = {
-        {DD_OK, "DD_OK"},
-        {DDERR_GENERIC, "DDERR_GENERIC"},
-        {DDERR_INVALIDPARAMS, "DDERR_INVALIDPARAMS"},
-        {DDERR_OUTOFMEMORY, "DDERR_OUTOFMEMORY"},
-        {DDERR_UNSUPPORTED, "DDERR_UNSUPPORTED"},
-        {DDERR_INVALIDCAPS, "DDERR_INVALIDCAPS"},
-        {DDERR_INVALIDMODE, "DDERR_INVALIDMODE"},
-        {DDERR_INVALIDOBJECT, "DDERR_INVALIDOBJECT"},
-        {DDERR_INVALIDPIXELFORMAT, "DDERR_INVALIDPIXELFORMAT"},
-        {DDERR_INVALIDRECT, "DDERR_INVALIDRECT"},
-        {DDERR_NOCLIPLIST, "DDERR_NOCLIPLIST"},
-        {DDERR_NOCOOPERATIVELEVELSET, "DDERR_NOCOOPERATIVELEVELSET"},
-        {DDERR_NOEXCLUSIVEMODE, "DDERR_NOEXCLUSIVEMODE"},
-        {DDERR_NOTFOUND, "DDERR_NOTFOUND"},
-        {DDERR_OUTOFVIDEOMEMORY, "DDERR_OUTOFVIDEOMEMORY"},
-        {DDERR_SURFACEBUSY, "DDERR_SURFACEBUSY"},
-        {DDERR_SURFACELOST, "DDERR_SURFACELOST"},
-        {DDERR_INVALIDDIRECTDRAWGUID, "DDERR_INVALIDDIRECTDRAWGUID"},
-        {DDERR_NODIRECTDRAWHW, "DDERR_NODIRECTDRAWHW"},
-        {DDERR_PRIMARYSURFACEALREADYEXISTS, "DDERR_PRIMARYSURFACEALREADYEXISTS"},
-        {DDERR_EXCLUSIVEMODEALREADYSET, "DDERR_EXCLUSIVEMODEALREADYSET"},
-        {DDERR_NOTFLIPPABLE, "DDERR_NOTFLIPPABLE"},
-        {DDERR_NOTLOCKED, "DDERR_NOTLOCKED"},
-        {DDERR_WRONGMODE, "DDERR_WRONGMODE"},
-        {DDERR_UNSUPPORTEDMODE, "DDERR_UNSUPPORTEDMODE"},
-    };
-    const auto found = names.find(value);
-    return found != names.end() ? found->second : hex(static_cast<std::uint32_t>(value));
+    if (!window_class)
+        return "NULL";
+    return '{' + hex(window_class->style) + ", " +
+           arg_text(Pointer{reinterpret_cast<const void*>(window_class->lpfnWndProc)}) + ", " +
+           arg_text(window_class->hCursor) + ", " + arg_text(window_class->lpszClassName) + '}';
 }
 
-std::string window_name(HWND window)
+std::string arg_text(HWND window)
 {
     if (!window)
         return "NULL";
@@ -145,27 +166,24 @@ std::string window_name(HWND window)
     return id ? "hwnd#" + std::to_string(id) : "hwnd?" + hex(reinterpret_cast<std::uintptr_t>(window));
 }
 
-std::string module_name(HMODULE module)
+std::string arg_text(HMODULE module)
 {
     if (!module)
         return "NULL";
     return module == ddraw_module() ? "ddraw.dll" : "module?" + hex(reinterpret_cast<std::uintptr_t>(module));
 }
 
-std::string cursor_name(HCURSOR cursor)
+std::string arg_text(HCURSOR cursor)
 {
     return cursor ? "cursor#" + std::to_string(cursor_resource(cursor)) : "NULL";
 }
 
-std::string handle_name(HWND window) { return window_name(window); }
-std::string handle_name(HMODULE module) { return module_name(module); }
-std::string handle_name(HCURSOR cursor) { return cursor_name(cursor); }
-std::string handle_name(FARPROC procedure) { return procedure ? "DirectDrawCreate" : "NULL"; }
+std::string arg_text(FARPROC procedure) { return procedure ? "DirectDrawCreate" : "NULL"; }
 
 void name_object(const void* object, std::string name) { journal_state().objects[object] = std::move(name); }
 void forget_object(const void* object) { journal_state().objects.erase(object); }
 
-std::string object_name(const void* object)
+std::string arg_text(const IUnknown* object)
 {
     if (!object)
         return "NULL";
@@ -173,5 +191,23 @@ std::string object_name(const void* object)
     return found != journal_state().objects.end() ? found->second
                                                   : "object?" + hex(reinterpret_cast<std::uintptr_t>(object));
 }
+
+std::string arg_text(const DDSURFACEDESC* desc)
+{
+    if (!desc)
+        return "NULL";
+    std::string out = "{dwSize=" + std::to_string(desc->dwSize) + ", dwFlags=" + hex(desc->dwFlags);
+    if (desc->dwFlags & DDSD_HEIGHT)
+        out += ", dwHeight=" + std::to_string(desc->dwHeight);
+    if (desc->dwFlags & DDSD_WIDTH)
+        out += ", dwWidth=" + std::to_string(desc->dwWidth);
+    if (desc->dwFlags & DDSD_BACKBUFFERCOUNT)
+        out += ", dwBackBufferCount=" + std::to_string(desc->dwBackBufferCount);
+    if (desc->dwFlags & DDSD_CAPS)
+        out += ", dwCaps=" + hex(desc->ddsCaps.dwCaps);
+    return out + '}';
+}
+
+std::string arg_text(const DDSCAPS* caps) { return caps ? "{dwCaps=" + hex(caps->dwCaps) + '}' : "NULL"; }
 
 }  // namespace platform

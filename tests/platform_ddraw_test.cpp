@@ -103,8 +103,9 @@ TEST_F(DirectDraw, CooperativeLevels)
     const HWND gone = make_window("gone", WS_POPUP);
     DestroyWindow(gone);
     const HWND window = make_window("coop", WS_POPUP);
-    LPDIRECTDRAW first = create();
-    LPDIRECTDRAW second = create();
+    LPDIRECTDRAW ddraw = create();
+    LPDIRECTDRAW second = nullptr;
+    EXPECT_EQ(DirectDrawCreate(nullptr, &second, nullptr), DDERR_DIRECTDRAWALREADYCREATED);  // one per process
     const struct {
         HWND window;
         DWORD flags;
@@ -120,17 +121,14 @@ TEST_F(DirectDraw, CooperativeLevels)
         {window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN, DD_OK},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(first->SetCooperativeLevel(c.window, c.flags), c.result) << std::hex << c.flags;
-    EXPECT_EQ(second->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DDERR_EXCLUSIVEMODEALREADYSET);
+        EXPECT_EQ(ddraw->SetCooperativeLevel(c.window, c.flags), c.result) << std::hex << c.flags;
     // The exclusive window covers the screen, is active and told so.
     EXPECT_EQ(GetActiveWindow(), window);
     EXPECT_TRUE(fake_window(window).visible);
     EXPECT_EQ(fake_window(window).client.right, 1024);
     EXPECT_EQ(messages_of(pump(window)), (std::vector<UINT>{WM_ACTIVATEAPP, WM_PAINT}));
-    EXPECT_EQ(first->SetCooperativeLevel(window, DDSCL_NORMAL), DD_OK);
-    EXPECT_EQ(second->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DD_OK);
-    first->Release();
-    second->Release();
+    EXPECT_EQ(ddraw->SetCooperativeLevel(window, DDSCL_NORMAL), DD_OK);
+    ddraw->Release();
     DestroyWindow(window);
 }
 
