@@ -139,7 +139,6 @@ struct State {
     bool cursor_hidden = false;
     bool screensaver_on = true;
     int module_references = 0;
-    int modules_loaded = 0;
     int pushed_key = -1;
 };
 

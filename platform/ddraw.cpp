@@ -55,8 +55,7 @@ struct SurfaceObject final : IDirectDrawSurface {
 
     bool on_screen() const { return kind == Kind::primary || kind == Kind::front; }
     Buffer& memory() { return on_screen() ? *state().screen : *own; }
-    std::vector<SurfaceObject*> chain();  // this surface and those flipped with it
-    SurfaceObject* attached();            // the next buffer of the chain
+    std::vector<SurfaceObject*> chain();  // a front and the buffers flipped with it
 
     Kind kind;
     DWORD caps;
@@ -64,7 +63,6 @@ struct SurfaceObject final : IDirectDrawSurface {
     int width = 0, height = 0;
     ULONG references = 1;
     std::unique_ptr<Buffer> own;
-    SurfaceObject* front = nullptr;     // a back buffer's chain
     std::vector<SurfaceObject*> backs;  // a front's buffers, nearest first
     ClipperObject* clipper = nullptr;
     std::vector<LONG> columns;  // a stretching blit's source column per visible one, kept for the next
@@ -193,19 +191,9 @@ HRESULT ClipperObject::SetHWnd(DWORD dwFlags, HWND hWnd)
 
 std::vector<SurfaceObject*> SurfaceObject::chain()
 {
-    SurfaceObject* head = kind == Kind::back ? front : this;
-    std::vector<SurfaceObject*> all{head};
-    all.insert(all.end(), head->backs.begin(), head->backs.end());
+    std::vector<SurfaceObject*> all{this};
+    all.insert(all.end(), backs.begin(), backs.end());
     return all;
-}
-
-SurfaceObject* SurfaceObject::attached()
-{
-    if (kind != Kind::front && kind != Kind::back)
-        return nullptr;
-    const std::vector<SurfaceObject*> all = chain();
-    const auto at = std::find(all.begin(), all.end(), this);
-    return at + 1 != all.end() ? *(at + 1) : all.front();
 }
 
 ULONG SurfaceObject::AddRef() { return Call<ULONG>("IDirectDrawSurface::AddRef", this)(++references); }
@@ -412,7 +400,8 @@ HRESULT SurfaceObject::GetAttachedSurface(LPDDSCAPS lpDDSCaps, LPDIRECTDRAWSURFA
         return call.forced_result();
     if (!lpDDSCaps || !lplpDDAttachedSurface)
         return call(DDERR_INVALIDPARAMS);
-    SurfaceObject* next = attached();
+    // Only a chain's front has a surface attached: the back buffer it flips to.
+    SurfaceObject* next = kind == Kind::front ? backs.front() : nullptr;
     if (!next || (next->caps & lpDDSCaps->dwCaps) != lpDDSCaps->dwCaps)
         return call(DDERR_NOTFOUND);
     ++next->references;
@@ -578,7 +567,6 @@ HRESULT DirectDrawObject::CreateSurface(LPDDSURFACEDESC lpDDSurfaceDesc, LPDIREC
                 SurfaceObject* back =
                     add_surface(Kind::back, chained | (i == 0 ? DDSCAPS_BACKBUFFER : 0), mode.width, mode.height);
                 back->references = 0;  // held by the chain until someone asks for it
-                back->front = made;
                 made->backs.push_back(back);
             }
         }
