@@ -14,8 +14,7 @@ int _kbhit(void)
 int _getch(void)
 {
     Call<int> call("_getch");
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     State& s = state();
     const int code = s.pushed_key >= 0 ? s.pushed_key : EOF;
     s.pushed_key = -1;
@@ -25,8 +24,7 @@ int _getch(void)
 int _ungetch(int c)
 {
     Call<int> call("_ungetch", c);
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     State& s = state();
     if (c == EOF || s.pushed_key >= 0)
         return call(EOF);

@@ -167,8 +167,7 @@ ULONG ClipperObject::AddRef() { return Call<ULONG>("IDirectDrawClipper::AddRef",
 ULONG ClipperObject::Release()
 {
     Call<ULONG> call("IDirectDrawClipper::Release", this);
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     const ULONG left = --references;
     if (left == 0)
         maker().destroy_clipper(this);
@@ -178,8 +177,7 @@ ULONG ClipperObject::Release()
 HRESULT ClipperObject::SetHWnd(DWORD dwFlags, HWND hWnd)
 {
     Call<Status> call("IDirectDrawClipper::SetHWnd", this, Hex{dwFlags}, hWnd);
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     if (dwFlags != 0 || (hWnd && !find_window(hWnd)))
         return call(DDERR_INVALIDPARAMS);
     has_window = hWnd != nullptr;
@@ -201,8 +199,7 @@ ULONG SurfaceObject::AddRef() { return Call<ULONG>("IDirectDrawSurface::AddRef",
 ULONG SurfaceObject::Release()
 {
     Call<ULONG> call("IDirectDrawSurface::Release", this);
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     // Back buffers belong to their chain and go only with its front.
     if (kind == Kind::back) {
         if (references > 0)
@@ -219,8 +216,7 @@ HRESULT SurfaceObject::Lock(LPRECT lpDestRect, LPDDSURFACEDESC lpDDSurfaceDesc, 
 {
     Call<Status> call("IDirectDrawSurface::Lock", this, lpDestRect, Sized<DDSURFACEDESC>{lpDDSurfaceDesc},
                       Hex{dwFlags}, Pointer{hEvent});
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     if (!lpDDSurfaceDesc || lpDDSurfaceDesc->dwSize != sizeof(DDSURFACEDESC))
         return call(DDERR_INVALIDPARAMS);
     if (lost)
@@ -251,8 +247,7 @@ HRESULT SurfaceObject::Lock(LPRECT lpDestRect, LPDDSURFACEDESC lpDDSurfaceDesc, 
 HRESULT SurfaceObject::Unlock(LPVOID lpSurfaceData)
 {
     Call<Status> call("IDirectDrawSurface::Unlock", this, Pointer{lpSurfaceData});
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     // The address ties the unlock to its lock; NULL unlocks whatever is locked.
     if (!locked || (lpSurfaceData && lpSurfaceData != locked_at))
         return call(DDERR_NOTLOCKED);
@@ -268,8 +263,7 @@ HRESULT SurfaceObject::Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE lpDDSrcSurface
 {
     Call<Status> call("IDirectDrawSurface::Blt", this, lpDestRect, lpDDSrcSurface, lpSrcRect, Hex{dwFlags},
                       Pointer{lpDDBltFx});
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     // Plain copies only: no colour fills, keys, raster operations or effects.
     if (!lpDDSrcSurface || (dwFlags & ~static_cast<DWORD>(DDBLT_WAIT | DDBLT_DONOTWAIT | DDBLT_ASYNC)))
         return call(DDERR_INVALIDPARAMS);
@@ -350,8 +344,7 @@ HRESULT SurfaceObject::Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE lpDDSrcSurface
 HRESULT SurfaceObject::Flip(LPDIRECTDRAWSURFACE lpDDSurfaceTargetOverride, DWORD dwFlags)
 {
     Call<Status> call("IDirectDrawSurface::Flip", this, lpDDSurfaceTargetOverride, Hex{dwFlags});
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     if (kind != Kind::front)
         return call(DDERR_NOTFLIPPABLE);
     if (lpDDSurfaceTargetOverride)
@@ -376,8 +369,7 @@ HRESULT SurfaceObject::Flip(LPDIRECTDRAWSURFACE lpDDSurfaceTargetOverride, DWORD
 HRESULT SurfaceObject::Restore()
 {
     Call<Status> call("IDirectDrawSurface::Restore", this);
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     // Restoring a chain's front restores the buffers flipped with it.
     const std::vector<SurfaceObject*> restored = kind == Kind::front ? chain() : std::vector<SurfaceObject*>{this};
     if (std::none_of(restored.begin(), restored.end(), [](const SurfaceObject* s) { return s->lost; }))
@@ -396,8 +388,7 @@ HRESULT SurfaceObject::Restore()
 HRESULT SurfaceObject::GetAttachedSurface(LPDDSCAPS lpDDSCaps, LPDIRECTDRAWSURFACE* lplpDDAttachedSurface)
 {
     Call<Status> call("IDirectDrawSurface::GetAttachedSurface", this, lpDDSCaps, Pointer{lplpDDAttachedSurface});
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     if (!lpDDSCaps || !lplpDDAttachedSurface)
         return call(DDERR_INVALIDPARAMS);
     // Only a chain's front has a surface attached: the back buffer it flips to.
@@ -412,8 +403,7 @@ HRESULT SurfaceObject::GetAttachedSurface(LPDDSCAPS lpDDSCaps, LPDIRECTDRAWSURFA
 HRESULT SurfaceObject::GetPixelFormat(LPDDPIXELFORMAT lpDDPixelFormat)
 {
     Call<Status> call("IDirectDrawSurface::GetPixelFormat", this, Sized<DDPIXELFORMAT>{lpDDPixelFormat});
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     if (!lpDDPixelFormat || lpDDPixelFormat->dwSize != sizeof(DDPIXELFORMAT))
         return call(DDERR_INVALIDPARAMS);
     fill_pixel_format(*lpDDPixelFormat, format);
@@ -423,8 +413,7 @@ HRESULT SurfaceObject::GetPixelFormat(LPDDPIXELFORMAT lpDDPixelFormat)
 HRESULT SurfaceObject::SetClipper(LPDIRECTDRAWCLIPPER lpDDClipper)
 {
     Call<Status> call("IDirectDrawSurface::SetClipper", this, lpDDClipper);
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     ClipperObject* next = find(maker().clippers, lpDDClipper);
     if (lpDDClipper && !next)
         return call(DDERR_INVALIDOBJECT);
@@ -494,8 +483,7 @@ ULONG DirectDrawObject::AddRef() { return Call<ULONG>("IDirectDraw::AddRef", thi
 ULONG DirectDrawObject::Release()
 {
     Call<ULONG> call("IDirectDraw::Release", this);
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     const ULONG left = --references;
     if (left == 0) {
         destroy_everything();
@@ -510,8 +498,7 @@ ULONG DirectDrawObject::Release()
 HRESULT DirectDrawObject::CreateClipper(DWORD dwFlags, LPDIRECTDRAWCLIPPER* lplpDDClipper, IUnknown* pUnkOuter)
 {
     Call<Status> call("IDirectDraw::CreateClipper", this, Hex{dwFlags}, Pointer{lplpDDClipper}, Pointer{pUnkOuter});
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     if (dwFlags != 0 || !lplpDDClipper || pUnkOuter)
         return call(DDERR_INVALIDPARAMS);
     clippers.push_back(std::make_unique<ClipperObject>());
@@ -525,8 +512,7 @@ HRESULT DirectDrawObject::CreateSurface(LPDDSURFACEDESC lpDDSurfaceDesc, LPDIREC
                                         IUnknown* pUnkOuter)
 {
     Call<Status> call("IDirectDraw::CreateSurface", this, lpDDSurfaceDesc, Pointer{lplpDDSurface}, Pointer{pUnkOuter});
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     if (!lpDDSurfaceDesc || !lplpDDSurface || pUnkOuter || lpDDSurfaceDesc->dwSize != sizeof(DDSURFACEDESC))
         return call(DDERR_INVALIDPARAMS);
     if (level == Level::none)
@@ -590,8 +576,7 @@ HRESULT DirectDrawObject::CreateSurface(LPDDSURFACEDESC lpDDSurfaceDesc, LPDIREC
 HRESULT DirectDrawObject::SetCooperativeLevel(HWND hWnd, DWORD dwFlags)
 {
     Call<Status> call("IDirectDraw::SetCooperativeLevel", this, hWnd, Hex{dwFlags});
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     const DWORD kind = dwFlags & (DDSCL_NORMAL | DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN);
     if (kind == DDSCL_NORMAL) {
         if (hWnd && !find_window(hWnd))
@@ -621,8 +606,7 @@ HRESULT DirectDrawObject::SetCooperativeLevel(HWND hWnd, DWORD dwFlags)
 HRESULT DirectDrawObject::SetDisplayMode(DWORD dwWidth, DWORD dwHeight, DWORD dwBPP)
 {
     Call<Status> call("IDirectDraw::SetDisplayMode", this, dwWidth, dwHeight, dwBPP);
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     if (level != Level::exclusive)
         return call(DDERR_NOEXCLUSIVEMODE);
     for (const DisplayMode& mode : state().setup.modes)
@@ -640,8 +624,7 @@ HRESULT DirectDrawObject::SetDisplayMode(DWORD dwWidth, DWORD dwHeight, DWORD dw
 HRESULT DirectDrawObject::RestoreDisplayMode()
 {
     Call<Status> call("IDirectDraw::RestoreDisplayMode", this);
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     restore_desktop_mode();
     return call(DD_OK);
 }
@@ -651,8 +634,7 @@ HRESULT DirectDrawObject::RestoreDisplayMode()
 HRESULT WINAPI DirectDrawCreate(GUID* lpGUID, LPDIRECTDRAW* lplpDD, IUnknown* pUnkOuter)
 {
     Call<Status> call("DirectDrawCreate", Pointer{lpGUID}, Pointer{lplpDD}, Pointer{pUnkOuter});
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     if (!lplpDD || pUnkOuter)
         return call(DDERR_INVALIDPARAMS);
     if (lpGUID)

@@ -12,8 +12,7 @@ using namespace platform;
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName)
 {
     Call<HMODULE> call("LoadLibraryA", lpLibFileName);
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     std::string name = lpLibFileName ? lpLibFileName : "";
     for (char& c : name)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -27,8 +26,7 @@ HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName)
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
 {
     Call<FARPROC> call("GetProcAddress", hModule, Resource{lpProcName});
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     if (hModule != ddraw_module() || state().module_references == 0 || !lpProcName || IS_INTRESOURCE(lpProcName) ||
         std::strcmp(lpProcName, "DirectDrawCreate") != 0)
         return call(nullptr);
@@ -39,8 +37,7 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
 BOOL WINAPI FreeLibrary(HMODULE hLibModule)
 {
     Call<BOOL> call("FreeLibrary", hLibModule);
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     State& s = state();
     if (hLibModule != ddraw_module() || s.module_references == 0)
         return call(FALSE);

@@ -48,8 +48,7 @@ void set_cursor(HCURSOR cursor)
 ATOM WINAPI RegisterClassA(CONST WNDCLASSA* wc)
 {
     Call<ATOM> call("RegisterClassA", wc);
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     State& s = state();
     if (!wc || !wc->lpszClassName || !wc->lpfnWndProc || s.classes.contains(lower(wc->lpszClassName)))
         return call(0);
@@ -62,8 +61,7 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
 {
     Call<HWND> call("CreateWindowExA", Hex{dwExStyle}, lpClassName, lpWindowName, Hex{dwStyle}, X, Y, nWidth, nHeight,
                     hWndParent, Pointer{hMenu}, Pointer{hInstance}, Pointer{lpParam});
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     State& s = state();
     const auto found = lpClassName ? s.classes.find(lower(lpClassName)) : s.classes.end();
     if (found == s.classes.end())
@@ -91,8 +89,7 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
 LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
 {
     Call<LRESULT> call("DefWindowProcA", hWnd, Message{Msg}, Hex{wParam}, Hex{lParam});
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     Window* window = find_window(hWnd);
     if (!window)
         return call(0);
@@ -125,8 +122,7 @@ LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
 BOOL WINAPI DestroyWindow(HWND hWnd)
 {
     Call<BOOL> call("DestroyWindow", hWnd);
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     if (!find_window(hWnd))
         return call(FALSE);
     destroy_window(hWnd);
@@ -136,8 +132,7 @@ BOOL WINAPI DestroyWindow(HWND hWnd)
 BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg)
 {
     Call<BOOL> call("PeekMessageA", Pointer{lpMsg}, hWnd, Hex{wMsgFilterMin}, Hex{wMsgFilterMax}, Hex{wRemoveMsg});
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     host().pump_events();
     State& s = state();
     if (!lpMsg || (hWnd && !find_window(hWnd)))
@@ -170,8 +165,7 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
 BOOL WINAPI TranslateMessage(CONST MSG* lpMsg)
 {
     Call<BOOL> call("TranslateMessage", lpMsg);
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     // Nothing reads character messages, so none are made; key messages still
     // count as translated.
     const UINT message = lpMsg ? lpMsg->message : WM_NULL;
@@ -181,8 +175,7 @@ BOOL WINAPI TranslateMessage(CONST MSG* lpMsg)
 LRESULT WINAPI DispatchMessageA(CONST MSG* lpMsg)
 {
     Call<LRESULT> call("DispatchMessageA", lpMsg);
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     const Window* window = lpMsg ? find_window(lpMsg->hwnd) : nullptr;
     if (!window)
         return call(0);
@@ -193,8 +186,7 @@ LRESULT WINAPI DispatchMessageA(CONST MSG* lpMsg)
 BOOL WINAPI SystemParametersInfoA(UINT uiAction, UINT uiParam, PVOID pvParam, UINT fWinIni)
 {
     Call<BOOL> call("SystemParametersInfoA", uiAction, uiParam, Pointer{pvParam}, Hex{fWinIni});
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     State& s = state();
     if (uiAction == SPI_SETSCREENSAVEACTIVE) {
         s.screensaver_on = uiParam != 0;
@@ -216,8 +208,7 @@ HWND WINAPI GetActiveWindow(VOID)
 BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString)
 {
     Call<BOOL> call("SetWindowTextA", hWnd, lpString);
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     Window* window = find_window(hWnd);
     if (!window)
         return call(FALSE);
@@ -229,8 +220,7 @@ BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString)
 HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName)
 {
     Call<HCURSOR> call("LoadCursorA", Pointer{hInstance}, Resource{lpCursorName});
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     const auto resource = reinterpret_cast<std::uintptr_t>(lpCursorName);
     if (hInstance || !lpCursorName || !IS_INTRESOURCE(lpCursorName) || resource < 32512 || resource > 32651)
         return call(nullptr);
@@ -240,8 +230,7 @@ HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName)
 BOOL WINAPI AdjustWindowRect(LPRECT lpRect, DWORD dwStyle, BOOL bMenu)
 {
     Call<BOOL> call("AdjustWindowRect", lpRect, Hex{dwStyle}, bMenu);
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     if (!lpRect)
         return call(FALSE);
     const RECT inset = frame_insets(dwStyle, bMenu != FALSE);
@@ -255,8 +244,7 @@ BOOL WINAPI AdjustWindowRect(LPRECT lpRect, DWORD dwStyle, BOOL bMenu)
 int WINAPI GetSystemMetrics(int nIndex)
 {
     Call<int> call("GetSystemMetrics", nIndex);
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     const DisplayMode& mode = state().mode;
     return call(nIndex == SM_CXSCREEN ? mode.width : nIndex == SM_CYSCREEN ? mode.height : 0);
 }
@@ -264,8 +252,7 @@ int WINAPI GetSystemMetrics(int nIndex)
 BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow)
 {
     Call<BOOL> call("ShowWindow", hWnd, nCmdShow);
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     Window* window = find_window(hWnd);
     if (!window)
         return call(FALSE);
@@ -287,8 +274,7 @@ BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow)
 BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint)
 {
     Call<BOOL> call("ClientToScreen", hWnd, lpPoint);
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     const Window* window = find_window(hWnd);
     if (!window || !lpPoint)
         return call(FALSE);
@@ -301,8 +287,7 @@ BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint)
 BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect)
 {
     Call<BOOL> call("GetClientRect", hWnd, Pointer{lpRect});
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     const Window* window = find_window(hWnd);
     if (!window || !lpRect)
         return call(FALSE);
@@ -314,8 +299,7 @@ BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect)
 HCURSOR WINAPI SetCursor(HCURSOR hCursor)
 {
     Call<HCURSOR> call("SetCursor", hCursor);
-    if (call.forced())
-        return call.forced_result();
+    if (call.forced()) return call.forced_result();
     const HCURSOR previous = state().cursor;
     set_cursor(hCursor);
     return call(previous);
