@@ -217,16 +217,14 @@ HRESULT SurfaceObject::Lock(LPRECT lpDestRect, LPDDSURFACEDESC lpDDSurfaceDesc, 
     Call<Status> call("IDirectDrawSurface::Lock", this, lpDestRect, Sized<DDSURFACEDESC>{lpDDSurfaceDesc},
                       Hex{dwFlags}, Pointer{hEvent});
     if (call.forced()) return call.forced_result();
-    if (!lpDDSurfaceDesc || lpDDSurfaceDesc->dwSize != sizeof(DDSURFACEDESC))
+    // Whole surfaces only: the display never locks a part.
+    if (!lpDDSurfaceDesc || lpDDSurfaceDesc->dwSize != sizeof(DDSURFACEDESC) || lpDestRect)
         return call(DDERR_INVALIDPARAMS);
     if (lost)
         return call(DDERR_SURFACELOST);
     if (locked)
         return call(DDERR_SURFACEBUSY);
     Buffer& buffer = memory();
-    const RECT area = lpDestRect ? *lpDestRect : whole(buffer);
-    if (!inside(area, whole(buffer)))
-        return call(DDERR_INVALIDRECT);
 
     DDSURFACEDESC& desc = *lpDDSurfaceDesc;
     desc = DDSURFACEDESC{};
@@ -235,7 +233,7 @@ HRESULT SurfaceObject::Lock(LPRECT lpDestRect, LPDDSURFACEDESC lpDDSurfaceDesc, 
     desc.dwWidth = static_cast<DWORD>(buffer.width);
     desc.dwHeight = static_cast<DWORD>(buffer.height);
     desc.lPitch = buffer.pitch;
-    desc.lpSurface = buffer.row(area.top) + area.left * buffer.format.bytes();
+    desc.lpSurface = buffer.row(0);
     desc.ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
     fill_pixel_format(desc.ddpfPixelFormat, format);
     desc.ddsCaps.dwCaps = caps;
