@@ -102,22 +102,16 @@ bool Buffer::slack_touched() const
     return false;
 }
 
-RECT frame_insets(DWORD style, bool menu)
+RECT frame_insets(DWORD style)
 {
-    int border = 0;
-    if (style & WS_THICKFRAME)
-        border = 4;
-    else if (style & WS_DLGFRAME)
-        border = 3;
-    else if (style & WS_BORDER)
-        border = 1;
+    const int border = style & WS_DLGFRAME ? 3 : style & WS_BORDER ? 1 : 0;
     const int caption = (style & WS_CAPTION) == WS_CAPTION ? 19 : 0;
-    return RECT{border, border + caption + (menu ? 19 : 0), border, border};
+    return RECT{border, border + caption, border, border};
 }
 
 RECT Window::client_on_screen() const
 {
-    const RECT inset = frame_insets(style, false);
+    const RECT inset = frame_insets(style);
     if (minimized)
         return RECT{-32000 + inset.left, -32000 + inset.top, -32000 + inset.left, -32000 + inset.top};
     RECT client{outer.left + inset.left, outer.top + inset.top, outer.right - inset.right,

@@ -170,7 +170,7 @@ void app_deactivated();
 bool any_slack_touched();
 
 // Frame metrics of the windowed styles the stand-in draws: 3-pixel fixed
-// borders (4 with a sizing border, 1 with a plain border) and a 19-pixel caption.
-RECT frame_insets(DWORD style, bool menu);
+// borders (1 with a plain border) and a 19-pixel caption; no sizing border, no menu.
+RECT frame_insets(DWORD style);
 
 }  // namespace platform

@@ -231,9 +231,9 @@ BOOL WINAPI AdjustWindowRect(LPRECT lpRect, DWORD dwStyle, BOOL bMenu)
 {
     Call<BOOL> call("AdjustWindowRect", lpRect, Hex{dwStyle}, bMenu);
     if (call.forced()) return call.forced_result();
-    if (!lpRect)
-        return call(FALSE);
-    const RECT inset = frame_insets(dwStyle, bMenu != FALSE);
+    if (!lpRect || bMenu || (dwStyle & WS_THICKFRAME))
+        return call(FALSE);  // frames the stand-in does not draw
+    const RECT inset = frame_insets(dwStyle);
     lpRect->left -= inset.left;
     lpRect->top -= inset.top;
     lpRect->right += inset.right;

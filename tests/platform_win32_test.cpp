@@ -99,8 +99,6 @@ TEST_F(Win32, AdjustWindowRectAddsTheFrameOfTheStyle)
         {WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, FALSE, {-3, -22, 323, 243}},
         {WS_POPUP, FALSE, {0, 0, 320, 240}},
         {WS_POPUP | WS_BORDER, FALSE, {-1, -1, 321, 241}},
-        {WS_CAPTION | WS_THICKFRAME, FALSE, {-4, -23, 324, 244}},
-        {WS_CAPTION | WS_SYSMENU, TRUE, {-3, -41, 323, 243}},
     };
     for (const auto& c : cases) {
         RECT rect{0, 0, 320, 240};
@@ -108,6 +106,9 @@ TEST_F(Win32, AdjustWindowRectAddsTheFrameOfTheStyle)
         EXPECT_EQ(rect_text(&rect), rect_text(&c.expected)) << std::hex << c.style;
     }
     EXPECT_EQ(AdjustWindowRect(nullptr, WS_POPUP, FALSE), FALSE);
+    RECT rect{0, 0, 320, 240};
+    EXPECT_EQ(AdjustWindowRect(&rect, WS_CAPTION | WS_THICKFRAME, FALSE), FALSE);  // no sizing border drawn
+    EXPECT_EQ(AdjustWindowRect(&rect, WS_CAPTION, TRUE), FALSE);                  // nor a menu
 }
 
 // The windowed display's arithmetic: centred, halves rounded down, and a
