@@ -119,7 +119,6 @@ inline HCURSOR cursor_handle(int resource) { return reinterpret_cast<HCURSOR>(st
 inline int cursor_resource(HCURSOR cursor) { return static_cast<int>(reinterpret_cast<std::uintptr_t>(cursor) - 0x20000); }
 
 struct WindowClass {
-    std::string name;
     WNDPROC proc = nullptr;
     HCURSOR cursor = nullptr;
 };
@@ -129,7 +128,7 @@ struct State {
     DisplayMode mode;
     std::unique_ptr<Buffer> screen;
 
-    std::map<std::string, WindowClass> classes;  // by lower-case name
+    std::map<std::string, WindowClass> classes;  // by name
     std::vector<std::unique_ptr<Window>> windows;
     int windows_made = 0;
     std::deque<MSG> queue;

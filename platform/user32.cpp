@@ -6,19 +6,10 @@
 #include "journal.h"
 
 #include <algorithm>
-#include <cctype>
 
 using namespace platform;
 
 namespace {
-
-std::string lower(const char* name)
-{
-    std::string result(name);
-    for (char& c : result)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return result;
-}
 
 void destroy_window(HWND handle)
 {
@@ -50,9 +41,10 @@ ATOM WINAPI RegisterClassA(CONST WNDCLASSA* wc)
     Call<ATOM> call("RegisterClassA", wc);
     if (call.forced()) return call.forced_result();
     State& s = state();
-    if (!wc || !wc->lpszClassName || !wc->lpfnWndProc || s.classes.contains(lower(wc->lpszClassName)))
+    // Names are matched exactly: the display names its class one way only.
+    if (!wc || !wc->lpszClassName || !wc->lpfnWndProc || s.classes.contains(wc->lpszClassName))
         return call(0);
-    s.classes[lower(wc->lpszClassName)] = WindowClass{wc->lpszClassName, wc->lpfnWndProc, wc->hCursor};
+    s.classes[wc->lpszClassName] = WindowClass{wc->lpfnWndProc, wc->hCursor};
     return call(static_cast<ATOM>(0xC000 + s.classes.size()));
 }
 
@@ -63,13 +55,13 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
                     hWndParent, Pointer{hMenu}, Pointer{hInstance}, Pointer{lpParam});
     if (call.forced()) return call.forced_result();
     State& s = state();
-    const auto found = lpClassName ? s.classes.find(lower(lpClassName)) : s.classes.end();
+    const auto found = lpClassName ? s.classes.find(lpClassName) : s.classes.end();
     if (found == s.classes.end())
         return call(nullptr);
     auto window = std::make_unique<Window>();
     window->id = ++s.windows_made;
     window->handle = window_handle(window->id);
-    window->class_name = found->second.name;
+    window->class_name = found->first;
     window->title = lpWindowName ? lpWindowName : "";
     window->style = dwStyle;
     window->outer = RECT{X, Y, X + nWidth, Y + nHeight};
@@ -135,24 +127,20 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
     if (call.forced()) return call.forced_result();
     host().pump_events();
     State& s = state();
-    if (!lpMsg || (hWnd && !find_window(hWnd)))
+    // Every message is taken, as the display asks: no range, no PM_NOREMOVE.
+    if (!lpMsg || (hWnd && !find_window(hWnd)) || wMsgFilterMin || wMsgFilterMax || !(wRemoveMsg & PM_REMOVE))
         return call(FALSE);
-    const bool all = wMsgFilterMin == 0 && wMsgFilterMax == 0;
-    const auto wanted = [&](HWND window, UINT message) {
-        return (!hWnd || window == hWnd) && (all || (message >= wMsgFilterMin && message <= wMsgFilterMax));
-    };
-    const auto found =
-        std::find_if(s.queue.begin(), s.queue.end(), [&](const MSG& m) { return wanted(m.hwnd, m.message); });
-    if (found != s.queue.end()) {
+    const auto wanted = [hWnd](HWND window) { return !hWnd || window == hWnd; };
+    if (const auto found = std::find_if(s.queue.begin(), s.queue.end(), [&](const MSG& m) { return wanted(m.hwnd); });
+        found != s.queue.end()) {
         *lpMsg = *found;
-        if (wRemoveMsg & PM_REMOVE)
-            s.queue.erase(found);
+        s.queue.erase(found);
         return call(TRUE, lpMsg);
     }
     // WM_PAINT is never queued: it comes when nothing else waits, for as long
     // as the window stays invalid.
     for (const auto& window : s.windows)
-        if (window->needs_paint && window->visible && wanted(window->handle, WM_PAINT)) {
+        if (window->needs_paint && window->visible && wanted(window->handle)) {
             *lpMsg = MSG{};
             lpMsg->hwnd = window->handle;
             lpMsg->message = WM_PAINT;
@@ -256,17 +244,11 @@ BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow)
     Window* window = find_window(hWnd);
     if (!window)
         return call(FALSE);
+    // Every command shows the window as SW_SHOWNORMAL, the display's only one, does.
     const BOOL was_visible = window->visible ? TRUE : FALSE;
-    window->visible = nCmdShow != SW_HIDE;
-    if (nCmdShow == SW_HIDE) {
-        window->needs_paint = false;
-    } else if (nCmdShow == SW_MINIMIZE || nCmdShow == SW_SHOWMINIMIZED) {
-        window->minimized = true;
-    } else {
-        window->minimized = false;
-        window->needs_paint = true;
-        activate(hWnd);
-    }
+    window->visible = window->needs_paint = true;
+    window->minimized = false;
+    activate(hWnd);
     host().window_changed(*window);
     return call(was_visible);
 }
