@@ -511,35 +511,27 @@ HRESULT DirectDrawObject::CreateSurface(LPDDSURFACEDESC lpDDSurfaceDesc, LPDIREC
 {
     Call<Status> call("IDirectDraw::CreateSurface", this, lpDDSurfaceDesc, Pointer{lplpDDSurface}, Pointer{pUnkOuter});
     if (call.forced()) return call.forced_result();
-    if (!lpDDSurfaceDesc || !lplpDDSurface || pUnkOuter || lpDDSurfaceDesc->dwSize != sizeof(DDSURFACEDESC))
+    if (!lpDDSurfaceDesc || !lplpDDSurface || pUnkOuter || lpDDSurfaceDesc->dwSize != sizeof(DDSURFACEDESC) ||
+        !(lpDDSurfaceDesc->dwFlags & DDSD_CAPS))
         return call(DDERR_INVALIDPARAMS);
     if (level == Level::none)
         return call(DDERR_NOCOOPERATIVELEVELSET);
-    const DWORD flags = lpDDSurfaceDesc->dwFlags;
-    const DWORD caps = lpDDSurfaceDesc->ddsCaps.dwCaps;
-    if (!(flags & DDSD_CAPS))
-        return call(DDERR_INVALIDPARAMS);
+    // The surfaces the display makes: a primary, alone or at the front of a flipping
+    // chain, and offscreen surfaces, all in the display's format.
+    const DWORD flags = lpDDSurfaceDesc->dwFlags, caps = lpDDSurfaceDesc->ddsCaps.dwCaps;
     const DWORD memory = caps & (DDSCAPS_SYSTEMMEMORY | DDSCAPS_VIDEOMEMORY) ? 0 : DDSCAPS_VIDEOMEMORY;
     const DisplayMode& mode = state().mode;
     SurfaceObject* made = nullptr;
-
     if (caps & DDSCAPS_PRIMARYSURFACE) {
-        if (flags & (DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT))
-            return call(DDERR_INVALIDPARAMS);
         if (std::any_of(surfaces.begin(), surfaces.end(), [](const auto& s) { return s->on_screen(); }))
             return call(DDERR_PRIMARYSURFACEALREADYEXISTS);
-        const bool flipping = caps & DDSCAPS_FLIP;
-        if (flipping != ((caps & DDSCAPS_COMPLEX) != 0) || (caps & (DDSCAPS_BACKBUFFER | DDSCAPS_OFFSCREENPLAIN)))
-            return call(DDERR_INVALIDCAPS);
-        if (!flipping) {
-            if (flags & DDSD_BACKBUFFERCOUNT)
-                return call(DDERR_INVALIDPARAMS);
+        if (!(caps & DDSCAPS_FLIP)) {
             made = add_surface(Kind::primary, caps | memory | DDSCAPS_VISIBLE, mode.width, mode.height);
         } else {
+            const DWORD count = flags & DDSD_BACKBUFFERCOUNT ? lpDDSurfaceDesc->dwBackBufferCount : 0;
             if (level != Level::exclusive)
                 return call(DDERR_NOEXCLUSIVEMODE);
-            const DWORD count = lpDDSurfaceDesc->dwBackBufferCount;
-            if (!(flags & DDSD_BACKBUFFERCOUNT) || count == 0)
+            if (count == 0)
                 return call(DDERR_INVALIDPARAMS);
             if (count > static_cast<DWORD>(host().max_back_buffers()))
                 return call(DDERR_OUTOFVIDEOMEMORY);
@@ -555,14 +547,10 @@ HRESULT DirectDrawObject::CreateSurface(LPDDSURFACEDESC lpDDSurfaceDesc, LPDIREC
             }
         }
     } else if (caps & DDSCAPS_OFFSCREENPLAIN) {
-        if (caps & (DDSCAPS_FLIP | DDSCAPS_COMPLEX | DDSCAPS_BACKBUFFER))
-            return call(DDERR_INVALIDCAPS);
         const DWORD width = lpDDSurfaceDesc->dwWidth, height = lpDDSurfaceDesc->dwHeight;
         if ((flags & (DDSD_WIDTH | DDSD_HEIGHT)) != (DDSD_WIDTH | DDSD_HEIGHT) || width == 0 || height == 0 ||
             width > 16384 || height > 16384)
             return call(DDERR_INVALIDPARAMS);
-        if (flags & DDSD_PIXELFORMAT)
-            return call(DDERR_INVALIDPIXELFORMAT);  // only the display's own format
         made = add_surface(Kind::offscreen, caps | memory, static_cast<int>(width), static_cast<int>(height));
     } else {
         return call(DDERR_INVALIDCAPS);
