@@ -84,35 +84,25 @@ void journal_finish(long index, const std::string& result);
 // The result a test forced on this call of name, if any; counts the call.
 std::optional<std::int64_t> injected_failure(const char* name);
 
-class CallEntry {
+// A call returning Kind (Status for an HRESULT, void for nothing): its result is
+// journaled through call(result), followed by what a successful call handed back.
+template <class Kind = void>
+class Call {
 public:
+    using Value = std::conditional_t<std::is_same_v<Kind, Status>, HRESULT, Kind>;
+
     template <class... Args>
-    CallEntry(const char* name, const Args&... args)
+    Call(const char* name, const Args&... args)
     {
         if (journaling()) {
             forced_ = injected_failure(name);
-            bool first = true;
             std::string text;
-            ((text += (first ? "" : ", ") + arg_text(args), first = false), ...);
+            ((text += (text.empty() ? "" : ", ") + arg_text(args)), ...);  // no argument's text is empty
             index_ = journal_begin(name, std::move(text));
         }
     }
     // Whether a test forced this call to fail: it then does nothing.
     bool forced() const { return forced_.has_value(); }
-
-protected:
-    std::optional<std::int64_t> forced_;
-    long index_ = -1;
-};
-
-// A call returning Kind (Status for an HRESULT): its result is journaled through
-// call(result), followed by what a successful call handed back.
-template <class Kind = void>
-class Call : public CallEntry {
-public:
-    using Value = std::conditional_t<std::is_same_v<Kind, Status>, HRESULT, Kind>;
-    using CallEntry::CallEntry;
-
     // What a forced call returns: the test's result, but null for a handle.
     Value forced_result()
     {
@@ -121,8 +111,8 @@ public:
         else
             return (*this)(static_cast<Value>(*forced_));
     }
-    template <class... Output>
-    Value operator()(Value result, const Output&... output)
+    template <class V = Value, class... Output>  // V, never deduced, keeps Call<void> well-formed
+    V operator()(std::type_identity_t<V> result, const Output&... output)
     {
         if (index_ >= 0) {
             std::string text;
@@ -135,13 +125,10 @@ public:
         }
         return result;
     }
-};
 
-// A call returning nothing journals no result.
-template <>
-class Call<void> : public CallEntry {
-public:
-    using CallEntry::CallEntry;
+private:
+    std::optional<std::int64_t> forced_;
+    long index_ = -1;
 };
 
 }  // namespace platform
