@@ -35,8 +35,7 @@ struct ClipperObject final : IDirectDrawClipper {
     HRESULT SetHWnd(DWORD dwFlags, HWND hWnd) override;
 
     ULONG references = 1;
-    bool has_window = false;
-    HWND window = nullptr;
+    HWND window = nullptr;  // none: no clip list yet
 };
 
 struct SurfaceObject final : IDirectDrawSurface {
@@ -65,7 +64,6 @@ struct SurfaceObject final : IDirectDrawSurface {
     std::unique_ptr<Buffer> own;
     std::vector<SurfaceObject*> backs;  // a front's buffers, nearest first
     ClipperObject* clipper = nullptr;
-    std::vector<LONG> columns;  // a stretching blit's source column per visible one, kept for the next
     bool lost = false;
     bool locked = false;
     void* locked_at = nullptr;
@@ -115,34 +113,17 @@ RECT intersect(const RECT& a, const RECT& b)
     return r;
 }
 
-// Destination pixels left to right - 1 of a row, each from the source column
-// the map gives.
-template <int bytes>
-void stretch_run(std::uint8_t* to_row, const std::uint8_t* from_row, LONG left, LONG right, const LONG* column)
-{
-    for (LONG x = left; x < right; ++x, ++column)
-        std::memcpy(to_row + x * bytes, from_row + *column * bytes, bytes);
-}
-
 template <class Object>
 Object* find(const std::vector<std::unique_ptr<Object>>& objects, const void* pointer)
 {
-    for (const auto& object : objects)
-        if (object.get() == pointer)
-            return object.get();
-    return nullptr;
+    const auto found = std::find_if(objects.begin(), objects.end(), [=](const auto& o) { return o.get() == pointer; });
+    return found != objects.end() ? found->get() : nullptr;
 }
 
 void fill_pixel_format(DDPIXELFORMAT& out, const PixelFormat& format)
 {
-    const DWORD size = out.dwSize;
-    out = DDPIXELFORMAT{};
-    out.dwSize = size;
-    out.dwFlags = format.palette ? DDPF_PALETTEINDEXED8 : DDPF_RGB;
-    out.dwRGBBitCount = format.bits;
-    out.dwRBitMask = format.red;
-    out.dwGBitMask = format.green;
-    out.dwBBitMask = format.blue;
+    const DWORD kind = format.palette ? DDPF_PALETTEINDEXED8 : DDPF_RGB;
+    out = DDPIXELFORMAT{out.dwSize, kind, 0, format.bits, format.red, format.green, format.blue, 0};
 }
 
 void set_mode(const DisplayMode& mode, std::uint32_t rgb)
@@ -180,7 +161,6 @@ HRESULT ClipperObject::SetHWnd(DWORD dwFlags, HWND hWnd)
     if (call.forced()) return call.forced_result();
     if (dwFlags != 0 || (hWnd && !find_window(hWnd)))
         return call(DDERR_INVALIDPARAMS);
-    has_window = hWnd != nullptr;
     window = hWnd;
     return call(DD_OK);
 }
@@ -201,11 +181,8 @@ ULONG SurfaceObject::Release()
     Call<ULONG> call("IDirectDrawSurface::Release", this);
     if (call.forced()) return call.forced_result();
     // Back buffers belong to their chain and go only with its front.
-    if (kind == Kind::back) {
-        if (references > 0)
-            --references;
-        return call(references);
-    }
+    if (kind == Kind::back)
+        return call(references > 0 ? --references : 0);
     const ULONG left = --references;
     if (left == 0)
         maker().destroy_surface(this);
@@ -283,7 +260,7 @@ HRESULT SurfaceObject::Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE lpDDSrcSurface
 
     RECT visible = to_area;
     if (clipper) {
-        if (!clipper->has_window)
+        if (!clipper->window)
             return call(DDERR_NOCLIPLIST);
         const Window* window = find_window(clipper->window);
         const RECT client = window && window->visible && !window->minimized ? window->client_on_screen() : RECT{};
@@ -292,47 +269,30 @@ HRESULT SurfaceObject::Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE lpDDSrcSurface
         return call(DDERR_INVALIDRECT);
     }
 
-    // Nearest source pixel for each destination pixel: rows copied whole when
-    // the widths agree, through a column map computed once per blit otherwise.
+    // Nearest source pixel for each destination pixel; rows are copied whole when
+    // the widths agree.
     const long long from_width = from_area.right - from_area.left, from_height = from_area.bottom - from_area.top;
     const long long to_width = to_area.right - to_area.left, to_height = to_area.bottom - to_area.top;
     const int bytes = format.bytes();
-    const bool stretched = from_width != to_width;
-    if (stretched && visible.left < visible.right) {
-        columns.resize(static_cast<std::size_t>(visible.right - visible.left));
-        for (LONG x = visible.left; x < visible.right; ++x)
-            columns[static_cast<std::size_t>(x - visible.left)] =
-                from_area.left + static_cast<LONG>((x - to_area.left) * from_width / to_width);
-    }
     const auto copy_run = [&](std::uint8_t* to_row, const std::uint8_t* from_row, LONG left, LONG right) {
-        if (left >= right)
-            return;
-        if (!stretched) {  // a surface may be blitted onto itself
+        if (left < right && from_width == to_width)  // a surface may be blitted onto itself
             std::memmove(to_row + left * bytes, from_row + (from_area.left + left - to_area.left) * bytes,
                          static_cast<std::size_t>(right - left) * bytes);
-            return;
-        }
-        const LONG* column = columns.data() + (left - visible.left);
-        switch (bytes) {
-        case 1: stretch_run<1>(to_row, from_row, left, right, column); break;
-        case 2: stretch_run<2>(to_row, from_row, left, right, column); break;
-        case 3: stretch_run<3>(to_row, from_row, left, right, column); break;
-        default: stretch_run<4>(to_row, from_row, left, right, column); break;
+        for (LONG x = left; x < right && from_width != to_width; ++x) {
+            const long long column = from_area.left + (x - to_area.left) * from_width / to_width;
+            std::memcpy(to_row + x * bytes, from_row + column * bytes, static_cast<std::size_t>(bytes));
         }
     };
     // Another program's window over the screen splits a row into at most two runs.
     const RECT covered = on_screen() ? host().covered() : RECT{};
-    const bool any_covered = covered.left < covered.right && covered.top < covered.bottom;
     for (LONG y = visible.top; y < visible.bottom; ++y) {
         const LONG from_y = from_area.top + static_cast<LONG>((y - to_area.top) * from_height / to_height);
         std::uint8_t* to_row = to.row(y);
         const std::uint8_t* from_row = from.row(from_y);
-        if (any_covered && y >= covered.top && y < covered.bottom) {
-            copy_run(to_row, from_row, visible.left, std::min(visible.right, covered.left));
+        const bool split = y >= covered.top && y < covered.bottom;
+        copy_run(to_row, from_row, visible.left, split ? std::min(visible.right, covered.left) : visible.right);
+        if (split)
             copy_run(to_row, from_row, std::max(visible.left, covered.right), visible.right);
-        } else {
-            copy_run(to_row, from_row, visible.left, visible.right);
-        }
     }
     if (on_screen() && visible.left < visible.right && visible.top < visible.bottom)
         host().screen_changed();
