@@ -27,6 +27,39 @@ JournalState& journal_state()
     return instance;
 }
 
+std::string hex(std::uint64_t value)
+{
+    char buffer[24];
+    std::snprintf(buffer, sizeof buffer, "0x%llx", static_cast<unsigned long long>(value));
+    return buffer;
+}
+
+// What an unknown handle or object is shown as: its kind and its address.
+std::string address(const char* kind, const void* pointer)
+{
+    return kind + hex(reinterpret_cast<std::uintptr_t>(pointer));
+}
+
+// A code's own name, from one list.
+#define NAMED(code) {code, #code}
+
+template <class Code>
+std::string name_of(const std::map<Code, const char*>& names, Code code)
+{
+    const auto found = names.find(code);
+    return found != names.end() ? found->second : hex(static_cast<std::uint32_t>(code));
+}
+
+std::string message_name(UINT message)
+{
+    static const std::map<UINT, const char*> names = {
+        NAMED(WM_NULL),    NAMED(WM_DESTROY),       NAMED(WM_PAINT),         NAMED(WM_CLOSE),
+        NAMED(WM_ACTIVATEAPP), NAMED(WM_SETCURSOR), NAMED(WM_KEYDOWN),       NAMED(WM_KEYUP),
+        NAMED(WM_SYSKEYDOWN), NAMED(WM_SYSKEYUP),   NAMED(WM_SYSCOMMAND),    NAMED(WM_QUIT),
+    };
+    return name_of(names, message);
+}
+
 }  // namespace
 
 bool journaling() { return journal_state().on; }
@@ -69,30 +102,8 @@ void journal_finish(long index, const std::string& result)
         journal_state().entries[static_cast<std::size_t>(index)].result = result;
 }
 
-namespace {
-
-std::string hex(std::uint64_t value)
-{
-    char buffer[24];
-    std::snprintf(buffer, sizeof buffer, "0x%llx", static_cast<unsigned long long>(value));
-    return buffer;
-}
-
-// A code's own name, from one list.
-#define NAMED(code) {code, #code}
-
-std::string message_name(UINT message)
-{
-    static const std::map<UINT, const char*> names = {
-        NAMED(WM_NULL),    NAMED(WM_DESTROY),       NAMED(WM_PAINT),         NAMED(WM_CLOSE),
-        NAMED(WM_ACTIVATEAPP), NAMED(WM_SETCURSOR), NAMED(WM_KEYDOWN),       NAMED(WM_KEYUP),
-        NAMED(WM_SYSKEYDOWN), NAMED(WM_SYSKEYUP),   NAMED(WM_SYSCOMMAND),    NAMED(WM_QUIT),
-    };
-    const auto found = names.find(message);
-    return found != names.end() ? found->second : hex(message);
-}
-
-}  // namespace
+void name_object(const void* object, std::string name) { journal_state().objects[object] = std::move(name); }
+void forget_object(const void* object) { journal_state().objects.erase(object); }
 
 std::string status_text(HRESULT value)
 {
@@ -106,8 +117,7 @@ std::string status_text(HRESULT value)
         NAMED(DDERR_DIRECTDRAWALREADYCREATED), NAMED(DDERR_NOTFLIPPABLE), NAMED(DDERR_NOTLOCKED),
         NAMED(DDERR_WRONGMODE), NAMED(DDERR_UNSUPPORTEDMODE),
     };
-    const auto found = names.find(value);
-    return found != names.end() ? found->second : hex(static_cast<std::uint32_t>(value));
+    return name_of(names, value);
 }
 
 std::string arg_text(double value)
@@ -128,12 +138,11 @@ std::string arg_text(Resource name)
     return name.name && IS_INTRESOURCE(name.name) ? '#' + std::to_string(number) : arg_text(name.name);
 }
 
-std::string arg_text(const RECT* rect)
+std::string arg_text(const RECT* r)
 {
-    if (!rect)
-        return "NULL";
-    return '{' + std::to_string(rect->left) + ',' + std::to_string(rect->top) + ',' + std::to_string(rect->right) +
-           ',' + std::to_string(rect->bottom) + '}';
+    return r ? '{' + std::to_string(r->left) + ',' + std::to_string(r->top) + ',' + std::to_string(r->right) + ',' +
+                   std::to_string(r->bottom) + '}'
+             : "NULL";
 }
 
 std::string arg_text(const POINT* point)
@@ -141,55 +150,38 @@ std::string arg_text(const POINT* point)
     return point ? '{' + std::to_string(point->x) + ',' + std::to_string(point->y) + '}' : "NULL";
 }
 
-std::string arg_text(const MSG* message)
+std::string arg_text(const MSG* m)
 {
-    if (!message)
-        return "NULL";
-    return '{' + arg_text(message->hwnd) + ", " + message_name(message->message) + ", " + hex(message->wParam) +
-           ", " + hex(static_cast<std::uint64_t>(message->lParam)) + '}';
+    return m ? '{' + arg_text(m->hwnd) + ", " + message_name(m->message) + ", " + hex(m->wParam) + ", " +
+                   hex(static_cast<std::uint64_t>(m->lParam)) + '}'
+             : "NULL";
 }
 
-std::string arg_text(const WNDCLASSA* window_class)
+std::string arg_text(const WNDCLASSA* c)
 {
-    if (!window_class)
-        return "NULL";
-    return '{' + hex(window_class->style) + ", " +
-           arg_text(Pointer{reinterpret_cast<const void*>(window_class->lpfnWndProc)}) + ", " +
-           arg_text(window_class->hCursor) + ", " + arg_text(window_class->lpszClassName) + '}';
+    return c ? '{' + hex(c->style) + ", " + arg_text(Pointer{reinterpret_cast<const void*>(c->lpfnWndProc)}) + ", " +
+                   arg_text(c->hCursor) + ", " + arg_text(c->lpszClassName) + '}'
+             : "NULL";
 }
 
 std::string arg_text(HWND window)
 {
-    if (!window)
-        return "NULL";
     const int id = window_id(window);
-    return id ? "hwnd#" + std::to_string(id) : "hwnd?" + hex(reinterpret_cast<std::uintptr_t>(window));
+    return !window ? "NULL" : id ? "hwnd#" + std::to_string(id) : address("hwnd?", window);
 }
 
 std::string arg_text(HMODULE module)
 {
-    if (!module)
-        return "NULL";
-    return module == ddraw_module() ? "ddraw.dll" : "module?" + hex(reinterpret_cast<std::uintptr_t>(module));
+    return !module ? "NULL" : module == ddraw_module() ? "ddraw.dll" : address("module?", module);
 }
 
-std::string arg_text(HCURSOR cursor)
-{
-    return cursor ? "cursor#" + std::to_string(cursor_resource(cursor)) : "NULL";
-}
-
+std::string arg_text(HCURSOR cursor) { return cursor ? "cursor#" + std::to_string(cursor_resource(cursor)) : "NULL"; }
 std::string arg_text(FARPROC procedure) { return procedure ? "DirectDrawCreate" : "NULL"; }
-
-void name_object(const void* object, std::string name) { journal_state().objects[object] = std::move(name); }
-void forget_object(const void* object) { journal_state().objects.erase(object); }
 
 std::string arg_text(const IUnknown* object)
 {
-    if (!object)
-        return "NULL";
     const auto found = journal_state().objects.find(object);
-    return found != journal_state().objects.end() ? found->second
-                                                  : "object?" + hex(reinterpret_cast<std::uintptr_t>(object));
+    return !object ? "NULL" : found != journal_state().objects.end() ? found->second : address("object?", object);
 }
 
 std::string arg_text(const DDSURFACEDESC* desc)
