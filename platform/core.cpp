@@ -174,13 +174,7 @@ void post_message(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (window && !find_window(window))
         return;  // as PostMessage to a window that is gone
-    MSG msg{};
-    msg.hwnd = window;
-    msg.message = message;
-    msg.wParam = wParam;
-    msg.lParam = lParam;
-    msg.time = host().ticks();
-    state().queue.push_back(msg);
+    state().queue.push_back(MSG{window, message, wParam, lParam, host().ticks(), {}});
 }
 
 void invalidate(HWND handle)

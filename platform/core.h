@@ -66,7 +66,6 @@ struct ScreenSetup {
 };
 
 struct Window {
-    int id = 0;
     HWND handle = nullptr;
     std::string class_name, title;
     DWORD style = 0;

@@ -58,24 +58,12 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
     const auto found = lpClassName ? s.classes.find(lpClassName) : s.classes.end();
     if (found == s.classes.end())
         return call(nullptr);
-    auto window = std::make_unique<Window>();
-    window->id = ++s.windows_made;
-    window->handle = window_handle(window->id);
-    window->class_name = found->first;
-    window->title = lpWindowName ? lpWindowName : "";
-    window->style = dwStyle;
-    window->outer = RECT{X, Y, X + nWidth, Y + nHeight};
-    window->proc = found->second.proc;
-    window->class_cursor = found->second.cursor;
-    window->visible = (dwStyle & WS_VISIBLE) != 0;
-    window->needs_paint = window->visible;
-    const HWND handle = window->handle;
-    s.windows.push_back(std::move(window));
-    if (s.windows.back()->visible) {
-        activate(handle);
-        host().window_changed(*s.windows.back());
-    }
-    return call(handle);
+    // Made hidden, whatever the style says: the display shows its window with ShowWindow.
+    s.windows.push_back(std::make_unique<Window>(Window{window_handle(++s.windows_made), found->first,
+                                                        lpWindowName ? lpWindowName : "", dwStyle,
+                                                        RECT{X, Y, X + nWidth, Y + nHeight}, found->second.proc,
+                                                        found->second.cursor}));
+    return call(s.windows.back()->handle);
 }
 
 LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
@@ -141,10 +129,7 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
     // as the window stays invalid.
     for (const auto& window : s.windows)
         if (window->needs_paint && window->visible && wanted(window->handle)) {
-            *lpMsg = MSG{};
-            lpMsg->hwnd = window->handle;
-            lpMsg->message = WM_PAINT;
-            lpMsg->time = host().ticks();
+            *lpMsg = MSG{window->handle, WM_PAINT, 0, 0, host().ticks(), {}};
             return call(TRUE, lpMsg);
         }
     return call(FALSE);
@@ -167,8 +152,7 @@ LRESULT WINAPI DispatchMessageA(CONST MSG* lpMsg)
     const Window* window = lpMsg ? find_window(lpMsg->hwnd) : nullptr;
     if (!window)
         return call(0);
-    const WNDPROC proc = window->proc;
-    return call(proc(lpMsg->hwnd, lpMsg->message, lpMsg->wParam, lpMsg->lParam));
+    return call(window->proc(lpMsg->hwnd, lpMsg->message, lpMsg->wParam, lpMsg->lParam));
 }
 
 BOOL WINAPI SystemParametersInfoA(UINT uiAction, UINT uiParam, PVOID pvParam, UINT fWinIni)
@@ -222,10 +206,8 @@ BOOL WINAPI AdjustWindowRect(LPRECT lpRect, DWORD dwStyle, BOOL bMenu)
     if (!lpRect || bMenu || (dwStyle & WS_THICKFRAME))
         return call(FALSE);  // frames the stand-in does not draw
     const RECT inset = frame_insets(dwStyle);
-    lpRect->left -= inset.left;
-    lpRect->top -= inset.top;
-    lpRect->right += inset.right;
-    lpRect->bottom += inset.bottom;
+    *lpRect = RECT{lpRect->left - inset.left, lpRect->top - inset.top, lpRect->right + inset.right,
+                   lpRect->bottom + inset.bottom};
     return call(TRUE, lpRect);
 }
 
