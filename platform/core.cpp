@@ -40,13 +40,11 @@ std::uint32_t widen(std::uint32_t pixel, std::uint32_t mask)
     if (!mask)
         return 0;
     const int width = std::popcount(mask);
-    std::uint32_t value = (pixel & mask) >> std::countr_zero(mask);
-    if (width >= 8)
-        return value >> (width - 8);
-    std::uint32_t wide = 0;
-    for (int filled = 0; filled < 8; filled += width)
-        wide = (wide << width) | value;
-    return (wide >> ((width - 8 % width) % width)) & 0xFF;
+    // The channel at the top of a word, its bits repeated below it to fill 8.
+    std::uint32_t wide = ((pixel & mask) >> std::countr_zero(mask)) << (32 - width);
+    for (int filled = width; filled < 8; filled *= 2)
+        wide |= wide >> filled;
+    return wide >> 24;
 }
 
 std::uint32_t narrow(std::uint32_t channel, std::uint32_t mask)
@@ -112,28 +110,17 @@ RECT frame_insets(DWORD style)
 RECT Window::client_on_screen() const
 {
     const RECT inset = frame_insets(style);
-    if (minimized)
-        return RECT{-32000 + inset.left, -32000 + inset.top, -32000 + inset.left, -32000 + inset.top};
-    RECT client{outer.left + inset.left, outer.top + inset.top, outer.right - inset.right,
-                outer.bottom - inset.bottom};
-    client.right = std::max(client.right, client.left);
-    client.bottom = std::max(client.bottom, client.top);
-    return client;
+    const RECT frame = minimized ? RECT{-32000, -32000, -32000, -32000} : outer;
+    const LONG left = frame.left + inset.left, top = frame.top + inset.top;
+    return RECT{left, top, std::max(left, frame.right - inset.right), std::max(top, frame.bottom - inset.bottom)};
 }
 
 namespace {
-
-std::unique_ptr<State>& state_slot()
-{
-    static std::unique_ptr<State> instance;
-    return instance;
-}
-
+std::unique_ptr<State> slot;
 }  // namespace
 
 State& state()
 {
-    std::unique_ptr<State>& slot = state_slot();
     if (!slot) {
         slot = std::make_unique<State>();
         slot->setup = host().setup();
@@ -149,15 +136,13 @@ State& state()
 void reset()
 {
     release_all_directdraw();
-    state_slot().reset();
+    slot.reset();
     clear_journal();
     clear_failures();
 }
 
 Window* find_window(HWND handle)
 {
-    if (!handle)
-        return nullptr;
     for (const auto& window : state().windows)
         if (window->handle == handle)
             return window.get();
@@ -197,18 +182,14 @@ bool set_minimized(HWND handle, bool minimized)
 void set_app_active(HWND window, bool active)
 {
     State& s = state();
-    if (active) {
-        s.active_window = window;
-        if (!s.app_active) {
-            s.app_active = true;
-            post_message(window, WM_ACTIVATEAPP, TRUE, 0);
-        }
-    } else if (s.app_active) {
-        s.app_active = false;
-        s.active_window = nullptr;
-        post_message(window, WM_ACTIVATEAPP, FALSE, 0);
+    if (active || s.app_active)
+        s.active_window = active ? window : nullptr;
+    if (active == s.app_active)
+        return;
+    s.app_active = active;
+    post_message(window, WM_ACTIVATEAPP, active, 0);
+    if (!active)
         app_deactivated();
-    }
 }
 
 void activate(HWND window)
