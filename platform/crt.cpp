@@ -12,19 +12,6 @@ using platform::Call;
 
 namespace {
 
-// Runtime-library bit and x87 control-word bit, pairwise.
-struct BitPair {
-    unsigned int crt;
-    std::uint16_t x87;
-};
-
-constexpr BitPair exception_bits[] = {
-    {_EM_INVALID, 0x01}, {_EM_DENORMAL, 0x02}, {_EM_ZERODIVIDE, 0x04},
-    {_EM_OVERFLOW, 0x08}, {_EM_UNDERFLOW, 0x10}, {_EM_INEXACT, 0x20},
-};
-constexpr std::uint16_t x87_precision_mask = 0x0300;
-constexpr std::uint16_t x87_rounding_mask = 0x0C00;
-
 #if defined(__x86_64__) || defined(__i386__)
 std::uint16_t read_x87_control()
 {
@@ -46,19 +33,20 @@ std::uint16_t read_x87_control() { return emulated_x87_control; }
 void write_x87_control(std::uint16_t cw) { emulated_x87_control = cw; }
 #endif
 
+constexpr std::uint16_t x87_precision_mask = 0x0300;
+
+// The control word in the runtime library's terms.
 unsigned int crt_from_x87(std::uint16_t cw)
 {
-    unsigned int value = 0;
-    for (const BitPair& bit : exception_bits)
-        if (cw & bit.x87)
-            value |= bit.crt;
-    switch (cw & x87_precision_mask) {
-    case 0x0000: value |= _PC_24; break;
-    case 0x0200: value |= _PC_53; break;
-    default: value |= _PC_64; break;
-    }
-    value |= static_cast<unsigned int>(cw & x87_rounding_mask) >> 2;  // same order of modes
-    return value;
+    // The runtime library's exception mask bits in the order of the x87's, lowest first.
+    constexpr unsigned int exceptions[] = {_EM_INVALID,  _EM_DENORMAL,  _EM_ZERODIVIDE,
+                                           _EM_OVERFLOW, _EM_UNDERFLOW, _EM_INEXACT};
+    unsigned int value = static_cast<unsigned int>(cw & 0x0C00) >> 2;  // rounding: the same order of modes
+    for (int bit = 0; bit < 6; ++bit)
+        if (cw & (1u << bit))
+            value |= exceptions[bit];
+    const unsigned int precision = cw & x87_precision_mask;
+    return value | (precision == 0 ? _PC_24 : precision == 0x0200 ? _PC_53 : _PC_64);
 }
 
 }  // namespace

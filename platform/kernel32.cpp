@@ -3,7 +3,6 @@
 #include "core.h"
 #include "journal.h"
 
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 
@@ -13,11 +12,8 @@ HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName)
 {
     Call<HMODULE> call("LoadLibraryA", lpLibFileName);
     if (call.forced()) return call.forced_result();
-    std::string name = lpLibFileName ? lpLibFileName : "";
-    for (char& c : name)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    // Windows adds ".dll" to a name without an extension.
-    if (name != "ddraw.dll" && name != "ddraw")
+    // By the one name the display uses: no other case, no missing extension.
+    if (!lpLibFileName || std::strcmp(lpLibFileName, "ddraw.dll") != 0)
         return call(nullptr);
     ++state().module_references;
     return call(ddraw_module());
