@@ -23,11 +23,7 @@ struct Registry {
     int directdraws_made = 0, surfaces_made = 0, clippers_made = 0;
 };
 
-Registry& registry()
-{
-    static Registry instance;
-    return instance;
-}
+Registry& registry() { static Registry instance; return instance; }
 
 struct ClipperObject final : IDirectDrawClipper {
     ULONG AddRef() override;
@@ -54,7 +50,13 @@ struct SurfaceObject final : IDirectDrawSurface {
 
     bool on_screen() const { return kind == Kind::primary || kind == Kind::front; }
     Buffer& memory() { return on_screen() ? *state().screen : *own; }
-    std::vector<SurfaceObject*> chain();  // a front and the buffers flipped with it
+    // A front and the buffers flipped with it; any other surface alone.
+    std::vector<SurfaceObject*> chain()
+    {
+        std::vector<SurfaceObject*> all{this};
+        all.insert(all.end(), backs.begin(), backs.end());
+        return all;
+    }
 
     Kind kind;
     DWORD caps;
@@ -166,13 +168,6 @@ HRESULT ClipperObject::SetHWnd(DWORD dwFlags, HWND hWnd)
 }
 
 // ---- IDirectDrawSurface
-
-std::vector<SurfaceObject*> SurfaceObject::chain()
-{
-    std::vector<SurfaceObject*> all{this};
-    all.insert(all.end(), backs.begin(), backs.end());
-    return all;
-}
 
 ULONG SurfaceObject::AddRef() { return Call<ULONG>("IDirectDrawSurface::AddRef", this)(++references); }
 
@@ -329,7 +324,7 @@ HRESULT SurfaceObject::Restore()
     Call<Status> call("IDirectDrawSurface::Restore", this);
     if (call.forced()) return call.forced_result();
     // Restoring a chain's front restores the buffers flipped with it.
-    const std::vector<SurfaceObject*> restored = kind == Kind::front ? chain() : std::vector<SurfaceObject*>{this};
+    const std::vector<SurfaceObject*> restored = chain();
     if (std::none_of(restored.begin(), restored.end(), [](const SurfaceObject* s) { return s->lost; }))
         return call(DD_OK);
     const DisplayMode& mode = state().mode;

@@ -21,11 +21,7 @@ struct JournalState {
     std::map<const void*, std::string> objects;
 };
 
-JournalState& journal_state()
-{
-    static JournalState instance;
-    return instance;
-}
+JournalState& journal_state() { static JournalState instance; return instance; }
 
 std::string hex(std::uint64_t value)
 {
@@ -87,19 +83,6 @@ std::optional<std::int64_t> injected_failure(const char* name)
         if (number >= failure.first && number <= failure.last)
             forced = failure.result;
     return forced;
-}
-
-long journal_begin(const char* name, std::string args)
-{
-    journal_state().entries.push_back({name, std::move(args), ""});
-    return static_cast<long>(journal_state().entries.size()) - 1;
-}
-
-void journal_finish(long index, const std::string& result)
-{
-    // A reset from inside the call (a test's window procedure) empties the journal.
-    if (static_cast<std::size_t>(index) < journal_state().entries.size())
-        journal_state().entries[static_cast<std::size_t>(index)].result = result;
 }
 
 void name_object(const void* object, std::string name) { journal_state().objects[object] = std::move(name); }
@@ -188,15 +171,15 @@ std::string arg_text(const DDSURFACEDESC* desc)
 {
     if (!desc)
         return "NULL";
+    // The fields its flags say are given, in the record's order.
     std::string out = "{dwSize=" + std::to_string(desc->dwSize) + ", dwFlags=" + hex(desc->dwFlags);
-    if (desc->dwFlags & DDSD_HEIGHT)
-        out += ", dwHeight=" + std::to_string(desc->dwHeight);
-    if (desc->dwFlags & DDSD_WIDTH)
-        out += ", dwWidth=" + std::to_string(desc->dwWidth);
-    if (desc->dwFlags & DDSD_BACKBUFFERCOUNT)
-        out += ", dwBackBufferCount=" + std::to_string(desc->dwBackBufferCount);
-    if (desc->dwFlags & DDSD_CAPS)
-        out += ", dwCaps=" + hex(desc->ddsCaps.dwCaps);
+    const auto field = [&](DWORD flag, const char* name, const std::string& value) {
+        out += desc->dwFlags & flag ? std::string(", ") + name + '=' + value : "";
+    };
+    field(DDSD_HEIGHT, "dwHeight", std::to_string(desc->dwHeight));
+    field(DDSD_WIDTH, "dwWidth", std::to_string(desc->dwWidth));
+    field(DDSD_BACKBUFFERCOUNT, "dwBackBufferCount", std::to_string(desc->dwBackBufferCount));
+    field(DDSD_CAPS, "dwCaps", hex(desc->ddsCaps.dwCaps));
     return out + '}';
 }
 

@@ -77,15 +77,13 @@ std::string arg_text(Sized<Record> sized)
 struct Status {};
 std::string status_text(HRESULT value);
 
-// One platform call's entry in the journal, made at entry, so calls made from
-// inside it (a window procedure run by DispatchMessageA) come after it.
-long journal_begin(const char* name, std::string args);
-void journal_finish(long index, const std::string& result);
 // The result a test forced on this call of name, if any; counts the call.
 std::optional<std::int64_t> injected_failure(const char* name);
 
-// A call returning Kind (Status for an HRESULT, void for nothing): its result is
-// journaled through call(result), followed by what a successful call handed back.
+// A call returning Kind (Status for an HRESULT, void for nothing): its entry is
+// made at entry, so calls made from inside it (a window procedure run by
+// DispatchMessageA) come after it; its result is journaled through call(result),
+// followed by what a successful call handed back.
 template <class Kind = void>
 class Call {
 public:
@@ -98,7 +96,8 @@ public:
             forced_ = injected_failure(name);
             std::string text;
             ((text += (text.empty() ? "" : ", ") + arg_text(args)), ...);  // no argument's text is empty
-            index_ = journal_begin(name, std::move(text));
+            journal().push_back({name, std::move(text), ""});
+            index_ = journal().size() - 1;
         }
     }
     // Whether a test forced this call to fail: it then does nothing.
@@ -114,21 +113,23 @@ public:
     template <class V = Value, class... Output>  // V, never deduced, keeps Call<void> well-formed
     V operator()(std::type_identity_t<V> result, const Output&... output)
     {
-        if (index_ >= 0) {
+        if (index_ != no_entry) {
             std::string text;
             if constexpr (std::is_same_v<Kind, Status>)
                 text = status_text(result);
             else
                 text = arg_text(result);
             ((text += ' ' + arg_text(output)), ...);
-            journal_finish(index_, text);
+            if (index_ < journal().size())  // a reset from inside the call empties the journal
+                journal()[index_].result = text;
         }
         return result;
     }
 
 private:
     std::optional<std::int64_t> forced_;
-    long index_ = -1;
+    static constexpr std::size_t no_entry = ~std::size_t{0};
+    std::size_t index_ = no_entry;
 };
 
 }  // namespace platform
