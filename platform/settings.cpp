@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 namespace platform {
 
@@ -53,23 +52,18 @@ std::optional<PixelFormat> parse_screen_format(const char* text)
 
 std::optional<std::vector<DisplayMode>> parse_display_modes(const char* text, const PixelFormat& desktop)
 {
-    if (!text)
-        return std::nullopt;
     std::vector<DisplayMode> modes;
-    std::string all(text);
-    std::size_t at = 0;
-    while (at <= all.size()) {
-        const std::size_t end = std::min(all.find(',', at), all.size());
-        const std::string item = all.substr(at, end - at);
+    for (const char* at = text; at; ++at) {
         int width = 0, height = 0, bits = 0, used = 0;
-        if (std::sscanf(item.c_str(), "%dx%dx%d%n", &width, &height, &bits, &used) != 3 ||
-            used != static_cast<int>(item.size()) || width <= 0 || height <= 0 ||
-            (bits != 8 && bits != 16 && bits != 24 && bits != 32))
+        if (std::sscanf(at, "%dx%dx%d%n", &width, &height, &bits, &used) != 3 || (at[used] && at[used] != ',') ||
+            width <= 0 || height <= 0 || (bits != 8 && bits != 16 && bits != 24 && bits != 32))
             return std::nullopt;
         modes.push_back(DisplayMode{width, height, format_for_depth(static_cast<std::uint32_t>(bits), desktop)});
-        at = end + 1;
+        at += used;
+        if (!*at)
+            return modes;
     }
-    return modes;
+    return std::nullopt;
 }
 
 std::optional<int> parse_scale(const char* text) { return parse_digit(text, 1, 8); }
