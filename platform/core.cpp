@@ -9,14 +9,11 @@ namespace platform {
 
 PixelFormat format_for_depth(std::uint32_t bits, const PixelFormat& desktop)
 {
-    if (bits == desktop.bits)
-        return desktop;
-    switch (bits) {
-    case 32: return formats::xrgb8888;
-    case 24: return formats::rgb888;
-    case 16: return formats::rgb565;
-    default: return formats::pal8;
-    }
+    return bits == desktop.bits ? desktop
+           : bits == 32         ? formats::xrgb8888
+           : bits == 24         ? formats::rgb888
+           : bits == 16         ? formats::rgb565
+                                : formats::pal8;
 }
 
 std::uint32_t read_pixel(const std::uint8_t* at, int bytes)
@@ -128,7 +125,6 @@ State& state()
         slot->screen = std::make_unique<Buffer>(slot->mode.width, slot->mode.height, slot->mode.format);
         slot->screen->fill(rgb_to_pixel(slot->setup.desktop_rgb, slot->mode.format));
         slot->screensaver_on = slot->setup.screensaver_on;
-        slot->cursor = cursor_handle(32512);
     }
     return *slot;
 }

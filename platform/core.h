@@ -133,7 +133,7 @@ struct State {
     std::deque<MSG> queue;
     HWND active_window = nullptr;
     bool app_active = false;
-    HCURSOR cursor = nullptr;
+    HCURSOR cursor = cursor_handle(32512);  // the arrow
     bool cursor_hidden = false;
     bool screensaver_on = true;
     int module_references = 0;

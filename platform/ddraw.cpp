@@ -35,7 +35,9 @@ struct ClipperObject final : IDirectDrawClipper {
 };
 
 struct SurfaceObject final : IDirectDrawSurface {
-    SurfaceObject(Kind kind, DWORD caps) : kind(kind), caps(caps), format(state().mode.format) {}
+    SurfaceObject(Kind kind, DWORD caps, int width, int height)
+        : kind(kind), caps(caps), format(state().mode.format), width(width), height(height),
+          own(on_screen() ? nullptr : std::make_unique<Buffer>(width, height, format)) {}
     ULONG AddRef() override;
     ULONG Release() override;
     HRESULT Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE lpDDSrcSurface, LPRECT lpSrcRect, DWORD dwFlags,
@@ -61,7 +63,7 @@ struct SurfaceObject final : IDirectDrawSurface {
     Kind kind;
     DWORD caps;
     PixelFormat format;
-    int width = 0, height = 0;
+    int width, height;
     ULONG references = 1;
     std::unique_ptr<Buffer> own;
     std::vector<SurfaceObject*> backs;  // a front's buffers, nearest first
@@ -197,7 +199,6 @@ HRESULT SurfaceObject::Lock(LPRECT lpDestRect, LPDDSURFACEDESC lpDDSurfaceDesc, 
     if (locked)
         return call(DDERR_SURFACEBUSY);
     Buffer& buffer = memory();
-
     DDSURFACEDESC& desc = *lpDDSurfaceDesc;
     desc = DDSURFACEDESC{};
     desc.dwSize = sizeof(DDSURFACEDESC);
@@ -222,7 +223,6 @@ HRESULT SurfaceObject::Unlock(LPVOID lpSurfaceData)
     if (!locked || (lpSurfaceData && lpSurfaceData != locked_at))
         return call(DDERR_NOTLOCKED);
     locked = false;
-    locked_at = nullptr;
     if (on_screen())
         host().screen_changed();
     return call(DD_OK);
@@ -309,12 +309,9 @@ HRESULT SurfaceObject::Flip(LPDIRECTDRAWSURFACE lpDDSurfaceTargetOverride, DWORD
             return call(DDERR_SURFACEBUSY);
     }
     // The buffer behind the front becomes visible; the old front goes last.
-    State& s = state();
-    std::unique_ptr<Buffer> old_front = std::move(s.screen);
-    s.screen = std::move(backs.front()->own);
+    std::swap(state().screen, backs.front()->own);
     for (std::size_t i = 0; i + 1 < backs.size(); ++i)
-        backs[i]->own = std::move(backs[i + 1]->own);
-    backs.back()->own = std::move(old_front);
+        std::swap(backs[i]->own, backs[i + 1]->own);
     host().screen_changed();
     return call(DD_OK);
 }
@@ -382,13 +379,8 @@ HRESULT SurfaceObject::SetClipper(LPDIRECTDRAWCLIPPER lpDDClipper)
 
 SurfaceObject* DirectDrawObject::add_surface(Kind kind, DWORD caps, int width, int height)
 {
-    auto surface = std::make_unique<SurfaceObject>(kind, caps);
-    surface->width = width;
-    surface->height = height;
-    if (!surface->on_screen())
-        surface->own = std::make_unique<Buffer>(width, height, surface->format);
-    name_object(surface.get(), "surface#" + std::to_string(++registry().surfaces_made));
-    surfaces.push_back(std::move(surface));
+    surfaces.push_back(std::make_unique<SurfaceObject>(kind, caps, width, height));
+    name_object(surfaces.back().get(), "surface#" + std::to_string(++registry().surfaces_made));
     return surfaces.back().get();
 }
 
@@ -535,9 +527,8 @@ HRESULT DirectDrawObject::SetCooperativeLevel(HWND hWnd, DWORD dwFlags)
     window = hWnd;
     // The exclusive window is shown over the whole screen and brought to the front.
     target->outer = RECT{0, 0, state().mode.width, state().mode.height};
-    target->visible = true;
+    target->visible = target->needs_paint = true;
     target->minimized = false;
-    target->needs_paint = true;
     activate(hWnd);
     host().window_changed(*target);
     host().exclusive_changed(hWnd);
@@ -595,10 +586,9 @@ namespace platform {
 
 LiveObjects live_directdraw()
 {
-    const auto& directdraw = registry().directdraw;
-    if (!directdraw)
-        return {};
-    return {1, static_cast<int>(directdraw->surfaces.size()), static_cast<int>(directdraw->clippers.size())};
+    const auto& d = registry().directdraw;
+    return d ? LiveObjects{1, static_cast<int>(d->surfaces.size()), static_cast<int>(d->clippers.size())}
+             : LiveObjects{};
 }
 
 void release_all_directdraw()

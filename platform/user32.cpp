@@ -6,6 +6,7 @@
 #include "journal.h"
 
 #include <algorithm>
+#include <utility>
 
 using namespace platform;
 
@@ -27,11 +28,8 @@ void set_cursor(HCURSOR cursor)
 {
     State& s = state();
     s.cursor = cursor;
-    const bool hidden = cursor == nullptr;
-    if (hidden != s.cursor_hidden) {
-        s.cursor_hidden = hidden;
-        host().cursor_changed(!hidden);
-    }
+    if (std::exchange(s.cursor_hidden, cursor == nullptr) != s.cursor_hidden)
+        host().cursor_changed(cursor != nullptr);
 }
 
 }  // namespace
@@ -193,10 +191,8 @@ HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName)
 {
     Call<HCURSOR> call("LoadCursorA", Pointer{hInstance}, Resource{lpCursorName});
     if (call.forced()) return call.forced_result();
-    const auto resource = reinterpret_cast<std::uintptr_t>(lpCursorName);
-    if (hInstance || !lpCursorName || !IS_INTRESOURCE(lpCursorName) || resource < 32512 || resource > 32651)
-        return call(nullptr);
-    return call(cursor_handle(static_cast<int>(resource)));
+    // The arrow, the one system cursor the display asks for.
+    return call(!hInstance && lpCursorName == IDC_ARROW ? cursor_handle(32512) : nullptr);
 }
 
 BOOL WINAPI AdjustWindowRect(LPRECT lpRect, DWORD dwStyle, BOOL bMenu)
