@@ -18,89 +18,6 @@ struct DirectDrawObject;
 enum class Level { none, normal, exclusive };
 enum class Kind { primary, front, back, offscreen };
 
-struct Registry {
-    std::unique_ptr<DirectDrawObject> directdraw;
-    int directdraws_made = 0, surfaces_made = 0, clippers_made = 0;
-};
-
-Registry& registry() { static Registry instance; return instance; }
-
-struct ClipperObject final : IDirectDrawClipper {
-    ULONG AddRef() override;
-    ULONG Release() override;
-    HRESULT SetHWnd(DWORD dwFlags, HWND hWnd) override;
-
-    ULONG references = 1;
-    HWND window = nullptr;  // none: no clip list yet
-};
-
-struct SurfaceObject final : IDirectDrawSurface {
-    SurfaceObject(Kind kind, DWORD caps, int width, int height)
-        : kind(kind), caps(caps), format(state().mode.format), width(width), height(height),
-          own(on_screen() ? nullptr : std::make_unique<Buffer>(width, height, format)) {}
-    ULONG AddRef() override;
-    ULONG Release() override;
-    HRESULT Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE lpDDSrcSurface, LPRECT lpSrcRect, DWORD dwFlags,
-                LPDDBLTFX lpDDBltFx) override;
-    HRESULT Flip(LPDIRECTDRAWSURFACE lpDDSurfaceTargetOverride, DWORD dwFlags) override;
-    HRESULT GetAttachedSurface(LPDDSCAPS lpDDSCaps, LPDIRECTDRAWSURFACE* lplpDDAttachedSurface) override;
-    HRESULT GetPixelFormat(LPDDPIXELFORMAT lpDDPixelFormat) override;
-    HRESULT Lock(LPRECT lpDestRect, LPDDSURFACEDESC lpDDSurfaceDesc, DWORD dwFlags, HANDLE hEvent) override;
-    HRESULT Restore() override;
-    HRESULT SetClipper(LPDIRECTDRAWCLIPPER lpDDClipper) override;
-    HRESULT Unlock(LPVOID lpSurfaceData) override;
-
-    bool on_screen() const { return kind == Kind::primary || kind == Kind::front; }
-    Buffer& memory() { return on_screen() ? *state().screen : *own; }
-    // A front and the buffers flipped with it; any other surface alone.
-    std::vector<SurfaceObject*> chain()
-    {
-        std::vector<SurfaceObject*> all{this};
-        all.insert(all.end(), backs.begin(), backs.end());
-        return all;
-    }
-
-    Kind kind;
-    DWORD caps;
-    PixelFormat format;
-    int width, height;
-    ULONG references = 1;
-    std::unique_ptr<Buffer> own;
-    std::vector<SurfaceObject*> backs;  // a front's buffers, nearest first
-    ClipperObject* clipper = nullptr;
-    bool lost = false;
-    bool locked = false;
-    void* locked_at = nullptr;
-};
-
-struct DirectDrawObject final : IDirectDraw {
-    ULONG AddRef() override;
-    ULONG Release() override;
-    HRESULT CreateClipper(DWORD dwFlags, LPDIRECTDRAWCLIPPER* lplpDDClipper, IUnknown* pUnkOuter) override;
-    HRESULT CreateSurface(LPDDSURFACEDESC lpDDSurfaceDesc, LPDIRECTDRAWSURFACE* lplpDDSurface,
-                          IUnknown* pUnkOuter) override;
-    HRESULT RestoreDisplayMode() override;
-    HRESULT SetCooperativeLevel(HWND hWnd, DWORD dwFlags) override;
-    HRESULT SetDisplayMode(DWORD dwWidth, DWORD dwHeight, DWORD dwBPP) override;
-
-    SurfaceObject* add_surface(Kind kind, DWORD caps, int width, int height);
-    void destroy_surface(SurfaceObject* surface);
-    void destroy_clipper(ClipperObject* clipper);
-    void destroy_everything();
-    void restore_desktop_mode();
-
-    ULONG references = 1;
-    Level level = Level::none;
-    HWND window = nullptr;
-    bool changed_mode = false;
-    std::vector<std::unique_ptr<SurfaceObject>> surfaces;
-    std::vector<std::unique_ptr<ClipperObject>> clippers;
-};
-
-// Surfaces and clippers live no longer than the object that made them.
-DirectDrawObject& maker() { return *registry().directdraw; }
-bool exclusive() { return registry().directdraw && maker().level == Level::exclusive; }
-
 RECT whole(const Buffer& buffer) { return RECT{0, 0, buffer.width, buffer.height}; }
 
 bool inside(const RECT& rect, const RECT& bounds)
@@ -130,24 +47,368 @@ void fill_pixel_format(DDPIXELFORMAT& out, const PixelFormat& format)
     out = DDPIXELFORMAT{out.dwSize, kind, 0, format.bits, format.red, format.green, format.blue, 0};
 }
 
-void set_mode(const DisplayMode& mode, std::uint32_t rgb)
-{
-    State& s = state();
-    s.mode = mode;
-    s.screen = std::make_unique<Buffer>(mode.width, mode.height, mode.format);
-    s.screen->fill(rgb_to_pixel(rgb, mode.format));
-    lose_all_surfaces();
-    // The exclusive window covers the screen in every mode.
-    if (Window* window = exclusive() ? find_window(maker().window) : nullptr) {
-        window->outer = RECT{0, 0, mode.width, mode.height};
-        host().window_changed(*window);
+struct Registry {
+    std::unique_ptr<DirectDrawObject> directdraw;
+    int directdraws_made = 0, surfaces_made = 0, clippers_made = 0;
+};
+
+Registry& registry() { static Registry instance; return instance; }
+
+struct ClipperObject final : IDirectDrawClipper {
+    ULONG AddRef() override { return Call<ULONG>("IDirectDrawClipper::AddRef", this)(++references); }
+    ULONG Release() override;
+    HRESULT SetHWnd(DWORD dwFlags, HWND hWnd) override
+    {
+        Call<Status> call("IDirectDrawClipper::SetHWnd", this, Hex{dwFlags}, hWnd);
+        if (call.forced()) return call.forced_result();
+        if (dwFlags != 0 || (hWnd && !find_window(hWnd)))
+            return call(DDERR_INVALIDPARAMS);
+        window = hWnd;
+        return call(DD_OK);
     }
-    host().mode_changed(mode);
-}
+
+    ULONG references = 1;
+    HWND window = nullptr;  // none: no clip list yet
+};
+
+struct SurfaceObject final : IDirectDrawSurface {
+    SurfaceObject(Kind kind, DWORD caps, int width, int height)
+        : kind(kind), caps(caps), format(state().mode.format), width(width), height(height),
+          own(on_screen() ? nullptr : std::make_unique<Buffer>(width, height, format)) {}
+    ULONG AddRef() override { return Call<ULONG>("IDirectDrawSurface::AddRef", this)(++references); }
+    ULONG Release() override;
+    HRESULT Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE lpDDSrcSurface, LPRECT lpSrcRect, DWORD dwFlags,
+                LPDDBLTFX lpDDBltFx) override;
+    HRESULT Flip(LPDIRECTDRAWSURFACE lpDDSurfaceTargetOverride, DWORD dwFlags) override
+    {
+        Call<Status> call("IDirectDrawSurface::Flip", this, lpDDSurfaceTargetOverride, Hex{dwFlags});
+        if (call.forced()) return call.forced_result();
+        if (kind != Kind::front)
+            return call(DDERR_NOTFLIPPABLE);
+        if (lpDDSurfaceTargetOverride)
+            return call(DDERR_INVALIDPARAMS);  // flips go to the next buffer only
+        for (const SurfaceObject* surface : chain()) {
+            if (surface->lost)
+                return call(DDERR_SURFACELOST);
+            if (surface->locked)
+                return call(DDERR_SURFACEBUSY);
+        }
+        // The buffer behind the front becomes visible; the old front goes last.
+        std::swap(state().screen, backs.front()->own);
+        for (std::size_t i = 0; i + 1 < backs.size(); ++i)
+            std::swap(backs[i]->own, backs[i + 1]->own);
+        host().screen_changed();
+        return call(DD_OK);
+    }
+    HRESULT GetAttachedSurface(LPDDSCAPS lpDDSCaps, LPDIRECTDRAWSURFACE* lplpDDAttachedSurface) override
+    {
+        Call<Status> call("IDirectDrawSurface::GetAttachedSurface", this, lpDDSCaps, Pointer{lplpDDAttachedSurface});
+        if (call.forced()) return call.forced_result();
+        if (!lpDDSCaps || !lplpDDAttachedSurface)
+            return call(DDERR_INVALIDPARAMS);
+        // Only a chain's front has a surface attached: the back buffer it flips to.
+        SurfaceObject* next = kind == Kind::front ? backs.front() : nullptr;
+        if (!next || (next->caps & lpDDSCaps->dwCaps) != lpDDSCaps->dwCaps)
+            return call(DDERR_NOTFOUND);
+        ++next->references;
+        *lplpDDAttachedSurface = next;
+        return call(DD_OK, next);
+    }
+    HRESULT GetPixelFormat(LPDDPIXELFORMAT lpDDPixelFormat) override
+    {
+        Call<Status> call("IDirectDrawSurface::GetPixelFormat", this, Sized<DDPIXELFORMAT>{lpDDPixelFormat});
+        if (call.forced()) return call.forced_result();
+        if (!lpDDPixelFormat || lpDDPixelFormat->dwSize != sizeof(DDPIXELFORMAT))
+            return call(DDERR_INVALIDPARAMS);
+        fill_pixel_format(*lpDDPixelFormat, format);
+        return call(DD_OK);
+    }
+    HRESULT Lock(LPRECT lpDestRect, LPDDSURFACEDESC lpDDSurfaceDesc, DWORD dwFlags, HANDLE hEvent) override
+    {
+        Call<Status> call("IDirectDrawSurface::Lock", this, lpDestRect, Sized<DDSURFACEDESC>{lpDDSurfaceDesc},
+                          Hex{dwFlags}, Pointer{hEvent});
+        if (call.forced()) return call.forced_result();
+        // Whole surfaces only: the display never locks a part.
+        if (!lpDDSurfaceDesc || lpDDSurfaceDesc->dwSize != sizeof(DDSURFACEDESC) || lpDestRect)
+            return call(DDERR_INVALIDPARAMS);
+        if (lost)
+            return call(DDERR_SURFACELOST);
+        if (locked)
+            return call(DDERR_SURFACEBUSY);
+        Buffer& buffer = memory();
+        DDSURFACEDESC& desc = *lpDDSurfaceDesc;
+        desc = DDSURFACEDESC{};
+        desc.dwSize = sizeof(DDSURFACEDESC);
+        desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH | DDSD_LPSURFACE | DDSD_PIXELFORMAT;
+        desc.dwWidth = static_cast<DWORD>(buffer.width);
+        desc.dwHeight = static_cast<DWORD>(buffer.height);
+        desc.lPitch = buffer.pitch;
+        desc.lpSurface = buffer.row(0);
+        desc.ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
+        fill_pixel_format(desc.ddpfPixelFormat, format);
+        desc.ddsCaps.dwCaps = caps;
+        locked = true;
+        locked_at = desc.lpSurface;
+        return call(DD_OK);
+    }
+    HRESULT Restore() override
+    {
+        Call<Status> call("IDirectDrawSurface::Restore", this);
+        if (call.forced()) return call.forced_result();
+        // Restoring a chain's front restores the buffers flipped with it.
+        const std::vector<SurfaceObject*> restored = chain();
+        if (std::none_of(restored.begin(), restored.end(), [](const SurfaceObject* s) { return s->lost; }))
+            return call(DD_OK);
+        const DisplayMode& mode = state().mode;
+        if (!(format == mode.format) || (on_screen() && (width != mode.width || height != mode.height)))
+            return call(DDERR_WRONGMODE);
+        for (SurfaceObject* surface : restored) {
+            if (surface->lost && surface->own)
+                surface->own->fill(0);  // the memory comes back, its content does not
+            surface->lost = false;
+        }
+        return call(DD_OK);
+    }
+    HRESULT SetClipper(LPDIRECTDRAWCLIPPER lpDDClipper) override;
+    HRESULT Unlock(LPVOID lpSurfaceData) override
+    {
+        Call<Status> call("IDirectDrawSurface::Unlock", this, Pointer{lpSurfaceData});
+        if (call.forced()) return call.forced_result();
+        // The address ties the unlock to its lock; NULL unlocks whatever is locked.
+        if (!locked || (lpSurfaceData && lpSurfaceData != locked_at))
+            return call(DDERR_NOTLOCKED);
+        locked = false;
+        if (on_screen())
+            host().screen_changed();
+        return call(DD_OK);
+    }
+
+    bool on_screen() const { return kind == Kind::primary || kind == Kind::front; }
+    Buffer& memory() { return on_screen() ? *state().screen : *own; }
+    // A front and the buffers flipped with it; any other surface alone.
+    std::vector<SurfaceObject*> chain()
+    {
+        std::vector<SurfaceObject*> all{this};
+        all.insert(all.end(), backs.begin(), backs.end());
+        return all;
+    }
+
+    Kind kind;
+    DWORD caps;
+    PixelFormat format;
+    int width, height;
+    ULONG references = 1;
+    std::unique_ptr<Buffer> own;
+    std::vector<SurfaceObject*> backs;  // a front's buffers, nearest first
+    ClipperObject* clipper = nullptr;
+    bool lost = false;
+    bool locked = false;
+    void* locked_at = nullptr;
+};
+
+struct DirectDrawObject final : IDirectDraw {
+    ULONG AddRef() override { return Call<ULONG>("IDirectDraw::AddRef", this)(++references); }
+    ULONG Release() override
+    {
+        Call<ULONG> call("IDirectDraw::Release", this);
+        if (call.forced()) return call.forced_result();
+        const ULONG left = --references;
+        if (left == 0) {
+            destroy_everything();
+            restore_desktop_mode();
+            if (level == Level::exclusive)
+                host().exclusive_changed(nullptr);
+            registry().directdraw.reset();
+        }
+        return call(left);
+    }
+    HRESULT CreateClipper(DWORD dwFlags, LPDIRECTDRAWCLIPPER* lplpDDClipper, IUnknown* pUnkOuter) override
+    {
+        Call<Status> call("IDirectDraw::CreateClipper", this, Hex{dwFlags}, Pointer{lplpDDClipper}, Pointer{pUnkOuter});
+        if (call.forced()) return call.forced_result();
+        if (dwFlags != 0 || !lplpDDClipper || pUnkOuter)
+            return call(DDERR_INVALIDPARAMS);
+        clippers.push_back(std::make_unique<ClipperObject>());
+        ClipperObject* clipper = clippers.back().get();
+        name_object(clipper, "clipper#" + std::to_string(++registry().clippers_made));
+        *lplpDDClipper = clipper;
+        return call(DD_OK, clipper);
+    }
+    HRESULT CreateSurface(LPDDSURFACEDESC lpDDSurfaceDesc, LPDIRECTDRAWSURFACE* lplpDDSurface,
+                          IUnknown* pUnkOuter) override
+    {
+        Call<Status> call("IDirectDraw::CreateSurface", this, lpDDSurfaceDesc, Pointer{lplpDDSurface},
+                          Pointer{pUnkOuter});
+        if (call.forced()) return call.forced_result();
+        if (!lpDDSurfaceDesc || !lplpDDSurface || pUnkOuter || lpDDSurfaceDesc->dwSize != sizeof(DDSURFACEDESC) ||
+            !(lpDDSurfaceDesc->dwFlags & DDSD_CAPS))
+            return call(DDERR_INVALIDPARAMS);
+        if (level == Level::none)
+            return call(DDERR_NOCOOPERATIVELEVELSET);
+        // The surfaces the display makes: a primary, alone or at the front of a flipping
+        // chain, and offscreen surfaces, all in the display's format.
+        const DWORD flags = lpDDSurfaceDesc->dwFlags, caps = lpDDSurfaceDesc->ddsCaps.dwCaps;
+        const DWORD memory = caps & (DDSCAPS_SYSTEMMEMORY | DDSCAPS_VIDEOMEMORY) ? 0 : DDSCAPS_VIDEOMEMORY;
+        const DisplayMode& mode = state().mode;
+        SurfaceObject* made = nullptr;
+        if (caps & DDSCAPS_PRIMARYSURFACE) {
+            if (std::any_of(surfaces.begin(), surfaces.end(), [](const auto& s) { return s->on_screen(); }))
+                return call(DDERR_PRIMARYSURFACEALREADYEXISTS);
+            if (!(caps & DDSCAPS_FLIP)) {
+                made = add_surface(Kind::primary, caps | memory | DDSCAPS_VISIBLE, mode.width, mode.height);
+            } else {
+                const DWORD count = flags & DDSD_BACKBUFFERCOUNT ? lpDDSurfaceDesc->dwBackBufferCount : 0;
+                if (level != Level::exclusive)
+                    return call(DDERR_NOEXCLUSIVEMODE);
+                if (count == 0)
+                    return call(DDERR_INVALIDPARAMS);
+                if (count > static_cast<DWORD>(host().max_back_buffers()))
+                    return call(DDERR_OUTOFVIDEOMEMORY);
+                made = add_surface(Kind::front, caps | memory | DDSCAPS_FRONTBUFFER | DDSCAPS_VISIBLE, mode.width,
+                                   mode.height);
+                const DWORD chained =
+                    (caps & (DDSCAPS_FLIP | DDSCAPS_COMPLEX | DDSCAPS_VIDEOMEMORY | DDSCAPS_SYSTEMMEMORY)) | memory;
+                for (DWORD i = 0; i < count; ++i) {
+                    SurfaceObject* back =
+                        add_surface(Kind::back, chained | (i == 0 ? DDSCAPS_BACKBUFFER : 0), mode.width, mode.height);
+                    back->references = 0;  // held by the chain until someone asks for it
+                    made->backs.push_back(back);
+                }
+            }
+        } else if (caps & DDSCAPS_OFFSCREENPLAIN) {
+            const DWORD width = lpDDSurfaceDesc->dwWidth, height = lpDDSurfaceDesc->dwHeight;
+            if ((flags & (DDSD_WIDTH | DDSD_HEIGHT)) != (DDSD_WIDTH | DDSD_HEIGHT) || width == 0 || height == 0 ||
+                width > 16384 || height > 16384)
+                return call(DDERR_INVALIDPARAMS);
+            made = add_surface(Kind::offscreen, caps | memory, static_cast<int>(width), static_cast<int>(height));
+        } else {
+            return call(DDERR_INVALIDCAPS);
+        }
+        *lplpDDSurface = made;
+        return call(DD_OK, made);
+    }
+    HRESULT RestoreDisplayMode() override
+    {
+        Call<Status> call("IDirectDraw::RestoreDisplayMode", this);
+        if (call.forced()) return call.forced_result();
+        restore_desktop_mode();
+        return call(DD_OK);
+    }
+    HRESULT SetCooperativeLevel(HWND hWnd, DWORD dwFlags) override
+    {
+        Call<Status> call("IDirectDraw::SetCooperativeLevel", this, hWnd, Hex{dwFlags});
+        if (call.forced()) return call.forced_result();
+        const DWORD kind = dwFlags & (DDSCL_NORMAL | DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN);
+        if (kind == DDSCL_NORMAL) {
+            if (hWnd && !find_window(hWnd))
+                return call(DDERR_INVALIDPARAMS);
+            if (level == Level::exclusive)
+                host().exclusive_changed(nullptr);
+            level = Level::normal;
+            window = hWnd;
+            return call(DD_OK);
+        }
+        Window* target = find_window(hWnd);
+        if (kind != (DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN) || !target)
+            return call(DDERR_INVALIDPARAMS);
+        level = Level::exclusive;
+        window = hWnd;
+        // The exclusive window is shown over the whole screen and brought to the front.
+        target->outer = RECT{0, 0, state().mode.width, state().mode.height};
+        target->visible = target->needs_paint = true;
+        target->minimized = false;
+        activate(hWnd);
+        host().window_changed(*target);
+        host().exclusive_changed(hWnd);
+        return call(DD_OK);
+    }
+    HRESULT SetDisplayMode(DWORD dwWidth, DWORD dwHeight, DWORD dwBPP) override
+    {
+        Call<Status> call("IDirectDraw::SetDisplayMode", this, dwWidth, dwHeight, dwBPP);
+        if (call.forced()) return call.forced_result();
+        if (level != Level::exclusive)
+            return call(DDERR_NOEXCLUSIVEMODE);
+        for (const DisplayMode& mode : state().setup.modes)
+            if (static_cast<DWORD>(mode.width) == dwWidth && static_cast<DWORD>(mode.height) == dwHeight &&
+                mode.format.bits == dwBPP) {
+                if (!host().allow_mode_switch(mode))
+                    return call(DDERR_UNSUPPORTEDMODE);
+                changed_mode = true;
+                set_mode(mode, 0);
+                return call(DD_OK);
+            }
+        return call(DDERR_INVALIDMODE);
+    }
+
+    SurfaceObject* add_surface(Kind kind, DWORD caps, int width, int height)
+    {
+        surfaces.push_back(std::make_unique<SurfaceObject>(kind, caps, width, height));
+        name_object(surfaces.back().get(), "surface#" + std::to_string(++registry().surfaces_made));
+        return surfaces.back().get();
+    }
+    void destroy_surface(SurfaceObject* surface)
+    {
+        for (SurfaceObject* back : surface->backs)
+            destroy_surface(back);
+        if (ClipperObject* clipper = surface->clipper; clipper && --clipper->references == 0)
+            destroy_clipper(clipper);
+        forget_object(surface);
+        std::erase_if(surfaces, [surface](const std::unique_ptr<SurfaceObject>& s) { return s.get() == surface; });
+    }
+    void destroy_clipper(ClipperObject* clipper)
+    {
+        for (const auto& surface : surfaces)
+            if (surface->clipper == clipper)
+                surface->clipper = nullptr;
+        forget_object(clipper);
+        std::erase_if(clippers, [clipper](const std::unique_ptr<ClipperObject>& c) { return c.get() == clipper; });
+    }
+    // Everything this object made goes with it, whatever references remain.
+    void destroy_everything()
+    {
+        for (const auto& surface : surfaces)
+            forget_object(surface.get());
+        for (const auto& clipper : clippers)
+            forget_object(clipper.get());
+        surfaces.clear();
+        clippers.clear();
+        forget_object(this);
+    }
+    void set_mode(const DisplayMode& mode, std::uint32_t rgb)
+    {
+        State& s = state();
+        s.mode = mode;
+        s.screen = std::make_unique<Buffer>(mode.width, mode.height, mode.format);
+        s.screen->fill(rgb_to_pixel(rgb, mode.format));
+        lose_all_surfaces();
+        // The exclusive window covers the screen in every mode.
+        if (Window* covering = level == Level::exclusive ? find_window(window) : nullptr) {
+            covering->outer = RECT{0, 0, mode.width, mode.height};
+            host().window_changed(*covering);
+        }
+        host().mode_changed(mode);
+    }
+    void restore_desktop_mode()
+    {
+        if (changed_mode) {
+            changed_mode = false;
+            set_mode(state().setup.desktop, state().setup.desktop_rgb);
+        }
+    }
+
+    ULONG references = 1;
+    Level level = Level::none;
+    HWND window = nullptr;
+    bool changed_mode = false;
+    std::vector<std::unique_ptr<SurfaceObject>> surfaces;
+    std::vector<std::unique_ptr<ClipperObject>> clippers;
+};
+
+// Surfaces and clippers live no longer than the object that made them.
+DirectDrawObject& maker() { return *registry().directdraw; }
+bool exclusive() { return registry().directdraw && maker().level == Level::exclusive; }
 
 // ---- IDirectDrawClipper
-
-ULONG ClipperObject::AddRef() { return Call<ULONG>("IDirectDrawClipper::AddRef", this)(++references); }
 
 ULONG ClipperObject::Release()
 {
@@ -159,19 +420,7 @@ ULONG ClipperObject::Release()
     return call(left);
 }
 
-HRESULT ClipperObject::SetHWnd(DWORD dwFlags, HWND hWnd)
-{
-    Call<Status> call("IDirectDrawClipper::SetHWnd", this, Hex{dwFlags}, hWnd);
-    if (call.forced()) return call.forced_result();
-    if (dwFlags != 0 || (hWnd && !find_window(hWnd)))
-        return call(DDERR_INVALIDPARAMS);
-    window = hWnd;
-    return call(DD_OK);
-}
-
 // ---- IDirectDrawSurface
-
-ULONG SurfaceObject::AddRef() { return Call<ULONG>("IDirectDrawSurface::AddRef", this)(++references); }
 
 ULONG SurfaceObject::Release()
 {
@@ -184,48 +433,6 @@ ULONG SurfaceObject::Release()
     if (left == 0)
         maker().destroy_surface(this);
     return call(left);
-}
-
-HRESULT SurfaceObject::Lock(LPRECT lpDestRect, LPDDSURFACEDESC lpDDSurfaceDesc, DWORD dwFlags, HANDLE hEvent)
-{
-    Call<Status> call("IDirectDrawSurface::Lock", this, lpDestRect, Sized<DDSURFACEDESC>{lpDDSurfaceDesc},
-                      Hex{dwFlags}, Pointer{hEvent});
-    if (call.forced()) return call.forced_result();
-    // Whole surfaces only: the display never locks a part.
-    if (!lpDDSurfaceDesc || lpDDSurfaceDesc->dwSize != sizeof(DDSURFACEDESC) || lpDestRect)
-        return call(DDERR_INVALIDPARAMS);
-    if (lost)
-        return call(DDERR_SURFACELOST);
-    if (locked)
-        return call(DDERR_SURFACEBUSY);
-    Buffer& buffer = memory();
-    DDSURFACEDESC& desc = *lpDDSurfaceDesc;
-    desc = DDSURFACEDESC{};
-    desc.dwSize = sizeof(DDSURFACEDESC);
-    desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH | DDSD_LPSURFACE | DDSD_PIXELFORMAT;
-    desc.dwWidth = static_cast<DWORD>(buffer.width);
-    desc.dwHeight = static_cast<DWORD>(buffer.height);
-    desc.lPitch = buffer.pitch;
-    desc.lpSurface = buffer.row(0);
-    desc.ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
-    fill_pixel_format(desc.ddpfPixelFormat, format);
-    desc.ddsCaps.dwCaps = caps;
-    locked = true;
-    locked_at = desc.lpSurface;
-    return call(DD_OK);
-}
-
-HRESULT SurfaceObject::Unlock(LPVOID lpSurfaceData)
-{
-    Call<Status> call("IDirectDrawSurface::Unlock", this, Pointer{lpSurfaceData});
-    if (call.forced()) return call.forced_result();
-    // The address ties the unlock to its lock; NULL unlocks whatever is locked.
-    if (!locked || (lpSurfaceData && lpSurfaceData != locked_at))
-        return call(DDERR_NOTLOCKED);
-    locked = false;
-    if (on_screen())
-        host().screen_changed();
-    return call(DD_OK);
 }
 
 HRESULT SurfaceObject::Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE lpDDSrcSurface, LPRECT lpSrcRect, DWORD dwFlags,
@@ -294,72 +501,6 @@ HRESULT SurfaceObject::Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE lpDDSrcSurface
     return call(DD_OK);
 }
 
-HRESULT SurfaceObject::Flip(LPDIRECTDRAWSURFACE lpDDSurfaceTargetOverride, DWORD dwFlags)
-{
-    Call<Status> call("IDirectDrawSurface::Flip", this, lpDDSurfaceTargetOverride, Hex{dwFlags});
-    if (call.forced()) return call.forced_result();
-    if (kind != Kind::front)
-        return call(DDERR_NOTFLIPPABLE);
-    if (lpDDSurfaceTargetOverride)
-        return call(DDERR_INVALIDPARAMS);  // flips go to the next buffer only
-    for (const SurfaceObject* surface : chain()) {
-        if (surface->lost)
-            return call(DDERR_SURFACELOST);
-        if (surface->locked)
-            return call(DDERR_SURFACEBUSY);
-    }
-    // The buffer behind the front becomes visible; the old front goes last.
-    std::swap(state().screen, backs.front()->own);
-    for (std::size_t i = 0; i + 1 < backs.size(); ++i)
-        std::swap(backs[i]->own, backs[i + 1]->own);
-    host().screen_changed();
-    return call(DD_OK);
-}
-
-HRESULT SurfaceObject::Restore()
-{
-    Call<Status> call("IDirectDrawSurface::Restore", this);
-    if (call.forced()) return call.forced_result();
-    // Restoring a chain's front restores the buffers flipped with it.
-    const std::vector<SurfaceObject*> restored = chain();
-    if (std::none_of(restored.begin(), restored.end(), [](const SurfaceObject* s) { return s->lost; }))
-        return call(DD_OK);
-    const DisplayMode& mode = state().mode;
-    if (!(format == mode.format) || (on_screen() && (width != mode.width || height != mode.height)))
-        return call(DDERR_WRONGMODE);
-    for (SurfaceObject* surface : restored) {
-        if (surface->lost && surface->own)
-            surface->own->fill(0);  // the memory comes back, its content does not
-        surface->lost = false;
-    }
-    return call(DD_OK);
-}
-
-HRESULT SurfaceObject::GetAttachedSurface(LPDDSCAPS lpDDSCaps, LPDIRECTDRAWSURFACE* lplpDDAttachedSurface)
-{
-    Call<Status> call("IDirectDrawSurface::GetAttachedSurface", this, lpDDSCaps, Pointer{lplpDDAttachedSurface});
-    if (call.forced()) return call.forced_result();
-    if (!lpDDSCaps || !lplpDDAttachedSurface)
-        return call(DDERR_INVALIDPARAMS);
-    // Only a chain's front has a surface attached: the back buffer it flips to.
-    SurfaceObject* next = kind == Kind::front ? backs.front() : nullptr;
-    if (!next || (next->caps & lpDDSCaps->dwCaps) != lpDDSCaps->dwCaps)
-        return call(DDERR_NOTFOUND);
-    ++next->references;
-    *lplpDDAttachedSurface = next;
-    return call(DD_OK, next);
-}
-
-HRESULT SurfaceObject::GetPixelFormat(LPDDPIXELFORMAT lpDDPixelFormat)
-{
-    Call<Status> call("IDirectDrawSurface::GetPixelFormat", this, Sized<DDPIXELFORMAT>{lpDDPixelFormat});
-    if (call.forced()) return call.forced_result();
-    if (!lpDDPixelFormat || lpDDPixelFormat->dwSize != sizeof(DDPIXELFORMAT))
-        return call(DDERR_INVALIDPARAMS);
-    fill_pixel_format(*lpDDPixelFormat, format);
-    return call(DD_OK);
-}
-
 HRESULT SurfaceObject::SetClipper(LPDIRECTDRAWCLIPPER lpDDClipper)
 {
     Call<Status> call("IDirectDrawSurface::SetClipper", this, lpDDClipper);
@@ -372,192 +513,6 @@ HRESULT SurfaceObject::SetClipper(LPDIRECTDRAWCLIPPER lpDDClipper)
     ClipperObject* previous = std::exchange(clipper, next);
     if (previous && --previous->references == 0)
         maker().destroy_clipper(previous);
-    return call(DD_OK);
-}
-
-// ---- IDirectDraw
-
-SurfaceObject* DirectDrawObject::add_surface(Kind kind, DWORD caps, int width, int height)
-{
-    surfaces.push_back(std::make_unique<SurfaceObject>(kind, caps, width, height));
-    name_object(surfaces.back().get(), "surface#" + std::to_string(++registry().surfaces_made));
-    return surfaces.back().get();
-}
-
-void DirectDrawObject::destroy_surface(SurfaceObject* surface)
-{
-    for (SurfaceObject* back : surface->backs)
-        destroy_surface(back);
-    if (ClipperObject* clipper = surface->clipper; clipper && --clipper->references == 0)
-        destroy_clipper(clipper);
-    forget_object(surface);
-    std::erase_if(surfaces, [surface](const std::unique_ptr<SurfaceObject>& s) { return s.get() == surface; });
-}
-
-void DirectDrawObject::destroy_clipper(ClipperObject* clipper)
-{
-    for (const auto& surface : surfaces)
-        if (surface->clipper == clipper)
-            surface->clipper = nullptr;
-    forget_object(clipper);
-    std::erase_if(clippers, [clipper](const std::unique_ptr<ClipperObject>& c) { return c.get() == clipper; });
-}
-
-// Everything this object made goes with it, whatever references remain.
-void DirectDrawObject::destroy_everything()
-{
-    for (const auto& surface : surfaces)
-        forget_object(surface.get());
-    for (const auto& clipper : clippers)
-        forget_object(clipper.get());
-    surfaces.clear();
-    clippers.clear();
-    forget_object(this);
-}
-
-void DirectDrawObject::restore_desktop_mode()
-{
-    if (changed_mode) {
-        changed_mode = false;
-        set_mode(state().setup.desktop, state().setup.desktop_rgb);
-    }
-}
-
-ULONG DirectDrawObject::AddRef() { return Call<ULONG>("IDirectDraw::AddRef", this)(++references); }
-
-ULONG DirectDrawObject::Release()
-{
-    Call<ULONG> call("IDirectDraw::Release", this);
-    if (call.forced()) return call.forced_result();
-    const ULONG left = --references;
-    if (left == 0) {
-        destroy_everything();
-        restore_desktop_mode();
-        if (level == Level::exclusive)
-            host().exclusive_changed(nullptr);
-        registry().directdraw.reset();
-    }
-    return call(left);
-}
-
-HRESULT DirectDrawObject::CreateClipper(DWORD dwFlags, LPDIRECTDRAWCLIPPER* lplpDDClipper, IUnknown* pUnkOuter)
-{
-    Call<Status> call("IDirectDraw::CreateClipper", this, Hex{dwFlags}, Pointer{lplpDDClipper}, Pointer{pUnkOuter});
-    if (call.forced()) return call.forced_result();
-    if (dwFlags != 0 || !lplpDDClipper || pUnkOuter)
-        return call(DDERR_INVALIDPARAMS);
-    clippers.push_back(std::make_unique<ClipperObject>());
-    ClipperObject* clipper = clippers.back().get();
-    name_object(clipper, "clipper#" + std::to_string(++registry().clippers_made));
-    *lplpDDClipper = clipper;
-    return call(DD_OK, clipper);
-}
-
-HRESULT DirectDrawObject::CreateSurface(LPDDSURFACEDESC lpDDSurfaceDesc, LPDIRECTDRAWSURFACE* lplpDDSurface,
-                                        IUnknown* pUnkOuter)
-{
-    Call<Status> call("IDirectDraw::CreateSurface", this, lpDDSurfaceDesc, Pointer{lplpDDSurface}, Pointer{pUnkOuter});
-    if (call.forced()) return call.forced_result();
-    if (!lpDDSurfaceDesc || !lplpDDSurface || pUnkOuter || lpDDSurfaceDesc->dwSize != sizeof(DDSURFACEDESC) ||
-        !(lpDDSurfaceDesc->dwFlags & DDSD_CAPS))
-        return call(DDERR_INVALIDPARAMS);
-    if (level == Level::none)
-        return call(DDERR_NOCOOPERATIVELEVELSET);
-    // The surfaces the display makes: a primary, alone or at the front of a flipping
-    // chain, and offscreen surfaces, all in the display's format.
-    const DWORD flags = lpDDSurfaceDesc->dwFlags, caps = lpDDSurfaceDesc->ddsCaps.dwCaps;
-    const DWORD memory = caps & (DDSCAPS_SYSTEMMEMORY | DDSCAPS_VIDEOMEMORY) ? 0 : DDSCAPS_VIDEOMEMORY;
-    const DisplayMode& mode = state().mode;
-    SurfaceObject* made = nullptr;
-    if (caps & DDSCAPS_PRIMARYSURFACE) {
-        if (std::any_of(surfaces.begin(), surfaces.end(), [](const auto& s) { return s->on_screen(); }))
-            return call(DDERR_PRIMARYSURFACEALREADYEXISTS);
-        if (!(caps & DDSCAPS_FLIP)) {
-            made = add_surface(Kind::primary, caps | memory | DDSCAPS_VISIBLE, mode.width, mode.height);
-        } else {
-            const DWORD count = flags & DDSD_BACKBUFFERCOUNT ? lpDDSurfaceDesc->dwBackBufferCount : 0;
-            if (level != Level::exclusive)
-                return call(DDERR_NOEXCLUSIVEMODE);
-            if (count == 0)
-                return call(DDERR_INVALIDPARAMS);
-            if (count > static_cast<DWORD>(host().max_back_buffers()))
-                return call(DDERR_OUTOFVIDEOMEMORY);
-            made = add_surface(Kind::front, caps | memory | DDSCAPS_FRONTBUFFER | DDSCAPS_VISIBLE, mode.width,
-                               mode.height);
-            const DWORD chained =
-                (caps & (DDSCAPS_FLIP | DDSCAPS_COMPLEX | DDSCAPS_VIDEOMEMORY | DDSCAPS_SYSTEMMEMORY)) | memory;
-            for (DWORD i = 0; i < count; ++i) {
-                SurfaceObject* back =
-                    add_surface(Kind::back, chained | (i == 0 ? DDSCAPS_BACKBUFFER : 0), mode.width, mode.height);
-                back->references = 0;  // held by the chain until someone asks for it
-                made->backs.push_back(back);
-            }
-        }
-    } else if (caps & DDSCAPS_OFFSCREENPLAIN) {
-        const DWORD width = lpDDSurfaceDesc->dwWidth, height = lpDDSurfaceDesc->dwHeight;
-        if ((flags & (DDSD_WIDTH | DDSD_HEIGHT)) != (DDSD_WIDTH | DDSD_HEIGHT) || width == 0 || height == 0 ||
-            width > 16384 || height > 16384)
-            return call(DDERR_INVALIDPARAMS);
-        made = add_surface(Kind::offscreen, caps | memory, static_cast<int>(width), static_cast<int>(height));
-    } else {
-        return call(DDERR_INVALIDCAPS);
-    }
-    *lplpDDSurface = made;
-    return call(DD_OK, made);
-}
-
-HRESULT DirectDrawObject::SetCooperativeLevel(HWND hWnd, DWORD dwFlags)
-{
-    Call<Status> call("IDirectDraw::SetCooperativeLevel", this, hWnd, Hex{dwFlags});
-    if (call.forced()) return call.forced_result();
-    const DWORD kind = dwFlags & (DDSCL_NORMAL | DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN);
-    if (kind == DDSCL_NORMAL) {
-        if (hWnd && !find_window(hWnd))
-            return call(DDERR_INVALIDPARAMS);
-        if (level == Level::exclusive)
-            host().exclusive_changed(nullptr);
-        level = Level::normal;
-        window = hWnd;
-        return call(DD_OK);
-    }
-    Window* target = find_window(hWnd);
-    if (kind != (DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN) || !target)
-        return call(DDERR_INVALIDPARAMS);
-    level = Level::exclusive;
-    window = hWnd;
-    // The exclusive window is shown over the whole screen and brought to the front.
-    target->outer = RECT{0, 0, state().mode.width, state().mode.height};
-    target->visible = target->needs_paint = true;
-    target->minimized = false;
-    activate(hWnd);
-    host().window_changed(*target);
-    host().exclusive_changed(hWnd);
-    return call(DD_OK);
-}
-
-HRESULT DirectDrawObject::SetDisplayMode(DWORD dwWidth, DWORD dwHeight, DWORD dwBPP)
-{
-    Call<Status> call("IDirectDraw::SetDisplayMode", this, dwWidth, dwHeight, dwBPP);
-    if (call.forced()) return call.forced_result();
-    if (level != Level::exclusive)
-        return call(DDERR_NOEXCLUSIVEMODE);
-    for (const DisplayMode& mode : state().setup.modes)
-        if (static_cast<DWORD>(mode.width) == dwWidth && static_cast<DWORD>(mode.height) == dwHeight &&
-            mode.format.bits == dwBPP) {
-            if (!host().allow_mode_switch(mode))
-                return call(DDERR_UNSUPPORTEDMODE);
-            changed_mode = true;
-            set_mode(mode, 0);
-            return call(DD_OK);
-        }
-    return call(DDERR_INVALIDMODE);
-}
-
-HRESULT DirectDrawObject::RestoreDisplayMode()
-{
-    Call<Status> call("IDirectDraw::RestoreDisplayMode", this);
-    if (call.forced()) return call.forced_result();
-    restore_desktop_mode();
     return call(DD_OK);
 }
 
