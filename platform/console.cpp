@@ -3,6 +3,8 @@
 #include "core.h"
 #include "journal.h"
 
+#include <utility>
+
 using namespace platform;
 
 int _kbhit(void)
@@ -15,10 +17,8 @@ int _getch(void)
 {
     Call<int> call("_getch");
     if (call.forced()) return call.forced_result();
-    State& s = state();
-    const int code = s.pushed_key >= 0 ? s.pushed_key : EOF;
-    s.pushed_key = -1;
-    return call(code);
+    const int code = std::exchange(state().pushed_key, -1);
+    return call(code >= 0 ? code : EOF);
 }
 
 int _ungetch(int c)

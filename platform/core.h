@@ -117,10 +117,7 @@ inline HMODULE ddraw_module() { return reinterpret_cast<HMODULE>(std::uintptr_t{
 inline HCURSOR cursor_handle(int resource) { return reinterpret_cast<HCURSOR>(std::uintptr_t{0x20000} + resource); }
 inline int cursor_resource(HCURSOR cursor) { return static_cast<int>(reinterpret_cast<std::uintptr_t>(cursor) - 0x20000); }
 
-struct WindowClass {
-    WNDPROC proc = nullptr;
-    HCURSOR cursor = nullptr;
-};
+struct WindowClass { WNDPROC proc = nullptr; HCURSOR cursor = nullptr; };
 
 struct State {
     ScreenSetup setup;
@@ -157,9 +154,7 @@ void set_app_active(HWND window, bool active);
 void activate(HWND window);
 
 // DirectDraw side, in ddraw.cpp.
-struct LiveObjects {
-    int directdraws = 0, surfaces = 0, clippers = 0;
-};
+struct LiveObjects { int directdraws = 0, surfaces = 0, clippers = 0; };
 LiveObjects live_directdraw();
 void release_all_directdraw();
 void lose_all_surfaces();

@@ -406,7 +406,6 @@ struct DirectDrawObject final : IDirectDraw {
 
 // Surfaces and clippers live no longer than the object that made them.
 DirectDrawObject& maker() { return *registry().directdraw; }
-bool exclusive() { return registry().directdraw && maker().level == Level::exclusive; }
 
 // ---- IDirectDrawClipper
 
@@ -562,7 +561,7 @@ void lose_all_surfaces()
 
 void app_deactivated()
 {
-    if (exclusive())
+    if (registry().directdraw && maker().level == Level::exclusive)
         lose_all_surfaces();
 }
 

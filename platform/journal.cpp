@@ -8,10 +8,7 @@
 namespace platform {
 namespace {
 
-struct Failure {
-    int first, last;
-    std::int64_t result;
-};
+struct Failure { int first, last; std::int64_t result; };
 
 struct JournalState {
     bool on = false;

@@ -36,11 +36,7 @@ void forget_object(const void* object);
 // Arguments whose text is not their type's: flags in hex, a name that may be a
 // resource number, a pointer only said to be given or not, a record of which the
 // caller fills in only the size, a message number by name.
-struct Hex {
-    template <class T>
-    explicit Hex(T value) : value(static_cast<std::uint64_t>(value)) {}
-    std::uint64_t value;
-};
+struct Hex { std::uint64_t value; };
 struct Resource { const char* name; };
 struct Pointer { const void* value; };
 template <class Record>

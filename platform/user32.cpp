@@ -66,7 +66,7 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
 
 LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
 {
-    Call<LRESULT> call("DefWindowProcA", hWnd, Message{Msg}, Hex{wParam}, Hex{lParam});
+    Call<LRESULT> call("DefWindowProcA", hWnd, Message{Msg}, Hex{wParam}, Hex{static_cast<std::uint64_t>(lParam)});
     if (call.forced()) return call.forced_result();
     Window* window = find_window(hWnd);
     if (!window)
