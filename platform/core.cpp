@@ -147,8 +147,7 @@ Window* find_window(HWND handle)
 
 Window* last_window()
 {
-    State& s = state();
-    return s.windows.empty() ? nullptr : s.windows.back().get();
+    return state().windows.empty() ? nullptr : state().windows.back().get();
 }
 
 void post_message(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

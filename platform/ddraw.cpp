@@ -72,8 +72,8 @@ struct ClipperObject final : IDirectDrawClipper {
 };
 
 struct SurfaceObject final : IDirectDrawSurface {
-    SurfaceObject(Kind kind, DWORD caps, int width, int height)
-        : kind(kind), caps(caps), format(state().mode.format), width(width), height(height),
+    SurfaceObject(Kind kind, int width, int height)
+        : kind(kind), format(state().mode.format), width(width), height(height),
           own(on_screen() ? nullptr : std::make_unique<Buffer>(width, height, format)) {}
     ULONG AddRef() override { return Call<ULONG>("IDirectDrawSurface::AddRef", this)(++references); }
     ULONG Release() override;
@@ -106,9 +106,10 @@ struct SurfaceObject final : IDirectDrawSurface {
         if (call.forced()) return call.forced_result();
         if (!lpDDSCaps || !lplpDDAttachedSurface)
             return call(DDERR_INVALIDPARAMS);
-        // Only a chain's front has a surface attached: the back buffer it flips to.
+        // Only a chain's front has a surface attached: the back buffer it flips to,
+        // asked for by DDSCAPS_BACKBUFFER alone as the display asks.
         SurfaceObject* next = kind == Kind::front ? backs.front() : nullptr;
-        if (!next || (next->caps & lpDDSCaps->dwCaps) != lpDDSCaps->dwCaps)
+        if (!next || lpDDSCaps->dwCaps != DDSCAPS_BACKBUFFER)
             return call(DDERR_NOTFOUND);
         ++next->references;
         *lplpDDAttachedSurface = next;
@@ -139,14 +140,13 @@ struct SurfaceObject final : IDirectDrawSurface {
         DDSURFACEDESC& desc = *lpDDSurfaceDesc;
         desc = DDSURFACEDESC{};
         desc.dwSize = sizeof(DDSURFACEDESC);
-        desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH | DDSD_LPSURFACE | DDSD_PIXELFORMAT;
+        desc.dwFlags = DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH | DDSD_LPSURFACE | DDSD_PIXELFORMAT;  // no caps kept
         desc.dwWidth = static_cast<DWORD>(buffer.width);
         desc.dwHeight = static_cast<DWORD>(buffer.height);
         desc.lPitch = buffer.pitch;
         desc.lpSurface = buffer.row(0);
         desc.ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
         fill_pixel_format(desc.ddpfPixelFormat, format);
-        desc.ddsCaps.dwCaps = caps;
         locked = true;
         locked_at = desc.lpSurface;
         return call(DD_OK);
@@ -194,7 +194,6 @@ struct SurfaceObject final : IDirectDrawSurface {
     }
 
     Kind kind;
-    DWORD caps;
     PixelFormat format;
     int width, height;
     ULONG references = 1;
@@ -248,14 +247,13 @@ struct DirectDrawObject final : IDirectDraw {
         // The surfaces the display makes: a primary, alone or at the front of a flipping
         // chain, and offscreen surfaces, all in the display's format.
         const DWORD flags = lpDDSurfaceDesc->dwFlags, caps = lpDDSurfaceDesc->ddsCaps.dwCaps;
-        const DWORD memory = caps & (DDSCAPS_SYSTEMMEMORY | DDSCAPS_VIDEOMEMORY) ? 0 : DDSCAPS_VIDEOMEMORY;
         const DisplayMode& mode = state().mode;
         SurfaceObject* made = nullptr;
         if (caps & DDSCAPS_PRIMARYSURFACE) {
             if (std::any_of(surfaces.begin(), surfaces.end(), [](const auto& s) { return s->on_screen(); }))
                 return call(DDERR_PRIMARYSURFACEALREADYEXISTS);
             if (!(caps & DDSCAPS_FLIP)) {
-                made = add_surface(Kind::primary, caps | memory | DDSCAPS_VISIBLE, mode.width, mode.height);
+                made = add_surface(Kind::primary, mode.width, mode.height);
             } else {
                 const DWORD count = flags & DDSD_BACKBUFFERCOUNT ? lpDDSurfaceDesc->dwBackBufferCount : 0;
                 if (level != Level::exclusive)
@@ -264,15 +262,10 @@ struct DirectDrawObject final : IDirectDraw {
                     return call(DDERR_INVALIDPARAMS);
                 if (count > static_cast<DWORD>(host().max_back_buffers()))
                     return call(DDERR_OUTOFVIDEOMEMORY);
-                made = add_surface(Kind::front, caps | memory | DDSCAPS_FRONTBUFFER | DDSCAPS_VISIBLE, mode.width,
-                                   mode.height);
-                const DWORD chained =
-                    (caps & (DDSCAPS_FLIP | DDSCAPS_COMPLEX | DDSCAPS_VIDEOMEMORY | DDSCAPS_SYSTEMMEMORY)) | memory;
+                made = add_surface(Kind::front, mode.width, mode.height);
                 for (DWORD i = 0; i < count; ++i) {
-                    SurfaceObject* back =
-                        add_surface(Kind::back, chained | (i == 0 ? DDSCAPS_BACKBUFFER : 0), mode.width, mode.height);
-                    back->references = 0;  // held by the chain until someone asks for it
-                    made->backs.push_back(back);
+                    made->backs.push_back(add_surface(Kind::back, mode.width, mode.height));
+                    made->backs.back()->references = 0;  // held by the chain until someone asks for it
                 }
             }
         } else if (caps & DDSCAPS_OFFSCREENPLAIN) {
@@ -280,7 +273,7 @@ struct DirectDrawObject final : IDirectDraw {
             if ((flags & (DDSD_WIDTH | DDSD_HEIGHT)) != (DDSD_WIDTH | DDSD_HEIGHT) || width == 0 || height == 0 ||
                 width > 16384 || height > 16384)
                 return call(DDERR_INVALIDPARAMS);
-            made = add_surface(Kind::offscreen, caps | memory, static_cast<int>(width), static_cast<int>(height));
+            made = add_surface(Kind::offscreen, static_cast<int>(width), static_cast<int>(height));
         } else {
             return call(DDERR_INVALIDCAPS);
         }
@@ -340,9 +333,9 @@ struct DirectDrawObject final : IDirectDraw {
         return call(DDERR_INVALIDMODE);
     }
 
-    SurfaceObject* add_surface(Kind kind, DWORD caps, int width, int height)
+    SurfaceObject* add_surface(Kind kind, int width, int height)
     {
-        surfaces.push_back(std::make_unique<SurfaceObject>(kind, caps, width, height));
+        surfaces.push_back(std::make_unique<SurfaceObject>(kind, width, height));
         name_object(surfaces.back().get(), "surface#" + std::to_string(++registry().surfaces_made));
         return surfaces.back().get();
     }
@@ -567,13 +560,9 @@ void app_deactivated()
 
 bool any_slack_touched()
 {
-    if (state().screen->slack_touched())
-        return true;
-    if (registry().directdraw)
-        for (const auto& surface : maker().surfaces)
-            if (surface->own && surface->own->slack_touched())
-                return true;
-    return false;
+    const auto& d = registry().directdraw;
+    const auto touched = [](const auto& surface) { return surface->own && surface->own->slack_touched(); };
+    return state().screen->slack_touched() || (d && std::any_of(d->surfaces.begin(), d->surfaces.end(), touched));
 }
 
 }  // namespace platform

@@ -148,9 +148,7 @@ LRESULT WINAPI DispatchMessageA(CONST MSG* lpMsg)
     Call<LRESULT> call("DispatchMessageA", lpMsg);
     if (call.forced()) return call.forced_result();
     const Window* window = lpMsg ? find_window(lpMsg->hwnd) : nullptr;
-    if (!window)
-        return call(0);
-    return call(window->proc(lpMsg->hwnd, lpMsg->message, lpMsg->wParam, lpMsg->lParam));
+    return call(window ? window->proc(lpMsg->hwnd, lpMsg->message, lpMsg->wParam, lpMsg->lParam) : 0);
 }
 
 BOOL WINAPI SystemParametersInfoA(UINT uiAction, UINT uiParam, PVOID pvParam, UINT fWinIni)
@@ -239,8 +237,7 @@ BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint)
     if (!window || !lpPoint)
         return call(FALSE);
     const RECT client = window->client_on_screen();
-    lpPoint->x += client.left;
-    lpPoint->y += client.top;
+    *lpPoint = POINT{lpPoint->x + client.left, lpPoint->y + client.top};
     return call(TRUE, lpPoint);
 }
 
