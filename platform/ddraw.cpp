@@ -28,10 +28,9 @@ bool inside(const RECT& rect, const RECT& bounds)
 
 RECT intersect(const RECT& a, const RECT& b)
 {
-    RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
-    r.right = std::max(r.right, r.left);
-    r.bottom = std::max(r.bottom, r.top);
-    return r;
+    // Inverted when they do not meet: every use takes that for empty.
+    return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                std::min(a.bottom, b.bottom)};
 }
 
 template <class Object>
@@ -41,10 +40,10 @@ Object* find(const std::vector<std::unique_ptr<Object>>& objects, const void* po
     return found != objects.end() ? found->get() : nullptr;
 }
 
-void fill_pixel_format(DDPIXELFORMAT& out, const PixelFormat& format)
+DDPIXELFORMAT pixel_format_record(const PixelFormat& format)
 {
     const DWORD kind = format.palette ? DDPF_PALETTEINDEXED8 : DDPF_RGB;
-    out = DDPIXELFORMAT{out.dwSize, kind, 0, format.bits, format.red, format.green, format.blue, 0};
+    return DDPIXELFORMAT{sizeof(DDPIXELFORMAT), kind, 0, format.bits, format.red, format.green, format.blue, 0};
 }
 
 struct Registry {
@@ -121,7 +120,7 @@ struct SurfaceObject final : IDirectDrawSurface {
         if (call.forced()) return call.forced_result();
         if (!lpDDPixelFormat || lpDDPixelFormat->dwSize != sizeof(DDPIXELFORMAT))
             return call(DDERR_INVALIDPARAMS);
-        fill_pixel_format(*lpDDPixelFormat, format);
+        *lpDDPixelFormat = pixel_format_record(format);  // its size checked as this one's
         return call(DD_OK);
     }
     HRESULT Lock(LPRECT lpDestRect, LPDDSURFACEDESC lpDDSurfaceDesc, DWORD dwFlags, HANDLE hEvent) override
@@ -145,8 +144,7 @@ struct SurfaceObject final : IDirectDrawSurface {
         desc.dwHeight = static_cast<DWORD>(buffer.height);
         desc.lPitch = buffer.pitch;
         desc.lpSurface = buffer.row(0);
-        desc.ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
-        fill_pixel_format(desc.ddpfPixelFormat, format);
+        desc.ddpfPixelFormat = pixel_format_record(format);
         locked = true;
         locked_at = desc.lpSurface;
         return call(DD_OK);
@@ -227,8 +225,7 @@ struct DirectDrawObject final : IDirectDraw {
         if (call.forced()) return call.forced_result();
         if (dwFlags != 0 || !lplpDDClipper || pUnkOuter)
             return call(DDERR_INVALIDPARAMS);
-        clippers.push_back(std::make_unique<ClipperObject>());
-        ClipperObject* clipper = clippers.back().get();
+        ClipperObject* clipper = clippers.emplace_back(std::make_unique<ClipperObject>()).get();
         name_object(clipper, "clipper#" + std::to_string(++registry().clippers_made));
         *lplpDDClipper = clipper;
         return call(DD_OK, clipper);
@@ -335,9 +332,9 @@ struct DirectDrawObject final : IDirectDraw {
 
     SurfaceObject* add_surface(Kind kind, int width, int height)
     {
-        surfaces.push_back(std::make_unique<SurfaceObject>(kind, width, height));
-        name_object(surfaces.back().get(), "surface#" + std::to_string(++registry().surfaces_made));
-        return surfaces.back().get();
+        SurfaceObject* made = surfaces.emplace_back(std::make_unique<SurfaceObject>(kind, width, height)).get();
+        name_object(made, "surface#" + std::to_string(++registry().surfaces_made));
+        return made;
     }
     void destroy_surface(SurfaceObject* surface)
     {
@@ -443,8 +440,6 @@ HRESULT SurfaceObject::Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE lpDDSrcSurface
         return call(DDERR_SURFACELOST);
     if (locked || source->locked)
         return call(DDERR_SURFACEBUSY);
-    if (!(format == source->format))
-        return call(DDERR_INVALIDPIXELFORMAT);
     Buffer& to = memory();
     const Buffer& from = source->memory();
     const RECT from_area = lpSrcRect ? *lpSrcRect : whole(from);
@@ -457,7 +452,7 @@ HRESULT SurfaceObject::Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE lpDDSrcSurface
         if (!clipper->window)
             return call(DDERR_NOCLIPLIST);
         const Window* window = find_window(clipper->window);
-        const RECT client = window && window->visible && !window->minimized ? window->client_on_screen() : RECT{};
+        const RECT client = window && window->visible ? window->client_on_screen() : RECT{};  // empty if minimised
         visible = intersect(intersect(visible, client), whole(to));
     } else if (!inside(to_area, whole(to))) {
         return call(DDERR_INVALIDRECT);
