@@ -49,10 +49,7 @@ struct Buffer {
     std::vector<std::uint8_t> bytes;
 };
 
-struct DisplayMode {
-    int width = 0, height = 0;
-    PixelFormat format;
-};
+struct DisplayMode { int width = 0, height = 0; PixelFormat format; };
 
 // What the host offers: the desktop, the modes it can switch to, and how the
 // machine around the program behaves.

@@ -15,9 +15,7 @@
 namespace platform {
 
 struct JournalEntry {
-    std::string name;
-    std::string args;
-    std::string result;
+    std::string name, args, result;
     bool operator==(const JournalEntry&) const = default;
 };
 
@@ -109,23 +107,22 @@ public:
     template <class V = Value, class... Output>  // V, never deduced, keeps Call<void> well-formed
     V operator()(std::type_identity_t<V> result, const Output&... output)
     {
-        if (index_ != no_entry) {
+        if (index_) {
             std::string text;
             if constexpr (std::is_same_v<Kind, Status>)
                 text = status_text(result);
             else
                 text = arg_text(result);
             ((text += ' ' + arg_text(output)), ...);
-            if (index_ < journal().size())  // a reset from inside the call empties the journal
-                journal()[index_].result = text;
+            if (*index_ < journal().size())  // a reset from inside the call empties the journal
+                journal()[*index_].result = text;
         }
         return result;
     }
 
 private:
     std::optional<std::int64_t> forced_;
-    static constexpr std::size_t no_entry = ~std::size_t{0};
-    std::size_t index_ = no_entry;
+    std::optional<std::size_t> index_;  // none while not journaling
 };
 
 }  // namespace platform
