@@ -64,8 +64,7 @@ std::uint32_t pixel_to_rgb(std::uint32_t pixel, const PixelFormat& format, const
 
 std::uint32_t rgb_to_pixel(std::uint32_t rgb, const PixelFormat& format)
 {
-    if (format.palette)
-        return 0;
+    // Palette formats give index 0 (narrow gives 0 for their empty masks).
     return narrow((rgb >> 16) & 0xFF, format.red) | narrow((rgb >> 8) & 0xFF, format.green) |
            narrow(rgb & 0xFF, format.blue);
 }
@@ -73,11 +72,9 @@ std::uint32_t rgb_to_pixel(std::uint32_t rgb, const PixelFormat& format)
 Buffer::Buffer(int width, int height, const PixelFormat& format)
     : width(width), height(height), format(format),
       pitch(static_cast<std::int32_t>((width * format.bytes() + 3) / 4 * 4 + slack_bytes)),
-      bytes(static_cast<std::size_t>(pitch) * height, 0)
+      bytes(static_cast<std::size_t>(pitch) * height, slack_sentinel)
 {
-    const int used = width * format.bytes();
-    for (int y = 0; y < height; ++y)
-        std::fill(row(y) + used, row(y) + pitch, slack_sentinel);
+    fill(0);  // the pixels; the slack keeps its sentinel
 }
 
 void Buffer::fill(std::uint32_t pixel)
