@@ -198,8 +198,7 @@ struct SurfaceObject final : IDirectDrawSurface {
     std::unique_ptr<Buffer> own;
     std::vector<SurfaceObject*> backs;  // a front's buffers, nearest first
     ClipperObject* clipper = nullptr;
-    bool lost = false;
-    bool locked = false;
+    bool lost = false, locked = false;
     void* locked_at = nullptr;
 };
 
@@ -397,7 +396,7 @@ struct DirectDrawObject final : IDirectDraw {
 // Surfaces and clippers live no longer than the object that made them.
 DirectDrawObject& maker() { return *registry().directdraw; }
 
-// ---- IDirectDrawClipper
+// The methods that reach the DirectDraw object, defined once it is complete.
 
 ULONG ClipperObject::Release()
 {
@@ -408,8 +407,6 @@ ULONG ClipperObject::Release()
         maker().destroy_clipper(this);
     return call(left);
 }
-
-// ---- IDirectDrawSurface
 
 ULONG SurfaceObject::Release()
 {

@@ -28,10 +28,7 @@ std::string hex(std::uint64_t value)
 }
 
 // What an unknown handle or object is shown as: its kind and its address.
-std::string address(const char* kind, const void* pointer)
-{
-    return kind + hex(reinterpret_cast<std::uintptr_t>(pointer));
-}
+std::string address(const char* kind, const void* at) { return kind + hex(reinterpret_cast<std::uintptr_t>(at)); }
 
 // A code's own name, from one list.
 #define NAMED(code) {code, #code}
@@ -43,17 +40,17 @@ std::string name_of(const std::map<Code, const char*>& names, Code code)
     return found != names.end() ? found->second : hex(static_cast<std::uint32_t>(code));
 }
 
-std::string message_name(UINT message)
+}  // namespace
+
+std::string arg_text(Message message)
 {
     static const std::map<UINT, const char*> names = {
         NAMED(WM_NULL),    NAMED(WM_DESTROY),       NAMED(WM_PAINT),         NAMED(WM_CLOSE),
         NAMED(WM_ACTIVATEAPP), NAMED(WM_SETCURSOR), NAMED(WM_KEYDOWN),       NAMED(WM_KEYUP),
         NAMED(WM_SYSKEYDOWN), NAMED(WM_SYSKEYUP),   NAMED(WM_SYSCOMMAND),    NAMED(WM_QUIT),
     };
-    return name_of(names, message);
+    return name_of(names, message.value);
 }
-
-}  // namespace
 
 bool journaling() { return journal_state().on; }
 void set_journaling(bool on) { journal_state().on = on; }
@@ -65,11 +62,7 @@ void add_failure(const std::string& name, int nth, std::int64_t result, int time
     journal_state().failures[name].push_back({nth, nth + times - 1, result});
 }
 
-void clear_failures()
-{
-    journal_state().failures.clear();
-    journal_state().calls.clear();
-}
+void clear_failures() { journal_state().failures.clear(); journal_state().calls.clear(); }
 
 std::optional<std::int64_t> injected_failure(const char* name)
 {
@@ -110,12 +103,11 @@ std::string arg_text(double value)
 std::string arg_text(const char* text) { return text ? '"' + std::string(text) + '"' : "NULL"; }
 std::string arg_text(Hex value) { return hex(value.value); }
 std::string arg_text(Pointer value) { return value.value ? "ptr" : "NULL"; }
-std::string arg_text(Message message) { return message_name(message.value); }
 
 std::string arg_text(Resource name)
 {
-    const auto number = reinterpret_cast<std::uintptr_t>(name.name);
-    return name.name && IS_INTRESOURCE(name.name) ? '#' + std::to_string(number) : arg_text(name.name);
+    return name.name && IS_INTRESOURCE(name.name) ? '#' + std::to_string(reinterpret_cast<std::uintptr_t>(name.name))
+                                                  : arg_text(name.name);
 }
 
 std::string arg_text(const RECT* r)
@@ -132,7 +124,7 @@ std::string arg_text(const POINT* point)
 
 std::string arg_text(const MSG* m)
 {
-    return m ? '{' + arg_text(m->hwnd) + ", " + message_name(m->message) + ", " + hex(m->wParam) + ", " +
+    return m ? '{' + arg_text(m->hwnd) + ", " + arg_text(Message{m->message}) + ", " + hex(m->wParam) + ", " +
                    hex(static_cast<std::uint64_t>(m->lParam)) + '}'
              : "NULL";
 }

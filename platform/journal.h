@@ -37,8 +37,7 @@ void forget_object(const void* object);
 struct Hex { std::uint64_t value; };
 struct Resource { const char* name; };
 struct Pointer { const void* value; };
-template <class Record>
-struct Sized { const Record* record; };
+template <class Record> struct Sized { const Record* record; };
 struct Message { UINT value; };
 
 // The journal's text of each kind of argument, result or output.

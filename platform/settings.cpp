@@ -8,10 +8,7 @@ namespace platform {
 
 namespace {
 
-struct NamedFormat {
-    const char* name;
-    PixelFormat format;
-};
+struct NamedFormat { const char* name; PixelFormat format; };
 
 const NamedFormat named_formats[] = {
     {"xrgb8888", formats::xrgb8888}, {"xbgr8888", formats::xbgr8888}, {"rgb888", formats::rgb888},

@@ -209,8 +209,7 @@ int WINAPI GetSystemMetrics(int nIndex)
 {
     Call<int> call("GetSystemMetrics", nIndex);
     if (call.forced()) return call.forced_result();
-    const DisplayMode& mode = state().mode;
-    return call(nIndex == SM_CXSCREEN ? mode.width : nIndex == SM_CYSCREEN ? mode.height : 0);
+    return call(nIndex == SM_CXSCREEN ? state().mode.width : nIndex == SM_CYSCREEN ? state().mode.height : 0);
 }
 
 BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow)
