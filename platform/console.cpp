@@ -3,30 +3,31 @@
 #include "core.h"
 #include "journal.h"
 
+#include <utility>
+
 using namespace platform;
 
 int _kbhit(void)
 {
-    return journaled<Number<int>>("_kbhit", no_args, [] { return state().pushed_key >= 0 ? 1 : 0; });
+    Call<int> call("_kbhit");
+    return call.forced() ? call.forced_result() : call(state().pushed_key >= 0 ? 1 : 0);
 }
 
 int _getch(void)
 {
-    return journaled<Number<int>>("_getch", no_args, [] {
-        State& s = state();
-        const int code = s.pushed_key >= 0 ? s.pushed_key : EOF;
-        s.pushed_key = -1;
-        return code;
-    });
+    Call<int> call("_getch");
+    if (call.forced()) return call.forced_result();
+    const int code = std::exchange(state().pushed_key, -1);
+    return call(code >= 0 ? code : EOF);
 }
 
 int _ungetch(int c)
 {
-    return journaled<Number<int>>("_ungetch", [&] { return std::to_string(c); }, [&] {
-        State& s = state();
-        if (c == EOF || s.pushed_key >= 0)
-            return EOF;
-        s.pushed_key = c & 0xFF;
-        return c;
-    });
+    Call<int> call("_ungetch", c);
+    if (call.forced()) return call.forced_result();
+    State& s = state();
+    if (c == EOF || s.pushed_key >= 0)
+        return call(EOF);
+    s.pushed_key = c & 0xFF;
+    return call(c);
 }

@@ -9,14 +9,11 @@ namespace platform {
 
 PixelFormat format_for_depth(std::uint32_t bits, const PixelFormat& desktop)
 {
-    if (bits == desktop.bits)
-        return desktop;
-    switch (bits) {
-    case 32: return formats::xrgb8888;
-    case 24: return formats::rgb888;
-    case 16: return formats::rgb565;
-    default: return formats::pal8;
-    }
+    return bits == desktop.bits ? desktop
+           : bits == 32         ? formats::xrgb8888
+           : bits == 24         ? formats::rgb888
+           : bits == 16         ? formats::rgb565
+                                : formats::pal8;
 }
 
 std::uint32_t read_pixel(const std::uint8_t* at, int bytes)
@@ -40,13 +37,11 @@ std::uint32_t widen(std::uint32_t pixel, std::uint32_t mask)
     if (!mask)
         return 0;
     const int width = std::popcount(mask);
-    std::uint32_t value = (pixel & mask) >> std::countr_zero(mask);
-    if (width >= 8)
-        return value >> (width - 8);
-    std::uint32_t wide = 0;
-    for (int filled = 0; filled < 8; filled += width)
-        wide = (wide << width) | value;
-    return (wide >> ((width - 8 % width) % width)) & 0xFF;
+    // The channel at the top of a word, its bits repeated below it to fill 8.
+    std::uint32_t wide = ((pixel & mask) >> std::countr_zero(mask)) << (32 - width);
+    for (int filled = width; filled < 8; filled *= 2)
+        wide |= wide >> filled;
+    return wide >> 24;
 }
 
 std::uint32_t narrow(std::uint32_t channel, std::uint32_t mask)
@@ -69,8 +64,7 @@ std::uint32_t pixel_to_rgb(std::uint32_t pixel, const PixelFormat& format, const
 
 std::uint32_t rgb_to_pixel(std::uint32_t rgb, const PixelFormat& format)
 {
-    if (format.palette)
-        return 0;
+    // Palette formats give index 0 (narrow gives 0 for their empty masks).
     return narrow((rgb >> 16) & 0xFF, format.red) | narrow((rgb >> 8) & 0xFF, format.green) |
            narrow(rgb & 0xFF, format.blue);
 }
@@ -78,11 +72,9 @@ std::uint32_t rgb_to_pixel(std::uint32_t rgb, const PixelFormat& format)
 Buffer::Buffer(int width, int height, const PixelFormat& format)
     : width(width), height(height), format(format),
       pitch(static_cast<std::int32_t>((width * format.bytes() + 3) / 4 * 4 + slack_bytes)),
-      bytes(static_cast<std::size_t>(pitch) * height, 0)
+      bytes(static_cast<std::size_t>(pitch) * height, slack_sentinel)
 {
-    const int used = width * format.bytes();
-    for (int y = 0; y < height; ++y)
-        std::fill(row(y) + used, row(y) + pitch, slack_sentinel);
+    fill(0);  // the pixels; the slack keeps its sentinel
 }
 
 void Buffer::fill(std::uint32_t pixel)
@@ -102,44 +94,27 @@ bool Buffer::slack_touched() const
     return false;
 }
 
-RECT frame_insets(DWORD style, bool menu)
+RECT frame_insets(DWORD style)
 {
-    int border = 0;
-    if (style & WS_THICKFRAME)
-        border = 4;
-    else if (style & WS_DLGFRAME)
-        border = 3;
-    else if (style & WS_BORDER)
-        border = 1;
+    const int border = style & WS_DLGFRAME ? 3 : style & WS_BORDER ? 1 : 0;
     const int caption = (style & WS_CAPTION) == WS_CAPTION ? 19 : 0;
-    return RECT{border, border + caption + (menu ? 19 : 0), border, border};
+    return RECT{border, border + caption, border, border};
 }
 
 RECT Window::client_on_screen() const
 {
-    const RECT inset = frame_insets(style, false);
-    if (minimized)
-        return RECT{-32000 + inset.left, -32000 + inset.top, -32000 + inset.left, -32000 + inset.top};
-    RECT client{outer.left + inset.left, outer.top + inset.top, outer.right - inset.right,
-                outer.bottom - inset.bottom};
-    client.right = std::max(client.right, client.left);
-    client.bottom = std::max(client.bottom, client.top);
-    return client;
+    const RECT inset = frame_insets(style);
+    const RECT frame = minimized ? RECT{-32000, -32000, -32000, -32000} : outer;
+    const LONG left = frame.left + inset.left, top = frame.top + inset.top;
+    return RECT{left, top, std::max(left, frame.right - inset.right), std::max(top, frame.bottom - inset.bottom)};
 }
 
 namespace {
-
-std::unique_ptr<State>& state_slot()
-{
-    static std::unique_ptr<State> instance;
-    return instance;
-}
-
+std::unique_ptr<State> slot;
 }  // namespace
 
 State& state()
 {
-    std::unique_ptr<State>& slot = state_slot();
     if (!slot) {
         slot = std::make_unique<State>();
         slot->setup = host().setup();
@@ -147,7 +122,6 @@ State& state()
         slot->screen = std::make_unique<Buffer>(slot->mode.width, slot->mode.height, slot->mode.format);
         slot->screen->fill(rgb_to_pixel(slot->setup.desktop_rgb, slot->mode.format));
         slot->screensaver_on = slot->setup.screensaver_on;
-        slot->cursor = cursor_handle(32512);
     }
     return *slot;
 }
@@ -155,15 +129,13 @@ State& state()
 void reset()
 {
     release_all_directdraw();
-    state_slot().reset();
+    slot.reset();
     clear_journal();
     clear_failures();
 }
 
 Window* find_window(HWND handle)
 {
-    if (!handle)
-        return nullptr;
     for (const auto& window : state().windows)
         if (window->handle == handle)
             return window.get();
@@ -172,21 +144,14 @@ Window* find_window(HWND handle)
 
 Window* last_window()
 {
-    State& s = state();
-    return s.windows.empty() ? nullptr : s.windows.back().get();
+    return state().windows.empty() ? nullptr : state().windows.back().get();
 }
 
 void post_message(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (window && !find_window(window))
         return;  // as PostMessage to a window that is gone
-    MSG msg{};
-    msg.hwnd = window;
-    msg.message = message;
-    msg.wParam = wParam;
-    msg.lParam = lParam;
-    msg.time = host().ticks();
-    state().queue.push_back(msg);
+    state().queue.push_back(MSG{window, message, wParam, lParam, host().ticks(), {}});
 }
 
 void invalidate(HWND handle)
@@ -209,26 +174,20 @@ bool set_minimized(HWND handle, bool minimized)
 void set_app_active(HWND window, bool active)
 {
     State& s = state();
-    if (active) {
-        s.active_window = window;
-        if (!s.app_active) {
-            s.app_active = true;
-            post_message(window, WM_ACTIVATEAPP, TRUE, 0);
-        }
-    } else if (s.app_active) {
-        s.app_active = false;
-        s.active_window = nullptr;
-        post_message(window, WM_ACTIVATEAPP, FALSE, 0);
+    if (active || s.app_active)
+        s.active_window = active ? window : nullptr;
+    if (active == s.app_active)
+        return;
+    s.app_active = active;
+    post_message(window, WM_ACTIVATEAPP, active, 0);
+    if (!active)
         app_deactivated();
-    }
 }
 
 void activate(HWND window)
 {
-    if (!state().setup.focus_elsewhere)
+    if (!host().focus_elsewhere())
         set_app_active(window, true);
 }
-
-void show_screen_changed() { host().screen_changed(); }
 
 }  // namespace platform

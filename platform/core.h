@@ -49,10 +49,7 @@ struct Buffer {
     std::vector<std::uint8_t> bytes;
 };
 
-struct DisplayMode {
-    int width = 0, height = 0;
-    PixelFormat format;
-};
+struct DisplayMode { int width = 0, height = 0; PixelFormat format; };
 
 // What the host offers: the desktop, the modes it can switch to, and how the
 // machine around the program behaves.
@@ -62,13 +59,10 @@ struct ScreenSetup {
     Palette palette{};
     std::uint32_t desktop_rgb = 0;
     bool screensaver_on = true;
-    bool focus_elsewhere = false;
-    int max_back_buffers = 3;
     bool no_display = false;  // nothing to show on: DirectDraw finds no display driver
 };
 
 struct Window {
-    int id = 0;
     HWND handle = nullptr;
     std::string class_name, title;
     DWORD style = 0;
@@ -99,6 +93,12 @@ public:
     virtual void screen_changed() = 0;                      // new pixels to show
     virtual void cursor_changed(bool shown) = 0;
     virtual void screensaver_changed(bool on) = 0;
+    // The machine around the program, for a host that models it (the fake one):
+    // another program keeping the foreground, the flipping chains video memory
+    // holds, a part of the screen another program's window covers.
+    virtual bool focus_elsewhere() { return false; }
+    virtual int max_back_buffers() { return 3; }
+    virtual RECT covered() { return RECT{}; }
 };
 Host& host();
 
@@ -114,29 +114,23 @@ inline HMODULE ddraw_module() { return reinterpret_cast<HMODULE>(std::uintptr_t{
 inline HCURSOR cursor_handle(int resource) { return reinterpret_cast<HCURSOR>(std::uintptr_t{0x20000} + resource); }
 inline int cursor_resource(HCURSOR cursor) { return static_cast<int>(reinterpret_cast<std::uintptr_t>(cursor) - 0x20000); }
 
-struct WindowClass {
-    std::string name;
-    WNDPROC proc = nullptr;
-    HCURSOR cursor = nullptr;
-};
+struct WindowClass { WNDPROC proc = nullptr; HCURSOR cursor = nullptr; };
 
 struct State {
     ScreenSetup setup;
     DisplayMode mode;
     std::unique_ptr<Buffer> screen;
-    RECT obscured{};  // a part of the screen covered by another program
 
-    std::map<std::string, WindowClass> classes;  // by lower-case name
+    std::map<std::string, WindowClass> classes;  // by name
     std::vector<std::unique_ptr<Window>> windows;
     int windows_made = 0;
     std::deque<MSG> queue;
     HWND active_window = nullptr;
     bool app_active = false;
-    HCURSOR cursor = nullptr;
+    HCURSOR cursor = cursor_handle(32512);  // the arrow
     bool cursor_hidden = false;
     bool screensaver_on = true;
     int module_references = 0;
-    int modules_loaded = 0;
     int pushed_key = -1;
 };
 
@@ -155,12 +149,9 @@ bool set_minimized(HWND window, bool minimized);
 void set_app_active(HWND window, bool active);
 // Makes window the foreground one unless the machine keeps focus elsewhere.
 void activate(HWND window);
-void show_screen_changed();
 
 // DirectDraw side, in ddraw.cpp.
-struct LiveObjects {
-    int directdraws = 0, surfaces = 0, clippers = 0;
-};
+struct LiveObjects { int directdraws = 0, surfaces = 0, clippers = 0; };
 LiveObjects live_directdraw();
 void release_all_directdraw();
 void lose_all_surfaces();
@@ -169,7 +160,7 @@ void app_deactivated();
 bool any_slack_touched();
 
 // Frame metrics of the windowed styles the stand-in draws: 3-pixel fixed
-// borders (4 with a sizing border, 1 with a plain border) and a 19-pixel caption.
-RECT frame_insets(DWORD style, bool menu);
+// borders (1 with a plain border) and a 19-pixel caption; no sizing border, no menu.
+RECT frame_insets(DWORD style);
 
 }  // namespace platform

@@ -8,10 +8,7 @@
 namespace platform {
 namespace {
 
-struct Failure {
-    int first, last;
-    std::int64_t result;
-};
+struct Failure { int first, last; std::int64_t result; };
 
 struct JournalState {
     bool on = false;
@@ -21,13 +18,39 @@ struct JournalState {
     std::map<const void*, std::string> objects;
 };
 
-JournalState& journal_state()
+JournalState& journal_state() { static JournalState instance; return instance; }
+
+std::string hex(std::uint64_t value)
 {
-    static JournalState instance;
-    return instance;
+    char buffer[24];
+    std::snprintf(buffer, sizeof buffer, "0x%llx", static_cast<unsigned long long>(value));
+    return buffer;
+}
+
+// What an unknown handle or object is shown as: its kind and its address.
+std::string address(const char* kind, const void* at) { return kind + hex(reinterpret_cast<std::uintptr_t>(at)); }
+
+// A code's own name, from one list.
+#define NAMED(code) {code, #code}
+
+template <class Code>
+std::string name_of(const std::map<Code, const char*>& names, Code code)
+{
+    const auto found = names.find(code);
+    return found != names.end() ? found->second : hex(static_cast<std::uint32_t>(code));
 }
 
 }  // namespace
+
+std::string arg_text(Message message)
+{
+    static const std::map<UINT, const char*> names = {
+        NAMED(WM_NULL),    NAMED(WM_DESTROY),       NAMED(WM_PAINT),         NAMED(WM_CLOSE),
+        NAMED(WM_ACTIVATEAPP), NAMED(WM_SETCURSOR), NAMED(WM_KEYDOWN),       NAMED(WM_KEYUP),
+        NAMED(WM_SYSKEYDOWN), NAMED(WM_SYSKEYUP),   NAMED(WM_SYSCOMMAND),    NAMED(WM_QUIT),
+    };
+    return name_of(names, message.value);
+}
 
 bool journaling() { return journal_state().on; }
 void set_journaling(bool on) { journal_state().on = on; }
@@ -39,139 +62,116 @@ void add_failure(const std::string& name, int nth, std::int64_t result, int time
     journal_state().failures[name].push_back({nth, nth + times - 1, result});
 }
 
-void clear_failures()
-{
-    journal_state().failures.clear();
-    journal_state().calls.clear();
-}
+void clear_failures() { journal_state().failures.clear(); journal_state().calls.clear(); }
 
-void Call::begin(const char* name, std::string args)
+std::optional<std::int64_t> injected_failure(const char* name)
 {
     JournalState& journal = journal_state();
     const int number = ++journal.calls[name];
+    std::optional<std::int64_t> forced;
     for (const Failure& failure : journal.failures[name])
         if (number >= failure.first && number <= failure.last)
-            forced_ = failure.result;
-    index_ = static_cast<long>(journal.entries.size());
-    journal.entries.push_back({name, std::move(args), ""});
+            forced = failure.result;
+    return forced;
 }
-
-void Call::record(const std::string& text)
-{
-    // A reset from inside the call (a test's window procedure) empties the journal.
-    if (static_cast<std::size_t>(index_) < journal_state().entries.size())
-        journal_state().entries[index_].result = text;
-}
-
-std::string hex(std::uint64_t value)
-{
-    char buffer[24];
-    std::snprintf(buffer, sizeof buffer, "0x%llx", static_cast<unsigned long long>(value));
-    return buffer;
-}
-
-std::string text(const char* string) { return string ? '"' + std::string(string) + '"' : "NULL"; }
-std::string pointer(const void* value) { return value ? "ptr" : "NULL"; }
-
-std::string resource_text(const char* name)
-{
-    return name && IS_INTRESOURCE(name) ? '#' + std::to_string(reinterpret_cast<std::uintptr_t>(name)) : text(name);
-}
-
-std::string rect_text(const RECT* rect)
-{
-    if (!rect)
-        return "NULL";
-    return '{' + std::to_string(rect->left) + ',' + std::to_string(rect->top) + ',' + std::to_string(rect->right) +
-           ',' + std::to_string(rect->bottom) + '}';
-}
-
-std::string message_name(UINT message)
-{
-    static const std::map<UINT, const char*> names = {
-        {WM_NULL, "WM_NULL"},           {WM_DESTROY, "WM_DESTROY"},       {WM_PAINT, "WM_PAINT"},
-        {WM_CLOSE, "WM_CLOSE"},         {WM_ACTIVATEAPP, "WM_ACTIVATEAPP"}, {WM_SETCURSOR, "WM_SETCURSOR"},
-        {WM_KEYDOWN, "WM_KEYDOWN"},     {WM_KEYUP, "WM_KEYUP"},           {WM_SYSKEYDOWN, "WM_SYSKEYDOWN"},
-        {WM_SYSKEYUP, "WM_SYSKEYUP"},   {WM_SYSCOMMAND, "WM_SYSCOMMAND"}, {WM_QUIT, "WM_QUIT"},
-    };
-    const auto found = names.find(message);
-    return found != names.end() ? found->second : hex(message);
-}
-
-std::string message_text(const MSG& message)
-{
-    return '{' + window_name(message.hwnd) + ", " + message_name(message.message) + ", " + hex(message.wParam) +
-           ", " + hex(static_cast<std::uint64_t>(message.lParam)) + '}';
-}
-
-std::string hresult_name(HRESULT value)
-{
-    static const std::map<HRESULT, const char*> names = {
-        {DD_OK, "DD_OK"},
-        {DDERR_GENERIC, "DDERR_GENERIC"},
-        {DDERR_INVALIDPARAMS, "DDERR_INVALIDPARAMS"},
-        {DDERR_OUTOFMEMORY, "DDERR_OUTOFMEMORY"},
-        {DDERR_UNSUPPORTED, "DDERR_UNSUPPORTED"},
-        {DDERR_INVALIDCAPS, "DDERR_INVALIDCAPS"},
-        {DDERR_INVALIDMODE, "DDERR_INVALIDMODE"},
-        {DDERR_INVALIDOBJECT, "DDERR_INVALIDOBJECT"},
-        {DDERR_INVALIDPIXELFORMAT, "DDERR_INVALIDPIXELFORMAT"},
-        {DDERR_INVALIDRECT, "DDERR_INVALIDRECT"},
-        {DDERR_NOCLIPLIST, "DDERR_NOCLIPLIST"},
-        {DDERR_NOCOOPERATIVELEVELSET, "DDERR_NOCOOPERATIVELEVELSET"},
-        {DDERR_NOEXCLUSIVEMODE, "DDERR_NOEXCLUSIVEMODE"},
-        {DDERR_NOTFOUND, "DDERR_NOTFOUND"},
-        {DDERR_OUTOFVIDEOMEMORY, "DDERR_OUTOFVIDEOMEMORY"},
-        {DDERR_SURFACEBUSY, "DDERR_SURFACEBUSY"},
-        {DDERR_SURFACELOST, "DDERR_SURFACELOST"},
-        {DDERR_INVALIDDIRECTDRAWGUID, "DDERR_INVALIDDIRECTDRAWGUID"},
-        {DDERR_NODIRECTDRAWHW, "DDERR_NODIRECTDRAWHW"},
-        {DDERR_PRIMARYSURFACEALREADYEXISTS, "DDERR_PRIMARYSURFACEALREADYEXISTS"},
-        {DDERR_EXCLUSIVEMODEALREADYSET, "DDERR_EXCLUSIVEMODEALREADYSET"},
-        {DDERR_NOTFLIPPABLE, "DDERR_NOTFLIPPABLE"},
-        {DDERR_NOTLOCKED, "DDERR_NOTLOCKED"},
-        {DDERR_WRONGMODE, "DDERR_WRONGMODE"},
-        {DDERR_UNSUPPORTEDMODE, "DDERR_UNSUPPORTEDMODE"},
-    };
-    const auto found = names.find(value);
-    return found != names.end() ? found->second : hex(static_cast<std::uint32_t>(value));
-}
-
-std::string window_name(HWND window)
-{
-    if (!window)
-        return "NULL";
-    const int id = window_id(window);
-    return id ? "hwnd#" + std::to_string(id) : "hwnd?" + hex(reinterpret_cast<std::uintptr_t>(window));
-}
-
-std::string module_name(HMODULE module)
-{
-    if (!module)
-        return "NULL";
-    return module == ddraw_module() ? "ddraw.dll" : "module?" + hex(reinterpret_cast<std::uintptr_t>(module));
-}
-
-std::string cursor_name(HCURSOR cursor)
-{
-    return cursor ? "cursor#" + std::to_string(cursor_resource(cursor)) : "NULL";
-}
-
-std::string handle_name(HWND window) { return window_name(window); }
-std::string handle_name(HMODULE module) { return module_name(module); }
-std::string handle_name(HCURSOR cursor) { return cursor_name(cursor); }
-std::string handle_name(FARPROC procedure) { return procedure ? "DirectDrawCreate" : "NULL"; }
 
 void name_object(const void* object, std::string name) { journal_state().objects[object] = std::move(name); }
 void forget_object(const void* object) { journal_state().objects.erase(object); }
 
-std::string object_name(const void* object)
+std::string status_text(HRESULT value)
 {
-    if (!object)
-        return "NULL";
-    const auto found = journal_state().objects.find(object);
-    return found != journal_state().objects.end() ? found->second
-                                                  : "object?" + hex(reinterpret_cast<std::uintptr_t>(object));
+    static const std::map<HRESULT, const char*> names = {
+        NAMED(DD_OK), NAMED(DDERR_GENERIC), NAMED(DDERR_INVALIDPARAMS), NAMED(DDERR_OUTOFMEMORY),
+        NAMED(DDERR_UNSUPPORTED), NAMED(DDERR_INVALIDCAPS), NAMED(DDERR_INVALIDMODE), NAMED(DDERR_INVALIDOBJECT),
+        NAMED(DDERR_INVALIDPIXELFORMAT), NAMED(DDERR_INVALIDRECT), NAMED(DDERR_NOCLIPLIST),
+        NAMED(DDERR_NOCOOPERATIVELEVELSET), NAMED(DDERR_NOEXCLUSIVEMODE), NAMED(DDERR_NOTFOUND),
+        NAMED(DDERR_OUTOFVIDEOMEMORY), NAMED(DDERR_SURFACEBUSY), NAMED(DDERR_SURFACELOST),
+        NAMED(DDERR_INVALIDDIRECTDRAWGUID), NAMED(DDERR_NODIRECTDRAWHW), NAMED(DDERR_PRIMARYSURFACEALREADYEXISTS),
+        NAMED(DDERR_DIRECTDRAWALREADYCREATED), NAMED(DDERR_NOTFLIPPABLE), NAMED(DDERR_NOTLOCKED),
+        NAMED(DDERR_WRONGMODE), NAMED(DDERR_UNSUPPORTEDMODE),
+    };
+    return name_of(names, value);
 }
+
+std::string arg_text(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.17g", value);
+    return text;
+}
+
+std::string arg_text(const char* text) { return text ? '"' + std::string(text) + '"' : "NULL"; }
+std::string arg_text(Hex value) { return hex(value.value); }
+std::string arg_text(Pointer value) { return value.value ? "ptr" : "NULL"; }
+
+std::string arg_text(Resource name)
+{
+    return name.name && IS_INTRESOURCE(name.name) ? '#' + std::to_string(reinterpret_cast<std::uintptr_t>(name.name))
+                                                  : arg_text(name.name);
+}
+
+std::string arg_text(const RECT* r)
+{
+    return r ? '{' + std::to_string(r->left) + ',' + std::to_string(r->top) + ',' + std::to_string(r->right) + ',' +
+                   std::to_string(r->bottom) + '}'
+             : "NULL";
+}
+
+std::string arg_text(const POINT* point)
+{
+    return point ? '{' + std::to_string(point->x) + ',' + std::to_string(point->y) + '}' : "NULL";
+}
+
+std::string arg_text(const MSG* m)
+{
+    return m ? '{' + arg_text(m->hwnd) + ", " + arg_text(Message{m->message}) + ", " + hex(m->wParam) + ", " +
+                   hex(static_cast<std::uint64_t>(m->lParam)) + '}'
+             : "NULL";
+}
+
+std::string arg_text(const WNDCLASSA* c)
+{
+    return c ? '{' + hex(c->style) + ", " + arg_text(Pointer{reinterpret_cast<const void*>(c->lpfnWndProc)}) + ", " +
+                   arg_text(c->hCursor) + ", " + arg_text(c->lpszClassName) + '}'
+             : "NULL";
+}
+
+std::string arg_text(HWND window)
+{
+    const int id = window_id(window);
+    return !window ? "NULL" : id ? "hwnd#" + std::to_string(id) : address("hwnd?", window);
+}
+
+std::string arg_text(HMODULE module)
+{
+    return !module ? "NULL" : module == ddraw_module() ? "ddraw.dll" : address("module?", module);
+}
+
+std::string arg_text(HCURSOR cursor) { return cursor ? "cursor#" + std::to_string(cursor_resource(cursor)) : "NULL"; }
+std::string arg_text(FARPROC procedure) { return procedure ? "DirectDrawCreate" : "NULL"; }
+
+std::string arg_text(const IUnknown* object)
+{
+    const auto found = journal_state().objects.find(object);
+    return !object ? "NULL" : found != journal_state().objects.end() ? found->second : address("object?", object);
+}
+
+std::string arg_text(const DDSURFACEDESC* desc)
+{
+    if (!desc)
+        return "NULL";
+    // The fields its flags say are given, in the record's order.
+    std::string out = "{dwSize=" + std::to_string(desc->dwSize) + ", dwFlags=" + hex(desc->dwFlags);
+    const auto field = [&](DWORD flag, const char* name, const std::string& value) {
+        out += desc->dwFlags & flag ? std::string(", ") + name + '=' + value : "";
+    };
+    field(DDSD_HEIGHT, "dwHeight", std::to_string(desc->dwHeight));
+    field(DDSD_WIDTH, "dwWidth", std::to_string(desc->dwWidth));
+    field(DDSD_BACKBUFFERCOUNT, "dwBackBufferCount", std::to_string(desc->dwBackBufferCount));
+    field(DDSD_CAPS, "dwCaps", hex(desc->ddsCaps.dwCaps));
+    return out + '}';
+}
+
+std::string arg_text(const DDSCAPS* caps) { return caps ? "{dwCaps=" + hex(caps->dwCaps) + '}' : "NULL"; }
 
 }  // namespace platform

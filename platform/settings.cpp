@@ -3,22 +3,39 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 namespace platform {
 
 namespace {
 
-struct NamedFormat {
-    const char* name;
-    PixelFormat format;
-};
+struct NamedFormat { const char* name; PixelFormat format; };
 
 const NamedFormat named_formats[] = {
     {"xrgb8888", formats::xrgb8888}, {"xbgr8888", formats::xbgr8888}, {"rgb888", formats::rgb888},
     {"bgr888", formats::bgr888},     {"rgb565", formats::rgb565},     {"bgr565", formats::bgr565},
     {"rgb555", formats::rgb555},     {"bgr555", formats::bgr555},     {"pal8", formats::pal8},
 };
+
+// One digit from low to high.
+std::optional<int> parse_digit(const char* text, int low, int high)
+{
+    if (!text || text[0] < '0' + low || text[0] > '0' + high || text[1] != '\0')
+        return std::nullopt;
+    return text[0] - '0';
+}
+
+// The setting named as a digit from low to high, else `otherwise`; a bad value is
+// named on stderr as not `what`.
+int digit_setting(SettingLookup lookup, const char* name, int low, int high, int otherwise, const char* what)
+{
+    const char* chosen = lookup(name);
+    if (!chosen)
+        return otherwise;
+    if (const auto value = parse_digit(chosen, low, high))
+        return *value;
+    std::fprintf(stderr, "%s=%s is not %s; using %d\n", name, chosen, what, otherwise);
+    return otherwise;
+}
 
 }  // namespace
 
@@ -32,38 +49,21 @@ std::optional<PixelFormat> parse_screen_format(const char* text)
 
 std::optional<std::vector<DisplayMode>> parse_display_modes(const char* text, const PixelFormat& desktop)
 {
-    if (!text)
-        return std::nullopt;
     std::vector<DisplayMode> modes;
-    std::string all(text);
-    std::size_t at = 0;
-    while (at <= all.size()) {
-        const std::size_t end = std::min(all.find(',', at), all.size());
-        const std::string item = all.substr(at, end - at);
+    for (const char* at = text; at; ++at) {
         int width = 0, height = 0, bits = 0, used = 0;
-        if (std::sscanf(item.c_str(), "%dx%dx%d%n", &width, &height, &bits, &used) != 3 ||
-            used != static_cast<int>(item.size()) || width <= 0 || height <= 0 ||
-            (bits != 8 && bits != 16 && bits != 24 && bits != 32))
+        if (std::sscanf(at, "%dx%dx%d%n", &width, &height, &bits, &used) != 3 || (at[used] && at[used] != ',') ||
+            width <= 0 || height <= 0 || (bits != 8 && bits != 16 && bits != 24 && bits != 32))
             return std::nullopt;
         modes.push_back(DisplayMode{width, height, format_for_depth(static_cast<std::uint32_t>(bits), desktop)});
-        at = end + 1;
+        at += used;
+        if (!*at)
+            return modes;
     }
-    return modes;
+    return std::nullopt;
 }
 
-std::optional<int> parse_scale(const char* text)
-{
-    if (!text || text[0] < '1' || text[0] > '8' || text[1] != '\0')
-        return std::nullopt;
-    return text[0] - '0';
-}
-
-std::optional<bool> parse_switch(const char* text)
-{
-    if (!text || (text[0] != '0' && text[0] != '1') || text[1] != '\0')
-        return std::nullopt;
-    return text[0] == '1';
-}
+std::optional<int> parse_scale(const char* text) { return parse_digit(text, 1, 8); }
 
 const char* environment_setting(const char* name) { return std::getenv(name); }
 
@@ -87,24 +87,9 @@ void apply_screen_settings(ScreenSetup& setup, SettingLookup lookup, const Setti
 
 int scale_setting(SettingLookup lookup, const char* name, int otherwise)
 {
-    const char* chosen = lookup(name);
-    if (!chosen)
-        return otherwise;
-    if (const auto scale = parse_scale(chosen))
-        return *scale;
-    std::fprintf(stderr, "%s=%s is not a scale from 1 to 8; using %d\n", name, chosen, otherwise);
-    return otherwise;
+    return digit_setting(lookup, name, 1, 8, otherwise, "a scale from 1 to 8");
 }
 
-bool vsync_setting(SettingLookup lookup, const char* name)
-{
-    const char* chosen = lookup(name);
-    if (!chosen)
-        return true;
-    if (const auto on = parse_switch(chosen))
-        return *on;
-    std::fprintf(stderr, "%s=%s is not 0 or 1; using 1\n", name, chosen);
-    return true;
-}
+bool vsync_setting(SettingLookup lookup, const char* name) { return digit_setting(lookup, name, 0, 1, 1, "0 or 1"); }
 
 }  // namespace platform

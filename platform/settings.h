@@ -19,8 +19,6 @@ std::optional<std::vector<DisplayMode>> parse_display_modes(const char* text, co
 inline constexpr const char* default_display_modes = "320x240x32,320x240x24,320x240x16";
 // A whole number from 1 to 8.
 std::optional<int> parse_scale(const char* text);
-// 0 or 1.
-std::optional<bool> parse_switch(const char* text);
 
 // Where a host finds a setting's text by its name (null when it is not set).
 using SettingLookup = const char* (*)(const char* name);

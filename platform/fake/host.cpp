@@ -24,8 +24,6 @@ public:
         setup.palette = screen.palette;
         setup.desktop_rgb = screen.desktop_rgb;
         setup.screensaver_on = screen.screensaver_on;
-        setup.focus_elsewhere = screen.focus_elsewhere;
-        setup.max_back_buffers = screen.max_back_buffers;
         return setup;
     }
     std::uint32_t ticks() override { return clock; }
@@ -38,6 +36,10 @@ public:
     void screen_changed() override {}
     void cursor_changed(bool) override {}
     void screensaver_changed(bool) override {}
+    bool focus_elsewhere() override { return screen.focus_elsewhere; }
+    int max_back_buffers() override { return screen.max_back_buffers; }
+    RECT covered() override { return obscured; }
+    RECT obscured{};
 };
 
 FakeHost& fake()
@@ -82,6 +84,7 @@ void fake_reset(const FakeScreen& screen)
     reset();
     fake().screen = screen;
     fake().clock = 0;
+    fake().obscured = RECT{};
     set_journaling(true);
 }
 
@@ -146,7 +149,7 @@ std::vector<MSG> fake_queue() { return {state().queue.begin(), state().queue.end
 
 bool fake_minimize(bool minimized, HWND window) { return set_minimized(target(window), minimized); }
 
-void fake_obscure(const RECT& screen_area) { state().obscured = screen_area; }
+void fake_obscure(const RECT& screen_area) { fake().obscured = screen_area; }
 void fake_lose_surfaces() { lose_all_surfaces(); }
 
 std::vector<std::uint32_t> fake_screen_pixels()

@@ -22,14 +22,14 @@
 #define _EM_INVALID 0x00000010u
 #define _EM_DENORMAL 0x00080000u
 
-// Sets the bits of the x87 control word named by mask (precision, rounding,
-// exception masks) to those of new_value; returns the resulting control word.
+// Sets the x87 precision control to that of new_value when mask names it
+// (_MCW_PC; the demo asks for _PC_64, nothing else); returns the whole control
+// word. Rounding and exception masks are left as they are.
 unsigned int _controlfp(unsigned int new_value, unsigned int mask);
 
-// Formats value with digits significant digits into buffer as the Windows
-// runtime does: fixed notation with the decimal point always kept ("60.",
-// "0."), exponent form ("1.5e+020") when the exponent is below -4 or not below
-// digits; trailing zeros after the point are dropped. Returns buffer.
+// Formats a whole number of at most digits digits into buffer as the Windows
+// runtime does, the decimal point kept ("60.", "0."): the demo's frame rates.
+// Other values come out as printf's %g of digits digits. Returns buffer.
 char* _gcvt(double value, int digits, char* buffer);
 
 // The console keyboard. This stand-in has no console, so only codes pushed back
