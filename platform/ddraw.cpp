@@ -43,7 +43,7 @@ Object* find(const std::vector<std::unique_ptr<Object>>& objects, const void* po
 DDPIXELFORMAT pixel_format_record(const PixelFormat& format)
 {
     const DWORD kind = format.palette ? DDPF_PALETTEINDEXED8 : DDPF_RGB;
-    return DDPIXELFORMAT{sizeof(DDPIXELFORMAT), kind, 0, format.bits, format.red, format.green, format.blue, 0};
+    return DDPIXELFORMAT{sizeof(DDPIXELFORMAT), kind, 0, {format.bits}, {format.red}, {format.green}, {format.blue}, {0}};
 }
 
 struct Registry {
