@@ -133,9 +133,11 @@ test: build windows web
 
 # make test less the Windows build under Wine and the aarch64 build under qemu: what
 # runs on this machine itself.
+# TRIES runs a failing test gets before it counts as failed (default one).
+TRIES := 1
 test-linux:
 	$(MAKE) build web WINDOWS_TESTS=
-	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS) --repeat until-pass:$(TRIES)
 	$(MAKE) fuzz
 	$(MAKE) sanitize
 
@@ -144,14 +146,18 @@ sanitize:
 	@tools/install-deps.sh $(TEST_PACKAGES)
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLIX_SANITIZE=ON -DBUILD_TESTING=ON -DVORLIX_BENCHMARKS=OFF
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
-	ASAN_OPTIONS=$(SANITIZER_TEST_OPTIONS) ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(JOBS)
+	ASAN_OPTIONS=$(SANITIZER_TEST_OPTIONS) ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(JOBS) \
+		--repeat until-pass:$(TRIES)
 
 # The tests on a fresh Debian 13, as root (through sudo otherwise): a trixie root made
 # by debootstrap once and kept in build-debian13/, copied anew for each run, with a
 # clone of this checkout's HEAD in it, where make runs DEBIAN13_TEST. CI runs it after
 # make test, and both must fit in its hour: there the packages are installed anew each
-# time, so it runs test-linux, not the Windows and aarch64 builds.
-DEBIAN13_TEST := test-linux
+# time, so it runs test-linux, not the Windows and aarch64 builds. There a test gets a
+# second run: in both fresh roots made so far, window_wm_minimize, the first run under
+# openbox, saw no window within a minute, and passed in every run after (the log keeps
+# the failure and what the test saw).
+DEBIAN13_TEST := test-linux TRIES=2
 test-debian13:
 	tools/test-debian13.sh $(DEBIAN13_TEST)
 

@@ -243,7 +243,11 @@ while [ "$SECONDS" -lt "$give_up" ]; do
     fi
     sleep 0.1
 done
-[ -n "$window" ] || fail "no window appeared$([ "$wayland_only" = 0 ] || echo " (no picture in the compositor's output)")"
+if [ -z "$window" ]; then  # what there was instead, for whoever looks into it
+    [ "$wayland_only" = 1 ] || echo "windows of the name: $(xdotool search --name "$window_name" 2>&1 | tr '\n' ' ')"
+    [ "$wm" = 0 ] || echo "the window manager's list: $(wmctrl -l 2>&1); its log: $(cat "$work/wm.log")"
+    fail "no window appeared$([ "$wayland_only" = 0 ] || echo " (no picture in the compositor's output)")"
+fi
 if [ "$wm" = 1 ]; then  # what the window manager is asked to do waits until it manages the window
     wait_for 20 listed "^$(printf 0x%08x "$window") " ||
         fail "the window manager does not manage window $(printf 0x%08x "$window"); it lists: $(wmctrl -l 2>&1)"
