@@ -61,6 +61,12 @@ cleanup() {
     fi
     exit $status
 }
+tools/install-deps.sh debootstrap
+mkdir -p "$dir"
+# One run at a time in a folder: another would remove this one's root under it
+# (and this one's cleanup end that one's processes).
+exec 9>"$dir/lock"
+flock -n 9 || { echo "debian13: another run is using $dir" >&2; exit 1; }
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
@@ -76,8 +82,6 @@ bind() {  # SOURCE TARGET [tmpfs OPTIONS]: a mount of the root, kept from spread
 }
 
 start=$(date +%s)
-tools/install-deps.sh debootstrap
-mkdir -p "$dir"
 if [ ! -f "$pristine/etc/debian_version" ]; then
     archive=${DEBIAN13_MIRROR:-$(mirror)}
     [ -n "$archive" ] || { echo "debian13: no Debian archive in /etc/apt/sources*; set DEBIAN13_MIRROR" >&2; exit 1; }
