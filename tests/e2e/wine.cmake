@@ -12,10 +12,12 @@ if(NOT VORLIX_SANITIZE)
     endif()
   endforeach()
 endif()
+# Where make windows notes why wine32 could not be installed, for the skips to say.
+set(wine32_note WINE32_NOTE=${VORLIX_WINDOWS_BUILD}/wine32-not-installed)
 # A Wine test skips when its script exits with 77.
 function(wine_test_skips name)
   set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77)
-  set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT WINE32_NOTE=${VORLIX_WINDOWS_BUILD}/wine32-not-installed)
+  set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT ${wine32_note})
 endfunction()
 foreach(exe IN LISTS windows_trees)
   if(exe STREQUAL VORLIX_WINDOWS64_BUILD)
