@@ -428,7 +428,7 @@ HRESULT SurfaceObject::Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE lpDDSrcSurface
                       Pointer{lpDDBltFx});
     if (call.forced()) return call.forced_result();
     // Plain copies only: no colour fills, keys, raster operations or effects.
-    if (!lpDDSrcSurface || (dwFlags & ~static_cast<DWORD>(DDBLT_WAIT | DDBLT_DONOTWAIT | DDBLT_ASYNC)))
+    if (!lpDDSrcSurface || (dwFlags & ~static_cast<DWORD>(DDBLT_WAIT)))
         return call(DDERR_INVALIDPARAMS);
     SurfaceObject* source = find(maker().surfaces, lpDDSrcSurface);
     if (!source)

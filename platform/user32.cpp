@@ -139,7 +139,7 @@ BOOL WINAPI TranslateMessage(CONST MSG* lpMsg)
     if (call.forced()) return call.forced_result();
     // Nothing reads character messages, so none are made; key messages still
     // count as translated.
-    const UINT message = lpMsg ? lpMsg->message : WM_NULL;
+    const UINT message = lpMsg ? lpMsg->message : 0;
     return call(message == WM_KEYDOWN || message == WM_KEYUP || message == WM_SYSKEYDOWN || message == WM_SYSKEYUP);
 }
 
