@@ -16,6 +16,7 @@ struct JournalState {
     std::map<std::string, int> calls;
     std::map<std::string, std::vector<Failure>> failures;
     std::map<const void*, std::string> objects;
+    std::map<std::string, int> made;  // objects of each kind
 };
 
 JournalState& journal_state() { static JournalState instance; return instance; }
@@ -63,7 +64,12 @@ void add_failure(const std::string& name, int nth, std::int64_t result, int time
     journal_state().failures[name].push_back({nth, nth + times - 1, result});
 }
 
-void clear_failures() { journal_state().failures.clear(); journal_state().calls.clear(); }
+void reset_journal()
+{
+    const bool on = journal_state().on;
+    journal_state() = JournalState{};
+    journal_state().on = on;
+}
 
 std::optional<std::int64_t> injected_failure(const char* name)
 {
@@ -76,7 +82,10 @@ std::optional<std::int64_t> injected_failure(const char* name)
     return forced;
 }
 
-void name_object(const void* object, std::string name) { journal_state().objects[object] = std::move(name); }
+void name_object(const void* object, const std::string& kind)
+{
+    journal_state().objects[object] = kind + '#' + std::to_string(++journal_state().made[kind]);
+}
 void forget_object(const void* object) { journal_state().objects.erase(object); }
 
 std::string status_text(HRESULT value)

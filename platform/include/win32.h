@@ -36,16 +36,11 @@ typedef const char* LPCSTR;
 typedef void* HANDLE;
 
 // Opaque handle types, distinct from each other as with STRICT.
-#define DECLARE_HANDLE(name) \
-    struct name##__ {        \
-        int unused;          \
-    };                       \
-    typedef struct name##__* name
-DECLARE_HANDLE(HWND);
-DECLARE_HANDLE(HINSTANCE);
-DECLARE_HANDLE(HICON);
-DECLARE_HANDLE(HBRUSH);
-DECLARE_HANDLE(HMENU);
+typedef struct HWND__* HWND;
+typedef struct HINSTANCE__* HINSTANCE;
+typedef struct HICON__* HICON;
+typedef struct HBRUSH__* HBRUSH;
+typedef struct HMENU__* HMENU;
 typedef HINSTANCE HMODULE;
 typedef HICON HCURSOR;
 
