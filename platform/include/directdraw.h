@@ -19,9 +19,6 @@ struct IUnknown {
     virtual ULONG Release() = 0;
 };
 
-struct IDirectDraw;
-struct IDirectDrawSurface;
-struct IDirectDrawClipper;
 typedef struct IDirectDraw* LPDIRECTDRAW;
 typedef struct IDirectDrawSurface* LPDIRECTDRAWSURFACE;
 typedef struct IDirectDrawClipper* LPDIRECTDRAWCLIPPER;

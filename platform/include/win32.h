@@ -21,14 +21,9 @@ typedef std::uint32_t ULONG;
 typedef unsigned int UINT;
 typedef int BOOL;
 typedef WORD ATOM;
-typedef std::intptr_t INT_PTR;
-typedef std::uintptr_t UINT_PTR;
-typedef std::intptr_t LONG_PTR;
-typedef std::uintptr_t ULONG_PTR;
-typedef ULONG_PTR DWORD_PTR;
-typedef UINT_PTR WPARAM;
-typedef LONG_PTR LPARAM;
-typedef LONG_PTR LRESULT;
+typedef std::uintptr_t WPARAM;  // pointer-sized, as in 64-bit Windows
+typedef std::intptr_t LPARAM;
+typedef std::intptr_t LRESULT;
 typedef void* PVOID;
 typedef void* LPVOID;
 typedef char* LPSTR;
@@ -44,13 +39,12 @@ typedef struct HMENU__* HMENU;
 typedef HINSTANCE HMODULE;
 typedef HICON HCURSOR;
 
-typedef INT_PTR (WINAPI* FARPROC)();
+typedef std::intptr_t(WINAPI* FARPROC)();
 
-#define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))
-#define MAKELONG(a, b) ((LONG)(((WORD)(((DWORD_PTR)(a)) & 0xffff)) | ((DWORD)((WORD)(((DWORD_PTR)(b)) & 0xffff))) << 16))
-#define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
-#define MAKEINTRESOURCE(i) ((LPSTR)((ULONG_PTR)((WORD)(i))))
-#define IS_INTRESOURCE(r) ((((ULONG_PTR)(r)) >> 16) == 0)
+#define LOWORD(l) ((WORD)(((std::uintptr_t)(l)) & 0xffff))
+#define MAKELPARAM(l, h) ((LPARAM)(DWORD)((WORD)(l) | ((DWORD)(WORD)(h) << 16)))
+#define MAKEINTRESOURCE(i) ((LPSTR)((std::uintptr_t)((WORD)(i))))
+#define IS_INTRESOURCE(r) ((((std::uintptr_t)(r)) >> 16) == 0)
 
 typedef struct tagRECT {
     LONG left;
