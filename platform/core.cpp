@@ -180,7 +180,7 @@ void set_app_active(HWND window, bool active)
 
 void activate(HWND window)
 {
-    if (!host().focus_elsewhere())
+    if (!state().setup.focus_elsewhere)
         set_app_active(window, true);
 }
 

@@ -59,7 +59,9 @@ struct ScreenSetup {
     Palette palette{};
     std::uint32_t desktop_rgb = 0;
     bool screensaver_on = true;
-    bool no_display = false;  // nothing to show on: DirectDraw finds no display driver
+    bool no_display = false;       // nothing to show on: DirectDraw finds no display driver
+    bool focus_elsewhere = false;  // another program keeps the foreground
+    int max_back_buffers = 3;      // the longest flipping chain video memory holds
 };
 
 struct Window {
@@ -93,10 +95,6 @@ public:
     virtual void screen_changed() {}               // new pixels to show
     virtual void cursor_changed(bool /*shown*/) {}
     virtual void screensaver_changed(bool /*on*/) {}
-    // The machine around the program, for a host that models it (the fake one):
-    // another program keeping the foreground, the flipping chains video memory holds.
-    virtual bool focus_elsewhere() { return false; }
-    virtual int max_back_buffers() { return 3; }
 };
 Host& host();
 

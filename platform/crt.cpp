@@ -1,15 +1,14 @@
 // The runtime library's floating-point control, on the x87 control word itself,
-// its number formatting, and its console keyboard as far as the stand-in has one:
-// the one-code push-back.
-#include "core.h"
+// and its number formatting, as far as the demo uses them.
+#include "include/crt.h"
+
 #include "journal.h"
 
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <utility>
 
-using namespace platform;
+using platform::Call;
 
 namespace {
 
@@ -54,7 +53,7 @@ unsigned int crt_from_x87(std::uint16_t cw)
 
 unsigned int _controlfp(unsigned int new_value, unsigned int mask)
 {
-    Call<Hex> call("_controlfp", Hex{new_value}, Hex{mask});
+    Call<platform::Hex> call("_controlfp", platform::Hex{new_value}, platform::Hex{mask});
     std::uint16_t cw = read_x87_control();
     if (mask & _MCW_PC) {
         const unsigned int precision = new_value & _MCW_PC;
@@ -62,7 +61,7 @@ unsigned int _controlfp(unsigned int new_value, unsigned int mask)
         cw = static_cast<std::uint16_t>((cw & ~x87_precision_mask) | pc);
         write_x87_control(cw);
     }
-    return static_cast<unsigned int>(call(Hex{crt_from_x87(cw)}).value);
+    return static_cast<unsigned int>(call(platform::Hex{crt_from_x87(cw)}).value);
 }
 
 char* _gcvt(double value, int digits, char* buffer)
@@ -73,29 +72,4 @@ char* _gcvt(double value, int digits, char* buffer)
     else
         std::sprintf(buffer, "%.*g", digits, value);
     return call(buffer);
-}
-
-int _kbhit(void)
-{
-    Call<int> call("_kbhit");
-    return call.forced() ? call.forced_result() : call(state().pushed_key >= 0 ? 1 : 0);
-}
-
-int _getch(void)
-{
-    Call<int> call("_getch");
-    if (call.forced()) return call.forced_result();
-    const int code = std::exchange(state().pushed_key, -1);
-    return call(code >= 0 ? code : EOF);
-}
-
-int _ungetch(int c)
-{
-    Call<int> call("_ungetch", c);
-    if (call.forced()) return call.forced_result();
-    State& s = state();
-    if (c == EOF || s.pushed_key >= 0)
-        return call(EOF);
-    s.pushed_key = c & 0xFF;
-    return call(c);
 }

@@ -54,7 +54,6 @@ std::unique_ptr<DirectDrawObject>& directdraw()
 }
 
 struct ClipperObject final : IDirectDrawClipper {
-    ULONG AddRef() override { return Call<ULONG>("IDirectDrawClipper::AddRef", this)(++references); }
     ULONG Release() override;
     HRESULT SetHWnd(DWORD dwFlags, HWND hWnd) override
     {
@@ -74,7 +73,6 @@ struct SurfaceObject final : IDirectDrawSurface {
     SurfaceObject(Kind kind, int width, int height)
         : kind(kind), format(state().mode.format), width(width), height(height),
           own(on_screen() ? nullptr : std::make_unique<Buffer>(width, height, format)) {}
-    ULONG AddRef() override { return Call<ULONG>("IDirectDrawSurface::AddRef", this)(++references); }
     ULONG Release() override;
     HRESULT Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE lpDDSrcSurface, LPRECT lpSrcRect, DWORD dwFlags,
                 LPDDBLTFX lpDDBltFx) override;
@@ -200,7 +198,6 @@ struct SurfaceObject final : IDirectDrawSurface {
 };
 
 struct DirectDrawObject final : IDirectDraw {
-    ULONG AddRef() override { return Call<ULONG>("IDirectDraw::AddRef", this)(++references); }
     ULONG Release() override
     {
         Call<ULONG> call("IDirectDraw::Release", this);
@@ -253,7 +250,7 @@ struct DirectDrawObject final : IDirectDraw {
                     return call(DDERR_NOEXCLUSIVEMODE);
                 if (count == 0)
                     return call(DDERR_INVALIDPARAMS);
-                if (count > static_cast<DWORD>(host().max_back_buffers()))
+                if (count > static_cast<DWORD>(state().setup.max_back_buffers))
                     return call(DDERR_OUTOFVIDEOMEMORY);
                 made = add_surface(Kind::front, mode.width, mode.height);
                 for (DWORD i = 0; i < count; ++i) {

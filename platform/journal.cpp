@@ -66,9 +66,9 @@ void add_failure(const std::string& name, int nth, std::int64_t result, int time
 
 void reset_journal()
 {
-    const bool on = journal_state().on;
+    const bool on = journaling();
     journal_state() = JournalState{};
-    journal_state().on = on;
+    set_journaling(on);
 }
 
 std::optional<std::int64_t> injected_failure(const char* name)

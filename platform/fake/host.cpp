@@ -25,12 +25,12 @@ public:
             setup.palette[i] = i * 0x010101u;  // fake_pal8 shows greys
         setup.desktop_rgb = screen.desktop_rgb;
         setup.screensaver_on = screen.screensaver_on;
+        setup.focus_elsewhere = screen.focus_elsewhere;
+        setup.max_back_buffers = screen.max_back_buffers;
         return setup;
     }
     std::uint32_t ticks() override { return clock; }
     void sleep(std::uint32_t milliseconds) override { clock += milliseconds; }
-    bool focus_elsewhere() override { return screen.focus_elsewhere; }
-    int max_back_buffers() override { return screen.max_back_buffers; }
 };
 
 FakeHost& fake()
@@ -115,10 +115,8 @@ bool fake_activate(bool active, HWND window)
 
 bool fake_expose(HWND window)
 {
-    const HWND to = target(window);
-    if (to)
-        invalidate(to);
-    return to != nullptr;
+    invalidate(target(window));  // no window, nothing to paint
+    return target(window) != nullptr;
 }
 
 bool fake_mouse_over(HWND window)

@@ -14,8 +14,8 @@ typedef struct _GUID {
     BYTE Data4[8];
 } GUID;
 
+// Only Release: nothing takes a reference of its own.
 struct IUnknown {
-    virtual ULONG AddRef() = 0;
     virtual ULONG Release() = 0;
 };
 

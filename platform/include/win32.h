@@ -8,8 +8,6 @@
 
 #define WINAPI
 #define CALLBACK
-#define CONST const
-#define VOID void
 #define TRUE 1
 #define FALSE 0
 
@@ -142,17 +140,17 @@ typedef struct tagWNDCLASSA {
 #define VK_F12 0x7B
 
 // USER32
-ATOM WINAPI RegisterClassA(CONST WNDCLASSA* lpWndClass);
+ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass);
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X,
                             int Y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance,
                             LPVOID lpParam);
 LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 BOOL WINAPI DestroyWindow(HWND hWnd);
 BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg);
-BOOL WINAPI TranslateMessage(CONST MSG* lpMsg);
-LRESULT WINAPI DispatchMessageA(CONST MSG* lpMsg);
+BOOL WINAPI TranslateMessage(const MSG* lpMsg);
+LRESULT WINAPI DispatchMessageA(const MSG* lpMsg);
 BOOL WINAPI SystemParametersInfoA(UINT uiAction, UINT uiParam, PVOID pvParam, UINT fWinIni);
-HWND WINAPI GetActiveWindow(VOID);
+HWND WINAPI GetActiveWindow();
 BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString);
 HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName);
 BOOL WINAPI AdjustWindowRect(LPRECT lpRect, DWORD dwStyle, BOOL bMenu);
@@ -166,6 +164,6 @@ HCURSOR WINAPI SetCursor(HCURSOR hCursor);
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 BOOL WINAPI FreeLibrary(HMODULE hLibModule);
-DWORD WINAPI GetTickCount(VOID);
-VOID WINAPI Sleep(DWORD dwMilliseconds);
-[[noreturn]] VOID WINAPI ExitProcess(UINT uExitCode);
+DWORD WINAPI GetTickCount();
+void WINAPI Sleep(DWORD dwMilliseconds);
+[[noreturn]] void WINAPI ExitProcess(UINT uExitCode);
