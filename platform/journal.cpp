@@ -10,8 +10,9 @@ namespace {
 
 struct Failure { int first, last; std::int64_t result; };
 
+bool journal_on = false;  // apart from the state, which a reset replaces
+
 struct JournalState {
-    bool on = false;
     std::vector<JournalEntry> entries;
     std::map<std::string, int> calls;
     std::map<std::string, std::vector<Failure>> failures;
@@ -54,8 +55,8 @@ std::string arg_text(Message message)
     return name_of(names, message.value);
 }
 
-bool journaling() { return journal_state().on; }
-void set_journaling(bool on) { journal_state().on = on; }
+bool journaling() { return journal_on; }
+void set_journaling(bool on) { journal_on = on; }
 std::vector<JournalEntry>& journal() { return journal_state().entries; }
 void clear_journal() { journal_state().entries.clear(); }
 
@@ -64,12 +65,7 @@ void add_failure(const std::string& name, int nth, std::int64_t result, int time
     journal_state().failures[name].push_back({nth, nth + times - 1, result});
 }
 
-void reset_journal()
-{
-    const bool on = journaling();
-    journal_state() = JournalState{};
-    set_journaling(on);
-}
+void reset_journal() { journal_state() = JournalState{}; }
 
 std::optional<std::int64_t> injected_failure(const char* name)
 {
