@@ -1,5 +1,6 @@
 // The runtime library's console keyboard: only the one-code push-back, since
-// the stand-in has no console.
+// the stand-in has no console. Apart from crt.cpp, which needs no host: programs
+// that link no host (make_icon) call _controlfp.
 #include "core.h"
 #include "journal.h"
 

@@ -130,8 +130,7 @@ void reset()
 {
     release_all_directdraw();
     slot.reset();
-    clear_journal();
-    clear_failures();
+    reset_journal();
 }
 
 Window* find_window(HWND handle)
@@ -140,11 +139,6 @@ Window* find_window(HWND handle)
         if (window->handle == handle)
             return window.get();
     return nullptr;
-}
-
-Window* last_window()
-{
-    return state().windows.empty() ? nullptr : state().windows.back().get();
 }
 
 void post_message(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -186,7 +180,7 @@ void set_app_active(HWND window, bool active)
 
 void activate(HWND window)
 {
-    if (!host().focus_elsewhere())
+    if (!state().setup.focus_elsewhere)
         set_app_active(window, true);
 }
 

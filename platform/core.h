@@ -59,7 +59,9 @@ struct ScreenSetup {
     Palette palette{};
     std::uint32_t desktop_rgb = 0;
     bool screensaver_on = true;
-    bool no_display = false;  // nothing to show on: DirectDraw finds no display driver
+    bool no_display = false;       // nothing to show on: DirectDraw finds no display driver
+    bool focus_elsewhere = false;  // another program keeps the foreground
+    int max_back_buffers = 3;      // the longest flipping chain video memory holds
 };
 
 struct Window {
@@ -73,32 +75,26 @@ struct Window {
     RECT client_on_screen() const;  // empty (at -32000, -32000) when minimized
 };
 
-// The seam. Hosts are told what changed and turn their own events into
-// messages with the functions below.
+// The seam. Hosts are told what changed (a host that shows nothing, the fake,
+// ignores it) and turn their own events into messages with the functions below.
 class Host {
 public:
     virtual ~Host() = default;
     virtual ScreenSetup setup() = 0;
     virtual std::uint32_t ticks() = 0;
     virtual void sleep(std::uint32_t milliseconds) = 0;
-    virtual void pump_events() = 0;
-    virtual void window_changed(const Window& window) = 0;  // shown, hidden, moved, retitled
-    virtual void window_destroyed(HWND window) = 0;
-    virtual void exclusive_changed(HWND window) = 0;        // null when released
-    virtual void mode_changed(const DisplayMode& mode) = 0;
+    virtual void pump_events() {}
+    virtual void window_changed(const Window&) {}  // shown, hidden, moved, retitled
+    virtual void window_destroyed(HWND) {}
+    virtual void exclusive_changed(HWND) {}        // null when released
+    virtual void mode_changed(const DisplayMode&) {}
     // Whether the screen may switch to mode, an offered one: a host may refuse, or
     // wait for the person's consent first (a browser goes full screen only after a
     // click, and not at all in a frame without permission).
     virtual bool allow_mode_switch(const DisplayMode&) { return true; }
-    virtual void screen_changed() = 0;                      // new pixels to show
-    virtual void cursor_changed(bool shown) = 0;
-    virtual void screensaver_changed(bool on) = 0;
-    // The machine around the program, for a host that models it (the fake one):
-    // another program keeping the foreground, the flipping chains video memory
-    // holds, a part of the screen another program's window covers.
-    virtual bool focus_elsewhere() { return false; }
-    virtual int max_back_buffers() { return 3; }
-    virtual RECT covered() { return RECT{}; }
+    virtual void screen_changed() {}               // new pixels to show
+    virtual void cursor_changed(bool /*shown*/) {}
+    virtual void screensaver_changed(bool /*on*/) {}
 };
 Host& host();
 
@@ -140,7 +136,6 @@ State& state();
 void reset();
 
 Window* find_window(HWND handle);
-Window* last_window();
 void post_message(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void invalidate(HWND window);
 // The desktop minimises or restores a window; a restored one is painted again.

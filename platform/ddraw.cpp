@@ -43,18 +43,17 @@ Object* find(const std::vector<std::unique_ptr<Object>>& objects, const void* po
 DDPIXELFORMAT pixel_format_record(const PixelFormat& format)
 {
     const DWORD kind = format.palette ? DDPF_PALETTEINDEXED8 : DDPF_RGB;
-    return DDPIXELFORMAT{sizeof(DDPIXELFORMAT), kind, 0, {format.bits}, {format.red}, {format.green}, {format.blue}, {0}};
+    return DDPIXELFORMAT{sizeof(DDPIXELFORMAT), kind, 0, format.bits, format.red, format.green, format.blue, 0};
 }
 
-struct Registry {
-    std::unique_ptr<DirectDrawObject> directdraw;
-    int directdraws_made = 0, surfaces_made = 0, clippers_made = 0;
-};
-
-Registry& registry() { static Registry instance; return instance; }
+// The one DirectDraw object a process may have.
+std::unique_ptr<DirectDrawObject>& directdraw()
+{
+    static std::unique_ptr<DirectDrawObject> instance;
+    return instance;
+}
 
 struct ClipperObject final : IDirectDrawClipper {
-    ULONG AddRef() override { return Call<ULONG>("IDirectDrawClipper::AddRef", this)(++references); }
     ULONG Release() override;
     HRESULT SetHWnd(DWORD dwFlags, HWND hWnd) override
     {
@@ -74,7 +73,6 @@ struct SurfaceObject final : IDirectDrawSurface {
     SurfaceObject(Kind kind, int width, int height)
         : kind(kind), format(state().mode.format), width(width), height(height),
           own(on_screen() ? nullptr : std::make_unique<Buffer>(width, height, format)) {}
-    ULONG AddRef() override { return Call<ULONG>("IDirectDrawSurface::AddRef", this)(++references); }
     ULONG Release() override;
     HRESULT Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE lpDDSrcSurface, LPRECT lpSrcRect, DWORD dwFlags,
                 LPDDBLTFX lpDDBltFx) override;
@@ -86,12 +84,9 @@ struct SurfaceObject final : IDirectDrawSurface {
             return call(DDERR_NOTFLIPPABLE);
         if (lpDDSurfaceTargetOverride)
             return call(DDERR_INVALIDPARAMS);  // flips go to the next buffer only
-        for (const SurfaceObject* surface : chain()) {
-            if (surface->lost)
-                return call(DDERR_SURFACELOST);
-            if (surface->locked)
-                return call(DDERR_SURFACEBUSY);
-        }
+        for (const SurfaceObject* surface : chain())
+            if (const HRESULT why = surface->blocked())
+                return call(why);
         // The buffer behind the front becomes visible; the old front goes last.
         std::swap(state().screen, backs.front()->own);
         for (std::size_t i = 0; i + 1 < backs.size(); ++i)
@@ -131,10 +126,8 @@ struct SurfaceObject final : IDirectDrawSurface {
         // Whole surfaces only: the display never locks a part.
         if (!lpDDSurfaceDesc || lpDDSurfaceDesc->dwSize != sizeof(DDSURFACEDESC) || lpDestRect)
             return call(DDERR_INVALIDPARAMS);
-        if (lost)
-            return call(DDERR_SURFACELOST);
-        if (locked)
-            return call(DDERR_SURFACEBUSY);
+        if (const HRESULT why = blocked())
+            return call(why);
         Buffer& buffer = memory();
         DDSURFACEDESC& desc = *lpDDSurfaceDesc;
         desc = DDSURFACEDESC{};
@@ -182,6 +175,8 @@ struct SurfaceObject final : IDirectDrawSurface {
     }
 
     bool on_screen() const { return kind == Kind::primary || kind == Kind::front; }
+    // Why the surface cannot be drawn on or flipped now, or DD_OK.
+    HRESULT blocked() const { return lost ? DDERR_SURFACELOST : locked ? DDERR_SURFACEBUSY : DD_OK; }
     Buffer& memory() { return on_screen() ? *state().screen : *own; }
     // A front and the buffers flipped with it; any other surface alone.
     std::vector<SurfaceObject*> chain()
@@ -203,7 +198,6 @@ struct SurfaceObject final : IDirectDrawSurface {
 };
 
 struct DirectDrawObject final : IDirectDraw {
-    ULONG AddRef() override { return Call<ULONG>("IDirectDraw::AddRef", this)(++references); }
     ULONG Release() override
     {
         Call<ULONG> call("IDirectDraw::Release", this);
@@ -214,7 +208,7 @@ struct DirectDrawObject final : IDirectDraw {
             restore_desktop_mode();
             if (level == Level::exclusive)
                 host().exclusive_changed(nullptr);
-            registry().directdraw.reset();
+            directdraw().reset();
         }
         return call(left);
     }
@@ -225,7 +219,7 @@ struct DirectDrawObject final : IDirectDraw {
         if (dwFlags != 0 || !lplpDDClipper || pUnkOuter)
             return call(DDERR_INVALIDPARAMS);
         ClipperObject* clipper = clippers.emplace_back(std::make_unique<ClipperObject>()).get();
-        name_object(clipper, "clipper#" + std::to_string(++registry().clippers_made));
+        name_object(clipper, "clipper");
         *lplpDDClipper = clipper;
         return call(DD_OK, clipper);
     }
@@ -256,7 +250,7 @@ struct DirectDrawObject final : IDirectDraw {
                     return call(DDERR_NOEXCLUSIVEMODE);
                 if (count == 0)
                     return call(DDERR_INVALIDPARAMS);
-                if (count > static_cast<DWORD>(host().max_back_buffers()))
+                if (count > static_cast<DWORD>(state().setup.max_back_buffers))
                     return call(DDERR_OUTOFVIDEOMEMORY);
                 made = add_surface(Kind::front, mode.width, mode.height);
                 for (DWORD i = 0; i < count; ++i) {
@@ -332,7 +326,7 @@ struct DirectDrawObject final : IDirectDraw {
     SurfaceObject* add_surface(Kind kind, int width, int height)
     {
         SurfaceObject* made = surfaces.emplace_back(std::make_unique<SurfaceObject>(kind, width, height)).get();
-        name_object(made, "surface#" + std::to_string(++registry().surfaces_made));
+        name_object(made, "surface");
         return made;
     }
     void destroy_surface(SurfaceObject* surface)
@@ -394,7 +388,7 @@ struct DirectDrawObject final : IDirectDraw {
 };
 
 // Surfaces and clippers live no longer than the object that made them.
-DirectDrawObject& maker() { return *registry().directdraw; }
+DirectDrawObject& maker() { return *directdraw(); }
 
 // The methods that reach the DirectDraw object, defined once it is complete.
 
@@ -428,15 +422,14 @@ HRESULT SurfaceObject::Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE lpDDSrcSurface
                       Pointer{lpDDBltFx});
     if (call.forced()) return call.forced_result();
     // Plain copies only: no colour fills, keys, raster operations or effects.
-    if (!lpDDSrcSurface || (dwFlags & ~static_cast<DWORD>(DDBLT_WAIT | DDBLT_DONOTWAIT | DDBLT_ASYNC)))
+    if (!lpDDSrcSurface || (dwFlags & ~static_cast<DWORD>(DDBLT_WAIT)))
         return call(DDERR_INVALIDPARAMS);
     SurfaceObject* source = find(maker().surfaces, lpDDSrcSurface);
     if (!source)
         return call(DDERR_INVALIDOBJECT);
-    if (lost || source->lost)
-        return call(DDERR_SURFACELOST);
-    if (locked || source->locked)
-        return call(DDERR_SURFACEBUSY);
+    for (const SurfaceObject* surface : {this, source})
+        if (const HRESULT why = surface->blocked())
+            return call(why);
     Buffer& to = memory();
     const Buffer& from = source->memory();
     const RECT from_area = lpSrcRect ? *lpSrcRect : whole(from);
@@ -456,29 +449,23 @@ HRESULT SurfaceObject::Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE lpDDSrcSurface
     }
 
     // Nearest source pixel for each destination pixel; rows are copied whole when
-    // the widths agree.
+    // the widths agree (moved: a surface may be blitted onto itself).
     const long long from_width = from_area.right - from_area.left, from_height = from_area.bottom - from_area.top;
     const long long to_width = to_area.right - to_area.left, to_height = to_area.bottom - to_area.top;
     const int bytes = format.bytes();
-    const auto copy_run = [&](std::uint8_t* to_row, const std::uint8_t* from_row, LONG left, LONG right) {
-        if (left < right && from_width == to_width)  // a surface may be blitted onto itself
-            std::memmove(to_row + left * bytes, from_row + (from_area.left + left - to_area.left) * bytes,
-                         static_cast<std::size_t>(right - left) * bytes);
-        for (LONG x = left; x < right && from_width != to_width; ++x) {
-            const long long column = from_area.left + (x - to_area.left) * from_width / to_width;
-            std::memcpy(to_row + x * bytes, from_row + column * bytes, static_cast<std::size_t>(bytes));
-        }
-    };
-    // Another program's window over the screen splits a row into at most two runs.
-    const RECT covered = on_screen() ? host().covered() : RECT{};
     for (LONG y = visible.top; y < visible.bottom; ++y) {
         const LONG from_y = from_area.top + static_cast<LONG>((y - to_area.top) * from_height / to_height);
         std::uint8_t* to_row = to.row(y);
         const std::uint8_t* from_row = from.row(from_y);
-        const bool split = y >= covered.top && y < covered.bottom;
-        copy_run(to_row, from_row, visible.left, split ? std::min(visible.right, covered.left) : visible.right);
-        if (split)
-            copy_run(to_row, from_row, std::max(visible.left, covered.right), visible.right);
+        if (visible.left < visible.right && from_width == to_width) {
+            const LONG column = from_area.left + visible.left - to_area.left;
+            std::memmove(to_row + visible.left * bytes, from_row + column * bytes,
+                         static_cast<std::size_t>(visible.right - visible.left) * bytes);
+        }
+        for (LONG x = visible.left; x < visible.right && from_width != to_width; ++x) {
+            const long long column = from_area.left + (x - to_area.left) * from_width / to_width;
+            std::memcpy(to_row + x * bytes, from_row + column * bytes, static_cast<std::size_t>(bytes));
+        }
     }
     if (on_screen() && visible.left < visible.right && visible.top < visible.bottom)
         host().screen_changed();
@@ -512,12 +499,12 @@ HRESULT WINAPI DirectDrawCreate(GUID* lpGUID, LPDIRECTDRAW* lplpDD, IUnknown* pU
         return call(DDERR_INVALIDDIRECTDRAWGUID);  // only the default display driver
     if (state().setup.no_display)
         return call(DDERR_NODIRECTDRAWHW);  // nothing to show on: no display driver
-    Registry& r = registry();
-    if (r.directdraw)
+    std::unique_ptr<DirectDrawObject>& made = directdraw();
+    if (made)
         return call(DDERR_DIRECTDRAWALREADYCREATED);  // one per process, as the system makes
-    r.directdraw = std::make_unique<DirectDrawObject>();
-    name_object(r.directdraw.get(), "ddraw#" + std::to_string(++r.directdraws_made));
-    *lplpDD = r.directdraw.get();
+    made = std::make_unique<DirectDrawObject>();
+    name_object(made.get(), "ddraw");
+    *lplpDD = made.get();
     return call(DD_OK, *lplpDD);
 }
 
@@ -525,34 +512,34 @@ namespace platform {
 
 LiveObjects live_directdraw()
 {
-    const auto& d = registry().directdraw;
+    const auto& d = directdraw();
     return d ? LiveObjects{1, static_cast<int>(d->surfaces.size()), static_cast<int>(d->clippers.size())}
              : LiveObjects{};
 }
 
 void release_all_directdraw()
 {
-    if (registry().directdraw)
+    if (directdraw())
         maker().destroy_everything();
-    registry() = Registry{};
+    directdraw().reset();
 }
 
 void lose_all_surfaces()
 {
-    if (registry().directdraw)
+    if (directdraw())
         for (const auto& surface : maker().surfaces)
             surface->lost = true;
 }
 
 void app_deactivated()
 {
-    if (registry().directdraw && maker().level == Level::exclusive)
+    if (directdraw() && maker().level == Level::exclusive)
         lose_all_surfaces();
 }
 
 bool any_slack_touched()
 {
-    const auto& d = registry().directdraw;
+    const auto& d = directdraw();
     const auto touched = [](const auto& surface) { return surface->own && surface->own->slack_touched(); };
     return state().screen->slack_touched() || (d && std::any_of(d->surfaces.begin(), d->surfaces.end(), touched));
 }

@@ -10,12 +10,14 @@ namespace {
 
 struct Failure { int first, last; std::int64_t result; };
 
+bool journal_on = false;  // apart from the state, which a reset replaces
+
 struct JournalState {
-    bool on = false;
     std::vector<JournalEntry> entries;
     std::map<std::string, int> calls;
     std::map<std::string, std::vector<Failure>> failures;
     std::map<const void*, std::string> objects;
+    std::map<std::string, int> made;  // objects of each kind
 };
 
 JournalState& journal_state() { static JournalState instance; return instance; }
@@ -44,16 +46,17 @@ std::string name_of(const std::map<Code, const char*>& names, Code code)
 
 std::string arg_text(Message message)
 {
+    // The messages the stand-in and its hosts make.
     static const std::map<UINT, const char*> names = {
-        NAMED(WM_NULL),    NAMED(WM_DESTROY),       NAMED(WM_PAINT),         NAMED(WM_CLOSE),
-        NAMED(WM_ACTIVATEAPP), NAMED(WM_SETCURSOR), NAMED(WM_KEYDOWN),       NAMED(WM_KEYUP),
-        NAMED(WM_SYSKEYDOWN), NAMED(WM_SYSKEYUP),   NAMED(WM_SYSCOMMAND),    NAMED(WM_QUIT),
+        NAMED(WM_PAINT),      NAMED(WM_CLOSE),      NAMED(WM_ACTIVATEAPP), NAMED(WM_SETCURSOR),
+        NAMED(WM_KEYDOWN),    NAMED(WM_KEYUP),      NAMED(WM_SYSKEYDOWN),  NAMED(WM_SYSKEYUP),
+        NAMED(WM_SYSCOMMAND),
     };
     return name_of(names, message.value);
 }
 
-bool journaling() { return journal_state().on; }
-void set_journaling(bool on) { journal_state().on = on; }
+bool journaling() { return journal_on; }
+void set_journaling(bool on) { journal_on = on; }
 std::vector<JournalEntry>& journal() { return journal_state().entries; }
 void clear_journal() { journal_state().entries.clear(); }
 
@@ -62,7 +65,7 @@ void add_failure(const std::string& name, int nth, std::int64_t result, int time
     journal_state().failures[name].push_back({nth, nth + times - 1, result});
 }
 
-void clear_failures() { journal_state().failures.clear(); journal_state().calls.clear(); }
+void reset_journal() { journal_state() = JournalState{}; }
 
 std::optional<std::int64_t> injected_failure(const char* name)
 {
@@ -75,15 +78,17 @@ std::optional<std::int64_t> injected_failure(const char* name)
     return forced;
 }
 
-void name_object(const void* object, std::string name) { journal_state().objects[object] = std::move(name); }
+void name_object(const void* object, const std::string& kind)
+{
+    journal_state().objects[object] = kind + '#' + std::to_string(++journal_state().made[kind]);
+}
 void forget_object(const void* object) { journal_state().objects.erase(object); }
 
 std::string status_text(HRESULT value)
 {
     static const std::map<HRESULT, const char*> names = {
-        NAMED(DD_OK), NAMED(DDERR_GENERIC), NAMED(DDERR_INVALIDPARAMS), NAMED(DDERR_OUTOFMEMORY),
-        NAMED(DDERR_UNSUPPORTED), NAMED(DDERR_INVALIDCAPS), NAMED(DDERR_INVALIDMODE), NAMED(DDERR_INVALIDOBJECT),
-        NAMED(DDERR_INVALIDPIXELFORMAT), NAMED(DDERR_INVALIDRECT), NAMED(DDERR_NOCLIPLIST),
+        NAMED(DD_OK), NAMED(DDERR_GENERIC), NAMED(DDERR_INVALIDPARAMS), NAMED(DDERR_INVALIDCAPS),
+        NAMED(DDERR_INVALIDMODE), NAMED(DDERR_INVALIDOBJECT), NAMED(DDERR_INVALIDRECT), NAMED(DDERR_NOCLIPLIST),
         NAMED(DDERR_NOCOOPERATIVELEVELSET), NAMED(DDERR_NOEXCLUSIVEMODE), NAMED(DDERR_NOTFOUND),
         NAMED(DDERR_OUTOFVIDEOMEMORY), NAMED(DDERR_SURFACEBUSY), NAMED(DDERR_SURFACELOST),
         NAMED(DDERR_INVALIDDIRECTDRAWGUID), NAMED(DDERR_NODIRECTDRAWHW), NAMED(DDERR_PRIMARYSURFACEALREADYEXISTS),

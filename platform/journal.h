@@ -25,10 +25,12 @@ std::vector<JournalEntry>& journal();
 void clear_journal();
 // From the nth call of name on (counted since reset), times calls return result.
 void add_failure(const std::string& name, int nth, std::int64_t result, int times);
-void clear_failures();
+// Forgets the journal, the failures, the counts of calls and the objects' names.
+void reset_journal();
 
-// Interface objects are named by kind and number ("surface#2") while alive.
-void name_object(const void* object, std::string name);
+// Interface objects are named by kind and number ("surface#2", counted since the
+// reset) while alive.
+void name_object(const void* object, const std::string& kind);
 void forget_object(const void* object);
 
 // Arguments whose text is not their type's: flags in hex, a name that may be a

@@ -41,19 +41,19 @@ BOOL WINAPI FreeLibrary(HMODULE hLibModule)
     return call(TRUE);
 }
 
-DWORD WINAPI GetTickCount(VOID)
+DWORD WINAPI GetTickCount()
 {
     Call<DWORD> call("GetTickCount");
     return call.forced() ? call.forced_result() : call(host().ticks());
 }
 
-VOID WINAPI Sleep(DWORD dwMilliseconds)
+void WINAPI Sleep(DWORD dwMilliseconds)
 {
     if (!Call<>("Sleep", dwMilliseconds).forced())
         host().sleep(dwMilliseconds);
 }
 
-VOID WINAPI ExitProcess(UINT uExitCode)
+void WINAPI ExitProcess(UINT uExitCode)
 {
     Call<>("ExitProcess", uExitCode);  // never forced: the process ends
     std::exit(static_cast<int>(uExitCode));

@@ -34,7 +34,7 @@ void set_cursor(HCURSOR cursor)
 
 }  // namespace
 
-ATOM WINAPI RegisterClassA(CONST WNDCLASSA* wc)
+ATOM WINAPI RegisterClassA(const WNDCLASSA* wc)
 {
     Call<ATOM> call("RegisterClassA", wc);
     if (call.forced()) return call.forced_result();
@@ -133,17 +133,17 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
     return call(FALSE);
 }
 
-BOOL WINAPI TranslateMessage(CONST MSG* lpMsg)
+BOOL WINAPI TranslateMessage(const MSG* lpMsg)
 {
     Call<BOOL> call("TranslateMessage", lpMsg);
     if (call.forced()) return call.forced_result();
     // Nothing reads character messages, so none are made; key messages still
     // count as translated.
-    const UINT message = lpMsg ? lpMsg->message : WM_NULL;
+    const UINT message = lpMsg ? lpMsg->message : 0;
     return call(message == WM_KEYDOWN || message == WM_KEYUP || message == WM_SYSKEYDOWN || message == WM_SYSKEYUP);
 }
 
-LRESULT WINAPI DispatchMessageA(CONST MSG* lpMsg)
+LRESULT WINAPI DispatchMessageA(const MSG* lpMsg)
 {
     Call<LRESULT> call("DispatchMessageA", lpMsg);
     if (call.forced()) return call.forced_result();
@@ -167,7 +167,7 @@ BOOL WINAPI SystemParametersInfoA(UINT uiAction, UINT uiParam, PVOID pvParam, UI
     return call(TRUE);
 }
 
-HWND WINAPI GetActiveWindow(VOID)
+HWND WINAPI GetActiveWindow()
 {
     Call<HWND> call("GetActiveWindow");
     return call.forced() ? call.forced_result() : call(state().active_window);

@@ -21,25 +21,16 @@ public:
         for (const FakeMode& mode : screen.modes)
             setup.modes.push_back(
                 DisplayMode{mode.width, mode.height, format_for_depth(static_cast<std::uint32_t>(mode.bits), screen.format)});
-        setup.palette = screen.palette;
+        for (std::uint32_t i = 0; i < 256; ++i)
+            setup.palette[i] = i * 0x010101u;  // fake_pal8 shows greys
         setup.desktop_rgb = screen.desktop_rgb;
         setup.screensaver_on = screen.screensaver_on;
+        setup.focus_elsewhere = screen.focus_elsewhere;
+        setup.max_back_buffers = screen.max_back_buffers;
         return setup;
     }
     std::uint32_t ticks() override { return clock; }
     void sleep(std::uint32_t milliseconds) override { clock += milliseconds; }
-    void pump_events() override {}
-    void window_changed(const Window&) override {}
-    void window_destroyed(HWND) override {}
-    void exclusive_changed(HWND) override {}
-    void mode_changed(const DisplayMode&) override {}
-    void screen_changed() override {}
-    void cursor_changed(bool) override {}
-    void screensaver_changed(bool) override {}
-    bool focus_elsewhere() override { return screen.focus_elsewhere; }
-    int max_back_buffers() override { return screen.max_back_buffers; }
-    RECT covered() override { return obscured; }
-    RECT obscured{};
 };
 
 FakeHost& fake()
@@ -51,12 +42,12 @@ FakeHost& fake()
 // Every call is journaled from the start of the program.
 const bool journal_from_start = (set_journaling(true), true);
 
+// The window given if it exists; none given, the window made last.
 HWND target(HWND window)
 {
     if (window)
         return find_window(window) ? window : nullptr;
-    const Window* last = last_window();
-    return last ? last->handle : nullptr;
+    return state().windows.empty() ? nullptr : state().windows.back()->handle;
 }
 
 bool post(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -71,20 +62,11 @@ bool post(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 
 Host& platform::host() { return fake(); }
 
-std::array<std::uint32_t, 256> fake_grey_palette()
-{
-    std::array<std::uint32_t, 256> palette{};
-    for (std::uint32_t i = 0; i < 256; ++i)
-        palette[i] = i * 0x010101u;
-    return palette;
-}
-
 void fake_reset(const FakeScreen& screen)
 {
     reset();
     fake().screen = screen;
     fake().clock = 0;
-    fake().obscured = RECT{};
     set_journaling(true);
 }
 
@@ -133,10 +115,8 @@ bool fake_activate(bool active, HWND window)
 
 bool fake_expose(HWND window)
 {
-    const HWND to = target(window);
-    if (to)
-        invalidate(to);
-    return to != nullptr;
+    invalidate(target(window));  // no window, nothing to paint
+    return target(window) != nullptr;
 }
 
 bool fake_mouse_over(HWND window)
@@ -149,7 +129,6 @@ std::vector<MSG> fake_queue() { return {state().queue.begin(), state().queue.end
 
 bool fake_minimize(bool minimized, HWND window) { return set_minimized(target(window), minimized); }
 
-void fake_obscure(const RECT& screen_area) { fake().obscured = screen_area; }
 void fake_lose_surfaces() { lose_all_surfaces(); }
 
 std::vector<std::uint32_t> fake_screen_pixels()
@@ -191,11 +170,7 @@ FakeCounts fake_live()
 bool fake_screensaver_on() { return state().screensaver_on; }
 bool fake_cursor_hidden() { return state().cursor_hidden; }
 
-HWND fake_last_window()
-{
-    const Window* last = last_window();
-    return last ? last->handle : nullptr;
-}
+HWND fake_last_window() { return target(nullptr); }
 
 FakeWindow fake_window(HWND window)
 {

@@ -8,7 +8,6 @@
 #include "platform/pixel_format.h"
 #include "platform/platform.h"
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -31,13 +30,10 @@ struct FakeMode {
     bool operator==(const FakeMode&) const = default;
 };
 
-std::array<std::uint32_t, 256> fake_grey_palette();
-
 struct FakeScreen {
     int width = 1024, height = 768;
     FakeFormat format = fake_xrgb8888;
     std::vector<FakeMode> modes = {{320, 240, 32}, {320, 240, 24}, {320, 240, 16}};
-    std::array<std::uint32_t, 256> palette = fake_grey_palette();  // 0x00RRGGBB, for fake_pal8
     std::uint32_t desktop_rgb = 0x00008080;  // what the desktop shows outside windows
     bool screensaver_on = true;
     bool focus_elsewhere = false;  // another program keeps the foreground
@@ -93,8 +89,7 @@ std::vector<MSG> fake_queue();
 
 // The desktop around the program.
 bool fake_minimize(bool minimized, HWND window = nullptr);
-void fake_obscure(const RECT& screen_area);  // covered by another program; empty to uncover
-void fake_lose_surfaces();                   // until Restore: DDERR_SURFACELOST
+void fake_lose_surfaces();  // until Restore: DDERR_SURFACELOST
 
 // What the screen shows, row by row, as 0x00RRGGBB (narrow channels widened
 // by repeating their top bits), or as the stored pixel values.

@@ -5,16 +5,10 @@
 #include <cstdio>   // EOF
 #include <cstdlib>  // exit
 
-#define _MCW_EM 0x0008001Fu
-#define _MCW_RC 0x00000300u
 #define _MCW_PC 0x00030000u
 #define _PC_64 0x00000000u
 #define _PC_53 0x00010000u
 #define _PC_24 0x00020000u
-#define _RC_NEAR 0x00000000u
-#define _RC_DOWN 0x00000100u
-#define _RC_UP 0x00000200u
-#define _RC_CHOP 0x00000300u
 #define _EM_INEXACT 0x00000001u
 #define _EM_UNDERFLOW 0x00000002u
 #define _EM_OVERFLOW 0x00000004u
@@ -32,11 +26,9 @@ unsigned int _controlfp(unsigned int new_value, unsigned int mask);
 // Other values come out as printf's %g of digits digits. Returns buffer.
 char* _gcvt(double value, int digits, char* buffer);
 
-// The console keyboard. This stand-in has no console, so only codes pushed back
-// with _ungetch are ever pending; _ungetch holds one code and refuses a second
-// (returns EOF) while one waits.
+// The console keyboard. This stand-in has no console, so only a code pushed back
+// with _ungetch is ever pending: _ungetch refuses a second (EOF) while one waits,
+// and _getch returns EOF at once when none does.
 int _kbhit(void);
-// Returns the pushed-back code, or EOF at once when none waits (no console to
-// wait on).
 int _getch(void);
 int _ungetch(int c);

@@ -7,49 +7,31 @@
 
 typedef LONG HRESULT;
 
-#define MAKE_HRESULT(sev, fac, code) \
-    ((HRESULT)(((DWORD)(sev) << 31) | ((DWORD)(fac) << 16) | ((DWORD)(code))))
-#define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
-#define FAILED(hr) (((HRESULT)(hr)) < 0)
-
-#define S_OK ((HRESULT)0x00000000)
-#define E_NOTIMPL ((HRESULT)0x80004001)
-#define E_FAIL ((HRESULT)0x80004005)
-#define E_OUTOFMEMORY ((HRESULT)0x8007000E)
-#define E_INVALIDARG ((HRESULT)0x80070057)
-
 typedef struct _GUID {
     DWORD Data1;
     WORD Data2;
     WORD Data3;
     BYTE Data4[8];
-} GUID, *LPGUID;
+} GUID;
 
+// Only Release: nothing takes a reference of its own.
 struct IUnknown {
-    virtual ULONG AddRef() = 0;
     virtual ULONG Release() = 0;
 };
-typedef IUnknown* LPUNKNOWN;
 
-struct IDirectDraw;
-struct IDirectDrawSurface;
-struct IDirectDrawClipper;
 typedef struct IDirectDraw* LPDIRECTDRAW;
 typedef struct IDirectDrawSurface* LPDIRECTDRAWSURFACE;
 typedef struct IDirectDrawClipper* LPDIRECTDRAWCLIPPER;
 
-#define DD_OK S_OK
-#define _FACDD 0x876
-#define MAKE_DDHRESULT(code) MAKE_HRESULT(1, _FACDD, code)
+#define DD_OK ((HRESULT)0x00000000)
+// DirectDraw's own codes: severity 1, facility 0x876.
+#define MAKE_DDHRESULT(code) ((HRESULT)(0x88760000u | (code)))
 
-#define DDERR_GENERIC E_FAIL
-#define DDERR_INVALIDPARAMS E_INVALIDARG
-#define DDERR_OUTOFMEMORY E_OUTOFMEMORY
-#define DDERR_UNSUPPORTED E_NOTIMPL
+#define DDERR_GENERIC ((HRESULT)0x80004005)        // E_FAIL
+#define DDERR_INVALIDPARAMS ((HRESULT)0x80070057)  // E_INVALIDARG
 #define DDERR_INVALIDCAPS MAKE_DDHRESULT(100)
 #define DDERR_INVALIDMODE MAKE_DDHRESULT(120)
 #define DDERR_INVALIDOBJECT MAKE_DDHRESULT(130)
-#define DDERR_INVALIDPIXELFORMAT MAKE_DDHRESULT(145)
 #define DDERR_INVALIDRECT MAKE_DDHRESULT(150)
 #define DDERR_NOCLIPLIST MAKE_DDHRESULT(205)
 #define DDERR_NOCOOPERATIVELEVELSET MAKE_DDHRESULT(212)
@@ -63,7 +45,6 @@ typedef struct IDirectDrawClipper* LPDIRECTDRAWCLIPPER;
 #define DDERR_NODIRECTDRAWHW MAKE_DDHRESULT(563)
 #define DDERR_DIRECTDRAWALREADYCREATED MAKE_DDHRESULT(562)
 #define DDERR_PRIMARYSURFACEALREADYEXISTS MAKE_DDHRESULT(564)
-#define DDERR_EXCLUSIVEMODEALREADYSET MAKE_DDHRESULT(581)
 #define DDERR_NOTFLIPPABLE MAKE_DDHRESULT(582)
 #define DDERR_NOTLOCKED MAKE_DDHRESULT(584)
 #define DDERR_WRONGMODE MAKE_DDHRESULT(587)
@@ -82,39 +63,26 @@ typedef struct IDirectDrawClipper* LPDIRECTDRAWCLIPPER;
 #define DDSCAPS_BACKBUFFER 0x00000004
 #define DDSCAPS_COMPLEX 0x00000008
 #define DDSCAPS_FLIP 0x00000010
-#define DDSCAPS_FRONTBUFFER 0x00000020
 #define DDSCAPS_OFFSCREENPLAIN 0x00000040
 #define DDSCAPS_PRIMARYSURFACE 0x00000200
-#define DDSCAPS_SYSTEMMEMORY 0x00000800
 #define DDSCAPS_VIDEOMEMORY 0x00004000
-#define DDSCAPS_VISIBLE 0x00008000
 
 // DDPIXELFORMAT.dwFlags
-#define DDPF_ALPHAPIXELS 0x00000001
 #define DDPF_PALETTEINDEXED8 0x00000020
 #define DDPF_RGB 0x00000040
 
 // SetCooperativeLevel
 #define DDSCL_FULLSCREEN 0x00000001
-#define DDSCL_ALLOWREBOOT 0x00000002
-#define DDSCL_NOWINDOWCHANGES 0x00000004
 #define DDSCL_NORMAL 0x00000008
 #define DDSCL_EXCLUSIVE 0x00000010
 
 // Lock
-#define DDLOCK_SURFACEMEMORYPTR 0x00000000
 #define DDLOCK_WAIT 0x00000001
-#define DDLOCK_READONLY 0x00000010
-#define DDLOCK_WRITEONLY 0x00000020
-#define DDLOCK_DONOTWAIT 0x00004000
 
 // Blt
-#define DDBLT_ASYNC 0x00000200
 #define DDBLT_WAIT 0x01000000
-#define DDBLT_DONOTWAIT 0x08000000
 
 // Flip
-#define DDFLIP_WAIT 0x00000001
 #define DDFLIP_NOVSYNC 0x00000008
 #define DDFLIP_DONOTWAIT 0x00000020
 
@@ -127,32 +95,16 @@ typedef struct _DDCOLORKEY {
     DWORD dwColorSpaceHighValue;
 } DDCOLORKEY, *LPDDCOLORKEY;
 
+// Only the RGB and palette members: the system describes no other kind of pixel.
 typedef struct _DDPIXELFORMAT {
     DWORD dwSize;
     DWORD dwFlags;
     DWORD dwFourCC;
-    union {
-        DWORD dwRGBBitCount;
-        DWORD dwYUVBitCount;
-        DWORD dwZBufferBitDepth;
-        DWORD dwAlphaBitDepth;
-    };
-    union {
-        DWORD dwRBitMask;
-        DWORD dwYBitMask;
-    };
-    union {
-        DWORD dwGBitMask;
-        DWORD dwUBitMask;
-    };
-    union {
-        DWORD dwBBitMask;
-        DWORD dwVBitMask;
-    };
-    union {
-        DWORD dwRGBAlphaBitMask;
-        DWORD dwYUVAlphaBitMask;
-    };
+    DWORD dwRGBBitCount;
+    DWORD dwRBitMask;
+    DWORD dwGBitMask;
+    DWORD dwBBitMask;
+    DWORD dwRGBAlphaBitMask;
 } DDPIXELFORMAT, *LPDDPIXELFORMAT;
 static_assert(sizeof(DDPIXELFORMAT) == 32, "DDPIXELFORMAT is 32 bytes on every target");
 
@@ -163,16 +115,9 @@ typedef struct _DDSURFACEDESC {
     DWORD dwFlags;
     DWORD dwHeight;
     DWORD dwWidth;
-    union {
-        LONG lPitch;
-        DWORD dwLinearSize;
-    };
+    LONG lPitch;
     DWORD dwBackBufferCount;
-    union {
-        DWORD dwMipMapCount;
-        DWORD dwZBufferBitDepth;
-        DWORD dwRefreshRate;
-    };
+    DWORD dwRefreshRate;
     DWORD dwAlphaBitDepth;
     DWORD dwReserved;
     LPVOID lpSurface;
@@ -185,15 +130,9 @@ typedef struct _DDSURFACEDESC {
 } DDSURFACEDESC, *LPDDSURFACEDESC;
 static_assert(sizeof(void*) != 4 || sizeof(DDSURFACEDESC) == 108, "DDSURFACEDESC is 108 bytes on 32-bit targets");
 
-// Only passed as NULL by the system; the effects record's leading fields.
-typedef struct _DDBLTFX {
-    DWORD dwSize;
-    DWORD dwDDFX;
-    DWORD dwROP;
-    DWORD dwDDROP;
-    DWORD dwRotationAngle;
-    DWORD dwFillColor;
-} DDBLTFX, *LPDDBLTFX;
+// Only ever passed as NULL.
+struct _DDBLTFX;
+typedef struct _DDBLTFX* LPDDBLTFX;
 
 struct IDirectDrawClipper : IUnknown {
     virtual HRESULT SetHWnd(DWORD dwFlags, HWND hWnd) = 0;

@@ -8,8 +8,6 @@
 
 #define WINAPI
 #define CALLBACK
-#define CONST const
-#define VOID void
 #define TRUE 1
 #define FALSE 0
 
@@ -18,65 +16,45 @@ typedef std::uint16_t WORD;
 typedef std::uint32_t DWORD;
 typedef std::int32_t LONG;
 typedef std::uint32_t ULONG;
-typedef int INT;
 typedef unsigned int UINT;
 typedef int BOOL;
-typedef BOOL WINBOOL;
-typedef char CHAR;
 typedef WORD ATOM;
-typedef std::intptr_t INT_PTR;
-typedef std::uintptr_t UINT_PTR;
-typedef std::intptr_t LONG_PTR;
-typedef std::uintptr_t ULONG_PTR;
-typedef ULONG_PTR DWORD_PTR;
-typedef UINT_PTR WPARAM;
-typedef LONG_PTR LPARAM;
-typedef LONG_PTR LRESULT;
+typedef std::uintptr_t WPARAM;  // pointer-sized, as in 64-bit Windows
+typedef std::intptr_t LPARAM;
+typedef std::intptr_t LRESULT;
 typedef void* PVOID;
 typedef void* LPVOID;
-typedef const void* LPCVOID;
 typedef char* LPSTR;
 typedef const char* LPCSTR;
-typedef DWORD* LPDWORD;
-typedef LONG* LPLONG;
 typedef void* HANDLE;
 
 // Opaque handle types, distinct from each other as with STRICT.
-#define DECLARE_HANDLE(name) \
-    struct name##__ {        \
-        int unused;          \
-    };                       \
-    typedef struct name##__* name
-DECLARE_HANDLE(HWND);
-DECLARE_HANDLE(HINSTANCE);
-DECLARE_HANDLE(HICON);
-DECLARE_HANDLE(HBRUSH);
-DECLARE_HANDLE(HMENU);
+typedef struct HWND__* HWND;
+typedef struct HINSTANCE__* HINSTANCE;
+typedef struct HICON__* HICON;
+typedef struct HBRUSH__* HBRUSH;
+typedef struct HMENU__* HMENU;
 typedef HINSTANCE HMODULE;
 typedef HICON HCURSOR;
 
-typedef INT_PTR (WINAPI* FARPROC)();
+typedef std::intptr_t(WINAPI* FARPROC)();
 
-#define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))
-#define HIWORD(l) ((WORD)((((DWORD_PTR)(l)) >> 16) & 0xffff))
-#define MAKELONG(a, b) ((LONG)(((WORD)(((DWORD_PTR)(a)) & 0xffff)) | ((DWORD)((WORD)(((DWORD_PTR)(b)) & 0xffff))) << 16))
-#define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
-#define MAKEINTRESOURCEA(i) ((LPSTR)((ULONG_PTR)((WORD)(i))))
-#define MAKEINTRESOURCE MAKEINTRESOURCEA
-#define IS_INTRESOURCE(r) ((((ULONG_PTR)(r)) >> 16) == 0)
+#define LOWORD(l) ((WORD)(((std::uintptr_t)(l)) & 0xffff))
+#define MAKELPARAM(l, h) ((LPARAM)(DWORD)((WORD)(l) | ((DWORD)(WORD)(h) << 16)))
+#define MAKEINTRESOURCE(i) ((LPSTR)((std::uintptr_t)((WORD)(i))))
+#define IS_INTRESOURCE(r) ((((std::uintptr_t)(r)) >> 16) == 0)
 
 typedef struct tagRECT {
     LONG left;
     LONG top;
     LONG right;
     LONG bottom;
-} RECT, *PRECT, *LPRECT;
-typedef const RECT* LPCRECT;
+} RECT, *LPRECT;
 
 typedef struct tagPOINT {
     LONG x;
     LONG y;
-} POINT, *PPOINT, *LPPOINT;
+} POINT, *LPPOINT;
 
 typedef struct tagMSG {
     HWND hwnd;
@@ -85,7 +63,7 @@ typedef struct tagMSG {
     LPARAM lParam;
     DWORD time;
     POINT pt;
-} MSG, *PMSG, *LPMSG;
+} MSG, *LPMSG;
 
 typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
 
@@ -100,26 +78,17 @@ typedef struct tagWNDCLASSA {
     HBRUSH hbrBackground;
     LPCSTR lpszMenuName;
     LPCSTR lpszClassName;
-} WNDCLASSA, *PWNDCLASSA, *LPWNDCLASSA;
+} WNDCLASSA;
 
 // Messages.
-#define WM_NULL 0x0000
-#define WM_CREATE 0x0001
-#define WM_DESTROY 0x0002
-#define WM_ACTIVATE 0x0006
-#define WM_SETFOCUS 0x0007
-#define WM_KILLFOCUS 0x0008
 #define WM_PAINT 0x000F
 #define WM_CLOSE 0x0010
-#define WM_QUIT 0x0012
 #define WM_ACTIVATEAPP 0x001C
 #define WM_SETCURSOR 0x0020
 #define WM_KEYDOWN 0x0100
 #define WM_KEYUP 0x0101
-#define WM_CHAR 0x0102
 #define WM_SYSKEYDOWN 0x0104
 #define WM_SYSKEYUP 0x0105
-#define WM_SYSCHAR 0x0106
 #define WM_SYSCOMMAND 0x0112
 #define WM_MOUSEMOVE 0x0200
 
@@ -127,43 +96,32 @@ typedef struct tagWNDCLASSA {
 #define HTCLIENT 1
 
 // Window styles.
-#define WS_OVERLAPPED 0x00000000u
 #define WS_POPUP 0x80000000u
-#define WS_VISIBLE 0x10000000u
 #define WS_CAPTION 0x00C00000u
 #define WS_BORDER 0x00800000u
 #define WS_DLGFRAME 0x00400000u
 #define WS_SYSMENU 0x00080000u
 #define WS_THICKFRAME 0x00040000u
 #define WS_MINIMIZEBOX 0x00020000u
-#define WS_MAXIMIZEBOX 0x00010000u
 
 #define CS_VREDRAW 0x0001
 #define CS_HREDRAW 0x0002
 
-#define SW_HIDE 0
 #define SW_SHOWNORMAL 1
-#define SW_NORMAL 1
-#define SW_SHOWMINIMIZED 2
-#define SW_SHOW 5
-#define SW_MINIMIZE 6
-#define SW_RESTORE 9
 
 #define SM_CXSCREEN 0
 #define SM_CYSCREEN 1
 
 #define SPI_GETSCREENSAVEACTIVE 0x0010
 #define SPI_SETSCREENSAVEACTIVE 0x0011
-#define SPIF_UPDATEINIFILE 0x0001
-#define SPIF_SENDWININICHANGE 0x0002
-#define SPIF_SENDCHANGE SPIF_SENDWININICHANGE
 
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
 
 #define IDC_ARROW MAKEINTRESOURCE(32512)
 
-// Virtual-key codes; letters and digits are their upper-case ASCII codes.
+// Virtual-key codes (F1 to F12 run on from VK_F1); letters and digits are their
+// upper-case ASCII codes.
 #define VK_BACK 0x08
 #define VK_TAB 0x09
 #define VK_RETURN 0x0D
@@ -177,30 +135,22 @@ typedef struct tagWNDCLASSA {
 #define VK_RIGHT 0x27
 #define VK_DOWN 0x28
 #define VK_F1 0x70
-#define VK_F2 0x71
-#define VK_F3 0x72
 #define VK_F4 0x73
-#define VK_F5 0x74
-#define VK_F6 0x75
-#define VK_F7 0x76
-#define VK_F8 0x77
-#define VK_F9 0x78
 #define VK_F10 0x79
-#define VK_F11 0x7A
 #define VK_F12 0x7B
 
 // USER32
-ATOM WINAPI RegisterClassA(CONST WNDCLASSA* lpWndClass);
+ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass);
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X,
                             int Y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance,
                             LPVOID lpParam);
 LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 BOOL WINAPI DestroyWindow(HWND hWnd);
 BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg);
-BOOL WINAPI TranslateMessage(CONST MSG* lpMsg);
-LRESULT WINAPI DispatchMessageA(CONST MSG* lpMsg);
+BOOL WINAPI TranslateMessage(const MSG* lpMsg);
+LRESULT WINAPI DispatchMessageA(const MSG* lpMsg);
 BOOL WINAPI SystemParametersInfoA(UINT uiAction, UINT uiParam, PVOID pvParam, UINT fWinIni);
-HWND WINAPI GetActiveWindow(VOID);
+HWND WINAPI GetActiveWindow();
 BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString);
 HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName);
 BOOL WINAPI AdjustWindowRect(LPRECT lpRect, DWORD dwStyle, BOOL bMenu);
@@ -214,6 +164,6 @@ HCURSOR WINAPI SetCursor(HCURSOR hCursor);
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 BOOL WINAPI FreeLibrary(HMODULE hLibModule);
-DWORD WINAPI GetTickCount(VOID);
-VOID WINAPI Sleep(DWORD dwMilliseconds);
-[[noreturn]] VOID WINAPI ExitProcess(UINT uExitCode);
+DWORD WINAPI GetTickCount();
+void WINAPI Sleep(DWORD dwMilliseconds);
+[[noreturn]] void WINAPI ExitProcess(UINT uExitCode);
