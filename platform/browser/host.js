@@ -15,11 +15,10 @@ var LibraryBrowserHost = {
     frame: 0,          // the animation frame a sleeping program waits for
     waiting: null,     // the click a program waiting for full screen waits for
     exclusive: false,  // the shown window owns the screen (the fullscreen program)
-    filling: false,    // without a Fullscreen API, the exclusive window fills the viewport
+    api: false,        // the Fullscreen API, which an iPhone keeps for video
+    filling: false,    // without it, the exclusive window fills the viewport
     scale: 1,
     wakeLock: null,
-
-    api: null,         // the Fullscreen API's names in this browser, if it has one
 
     // KeyboardEvent.code to Win32 virtual-key codes.
     keys: (function() {
@@ -42,23 +41,9 @@ var LibraryBrowserHost = {
       return keys;
     })(),
 
-    // The Fullscreen API as this browser has it: standard, with Safari's webkit
-    // prefix (on an iPad before 16.4), or not at all for anything but video (on an
-    // iPhone), where the page's whole viewport becomes the screen instead.
-    findApi: function() {
-      var element = Element.prototype;
-      if (element.requestFullscreen)
-        return {request: 'requestFullscreen', exit: 'exitFullscreen', element: 'fullscreenElement',
-                enabled: 'fullscreenEnabled', change: 'fullscreenchange', error: 'fullscreenerror'};
-      if (element.webkitRequestFullscreen)
-        return {request: 'webkitRequestFullscreen', exit: 'webkitExitFullscreen', element: 'webkitFullscreenElement',
-                enabled: 'webkitFullscreenEnabled', change: 'webkitfullscreenchange', error: 'webkitfullscreenerror'};
-      return null;
-    },
-
     start: function() {
       var $ = function(id) { return document.getElementById(id); };
-      Page.api = Page.findApi();
+      Page.api = 'requestFullscreen' in Element.prototype;
       Page.window = $('window');
       Page.caption = $('caption');
       Page.title = $('title');
@@ -66,7 +51,8 @@ var LibraryBrowserHost = {
       Page.prompt = $('prompt');
       Page.context = Page.canvas.getContext('2d', {alpha: false});
       Module['onExit'] = function(status) { Page.end('Ended with status ' + status, status); };
-      Module['onAbort'] = function() { Page.end('Stopped by an error', 'error'); };
+      var failed = function() { Page.end('Stopped by an error', 'error'); };
+      Module['onAbort'] = failed;
       // Under a finger nothing scrolls or zooms while the demo runs (the stylesheet
       // takes the browser's touch gestures; Safari's pinch needs its own event).
       document.documentElement.classList.add('running');
@@ -91,11 +77,11 @@ var LibraryBrowserHost = {
         if (document.hidden) Page.post(Page.kinds.deactivated);
         else if (!Page.exclusive || Page.fullscreen()) Page.post(Page.kinds.activated);
       });
-      if (Page.api) Page.listen(document, Page.api.change, Page.screenChanged);
+      if (Page.api) Page.listen(document, 'fullscreenchange', Page.screenChanged);
       Page.listen(window, 'resize', Page.layout);
       // A fault in the program, rather than a page that stops without a word.
-      Page.listen(window, 'error', function() { Page.end('Stopped by an error', 'error'); });
-      Page.listen(window, 'unhandledrejection', function() { Page.end('Stopped by an error', 'error'); });
+      Page.listen(window, 'error', failed);
+      Page.listen(window, 'unhandledrejection', failed);
       Page.listen(Page.canvas, 'contextrestored', function() { Page.post(Page.kinds.exposed); });
     },
 
@@ -109,34 +95,19 @@ var LibraryBrowserHost = {
     },
 
     fullscreen: function() {
-      return Page.api ? document[Page.api.element] === Page.window : Page.filling;
+      return Page.api ? document.fullscreenElement === Page.window : Page.filling;
     },
 
     // Settles when the window has the screen, or the browser refused it.
     enterFullscreen: function() {
-      if (!Page.api) {
-        Page.fill(true);
-        return Promise.resolve();
-      }
-      var request = Page.window[Page.api.request]({navigationUI: 'hide'});
-      if (request) return request;
-      // Safari's prefixed request answers with events only.
-      return new Promise(function(resolve, reject) {
-        var settle = function(event) {
-          document.removeEventListener(Page.api.change, settle);
-          document.removeEventListener(Page.api.error, settle);
-          if (event.type === Page.api.change) resolve(); else reject();
-        };
-        document.addEventListener(Page.api.change, settle);
-        document.addEventListener(Page.api.error, settle);
-      });
+      if (Page.api) return Page.window.requestFullscreen({navigationUI: 'hide'});
+      Page.fill(true);
+      return Promise.resolve();
     },
 
     leaveFullscreen: function() {
-      if (!Page.api) return Page.fill(false);
-      if (!document[Page.api.element]) return;
-      var left = document[Page.api.exit]();
-      if (left) left.catch(function() {});
+      if (!Page.api) Page.fill(false);
+      else if (document.fullscreenElement) document.exitFullscreen().catch(function() {});
     },
 
     // The viewport as the screen: the window over the whole page, the page held still.
@@ -152,14 +123,9 @@ var LibraryBrowserHost = {
       var shown = Page.fullscreen();
       Page.window.classList.toggle('fullscreen', shown);
       if (Page.exclusive) {
-        if (shown) {
-          Page.ask(null);
-          Page.canvas.focus();
-          Page.post(Page.kinds.activated);
-        } else {
-          Page.ask('Click to return');
-          Page.post(Page.kinds.deactivated);
-        }
+        Page.ask(shown ? null : 'Click to return');
+        if (shown) Page.canvas.focus();
+        Page.post(shown ? Page.kinds.activated : Page.kinds.deactivated);
       }
       Page.layout();
     },
@@ -183,12 +149,11 @@ var LibraryBrowserHost = {
     // A click, or a tap: mobile browsers click where a finger taps.
     click: function() {
       if (!Page.exclusive || Page.fullscreen()) return;
+      var answer = function(granted) {
+        return function() { if (Page.waiting) Page.waiting(granted); };
+      };
       // Full screen only from a person's gesture: this click.
-      Page.enterFullscreen().then(function() {
-        if (Page.waiting) Page.waiting(1);
-      }, function() {
-        if (Page.waiting) Page.waiting(0);
-      });
+      Page.enterFullscreen().then(answer(1), answer(0));
     },
 
     // A message over the canvas; null takes it away.
@@ -241,9 +206,8 @@ var LibraryBrowserHost = {
       if (Page.wakeLock) Page.wakeLock.release().catch(function() {});
       Page.wakeLock = null;
       Page.window.hidden = true;
-      var ended = document.getElementById('ended');
       document.getElementById('ended-text').textContent = text;
-      ended.hidden = false;
+      document.getElementById('ended').hidden = false;
       document.body.dataset.exitStatus = String(status);
       var again = document.getElementById('again');
       again.onclick = function() { location.reload(); };
@@ -251,13 +215,12 @@ var LibraryBrowserHost = {
     }
   },
 
-  browser_setting__deps: ['$Page', '$stringToNewUTF8'],
+  browser_setting__deps: ['$stringToNewUTF8'],
   browser_setting: function(name) {
     var value = new URLSearchParams(location.search).get(UTF8ToString(name));
     return value === null ? 0 : stringToNewUTF8(value);
   },
 
-  browser_screen_size__deps: ['$Page'],
   browser_screen_size: function(width, height) {
     HEAP32[width >> 2] = screen.width;
     HEAP32[height >> 2] = screen.height;
@@ -321,7 +284,7 @@ var LibraryBrowserHost = {
     return Asyncify.handleSleep(function(wakeUp) {
       if (Page.fullscreen()) return wakeUp(1);
       // A frame without permission says so at once; no click would change it.
-      if (Page.api && !document[Page.api.enabled]) return wakeUp(0);
+      if (Page.api && !document.fullscreenEnabled) return wakeUp(0);
       Page.ask('Click for full screen');
       Page.waiting = function(granted) {
         Page.waiting = null;
