@@ -19,6 +19,7 @@ var LibraryBrowserHost = {
     filling: false,    // without it, the exclusive window fills the viewport
     scale: 1,
     wakeLock: null,
+    settings: {},      // the page's query items as the program's text, by name
 
     // KeyboardEvent.code to Win32 virtual-key codes.
     keys: (function() {
@@ -215,10 +216,15 @@ var LibraryBrowserHost = {
     }
   },
 
+  // Each item's text is made once and kept: the settings hold on to it.
   browser_setting__deps: ['$stringToNewUTF8'],
   browser_setting: function(name) {
-    var value = new URLSearchParams(location.search).get(UTF8ToString(name));
-    return value === null ? 0 : stringToNewUTF8(value);
+    name = UTF8ToString(name);
+    if (!(name in Page.settings)) {
+      var value = new URLSearchParams(location.search).get(name);
+      Page.settings[name] = value === null ? 0 : stringToNewUTF8(value);
+    }
+    return Page.settings[name];
   },
 
   browser_screen_size: function(width, height) {
@@ -226,7 +232,6 @@ var LibraryBrowserHost = {
     HEAP32[height >> 2] = screen.height;
   },
 
-  browser_show_window__deps: ['$Page'],
   browser_show_window: function(width, height, caption, scale) {
     var canvas = Page.canvas, first = Page.window.hidden;
     if (canvas.width !== width) canvas.width = width;
@@ -238,19 +243,16 @@ var LibraryBrowserHost = {
     if (first) canvas.focus();
   },
 
-  browser_hide_window__deps: ['$Page'],
   browser_hide_window: function() {
     Page.window.hidden = true;
   },
 
-  browser_set_title__deps: ['$Page'],
   browser_set_title: function(title) {
     var text = UTF8ToString(title);
     Page.title.textContent = text;
     document.title = text;
   },
 
-  browser_set_exclusive__deps: ['$Page'],
   browser_set_exclusive: function(exclusive) {
     Page.exclusive = !!exclusive;
     Page.window.classList.toggle('exclusive', Page.exclusive);
@@ -261,13 +263,12 @@ var LibraryBrowserHost = {
     Page.layout();
   },
 
-  browser_present__deps: ['$Page'],
   browser_present: function(pixels, width, height) {
     var bytes = new Uint8ClampedArray(HEAPU8.buffer, pixels, width * height * 4);
     Page.context.putImageData(new ImageData(bytes, width, height), 0, 0);
   },
 
-  browser_wait_refresh__deps: ['$Page', '$Asyncify'],
+  browser_wait_refresh__deps: ['$Asyncify'],
   browser_wait_refresh: function() {
     return Asyncify.handleSleep(function(wakeUp) {
       Page.frame = requestAnimationFrame(function(time) {
@@ -277,7 +278,7 @@ var LibraryBrowserHost = {
     });
   },
 
-  browser_enter_fullscreen__deps: ['$Page', '$Asyncify'],
+  browser_enter_fullscreen__deps: ['$Asyncify'],
   browser_enter_fullscreen: function() {
     // Through handleSleep every time, answered at once or not: the program's
     // resumption passes through here again.
@@ -293,14 +294,12 @@ var LibraryBrowserHost = {
     });
   },
 
-  browser_show_cursor__deps: ['$Page'],
   browser_show_cursor: function(shown) {
     Page.window.classList.toggle('cursor-hidden', !shown);
   },
 
   // The screensaver's counterpart: a wake lock keeps the screen on while the
   // program runs, where the browser grants one.
-  browser_keep_screen_on__deps: ['$Page'],
   browser_keep_screen_on: function(on) {
     if (!on) {
       if (Page.wakeLock) Page.wakeLock.release().catch(function() {});
@@ -310,7 +309,6 @@ var LibraryBrowserHost = {
     }
   },
 
-  browser_next_event__deps: ['$Page'],
   browser_next_event: function(kind, value) {
     var event = Page.events.shift();
     if (!event) return 0;
@@ -320,4 +318,5 @@ var LibraryBrowserHost = {
   }
 };
 
+autoAddDeps(LibraryBrowserHost, '$Page');
 mergeInto(LibraryManager.library, LibraryBrowserHost);

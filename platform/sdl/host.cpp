@@ -1,8 +1,7 @@
 // The SDL2 host: each visible window is an SDL window showing its client area
 // of the stand-in's screen, each pixel as a block of the desktop's scale factor;
-// the exclusive window is a fullscreen-desktop window showing the display mode
-// scaled by a whole factor, letterboxed (present.cpp). The windows carry
-// the rings icon; their class (X11) and app_id (Wayland) are SDL's, the
+// the exclusive window is a fullscreen-desktop window (present.cpp). The windows
+// carry the rings icon; their class (X11) and app_id (Wayland) are SDL's, the
 // program's file name, which the desktop entries name as StartupWMClass.
 #include "display_connection.h"
 #include "keys.h"
@@ -14,7 +13,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <map>
 #include <optional>
 #include <string>
@@ -30,7 +28,8 @@ int desktop_scale()
 {
     if (const auto scale = parse_scale(environment_setting(environment_names.scale)))
         return *scale;
-    return scale_setting(environment_setting, environment_names.scale, scale_setting(environment_setting, "GDK_SCALE", 1));
+    return scale_setting(environment_setting, environment_names.scale,
+                         scale_setting(environment_setting, "GDK_SCALE", 1));
 }
 
 class SdlHost final : public Host {
@@ -40,9 +39,8 @@ public:
         for (auto& [handle, view] : views)
             close_view(view);
         views.clear();
-        if (icon)
-            SDL_FreeSurface(icon);
         if (started) {
+            SDL_FreeSurface(icon);
             stop_watching_display_connection();
             SDL_Quit();
         }
@@ -117,8 +115,6 @@ public:
             if (!view.window)
                 return;
             watch_display_connection(view.window);
-            if (!icon)
-                icon = icon_surface(rings_icon, rings_icon_size);
             if (icon)
                 SDL_SetWindowIcon(view.window, icon);
             attach_renderer(view, vsync);
@@ -185,13 +181,7 @@ public:
     void cursor_changed(bool shown) override { SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE); }
 
     // On Wayland SDL holds the compositor's idle inhibitor for its windows.
-    void screensaver_changed(bool on) override
-    {
-        if (on)
-            SDL_EnableScreenSaver();
-        else
-            SDL_DisableScreenSaver();
-    }
+    void screensaver_changed(bool on) override { on ? SDL_EnableScreenSaver() : SDL_DisableScreenSaver(); }
 
 private:
     // Whether there is a display to show on. SDL falls back to a driver that
@@ -214,34 +204,24 @@ private:
             // are (XWayland): probing the others prints on stderr (a Wayland
             // probe without XDG_RUNTIME_DIR does).
             std::string servers;
-            for (const auto& [variable, driver] : {std::pair{"DISPLAY", "x11"}, std::pair{"WAYLAND_DISPLAY", "wayland"}}) {
-                const char* value = std::getenv(variable);
-                if (!value || !*value)
-                    continue;
-                if (!servers.empty())
-                    servers += ',';
-                servers += driver;
-            }
+            for (const auto& [variable, driver] :
+                 {std::pair{"DISPLAY", "x11"}, std::pair{"WAYLAND_DISPLAY", "wayland"}})
+                if (const char* value = std::getenv(variable); value && *value)
+                    servers += (servers.empty() ? "" : ",") + std::string(driver);
             if (servers.empty())
                 return false;
             SDL_SetHint(SDL_HINT_VIDEODRIVER, servers.c_str());
         }
         if (SDL_Init(SDL_INIT_VIDEO) != 0)
             return false;
-        if (headless(SDL_GetCurrentVideoDriver()) && !named) {
+        const std::string driver = SDL_GetCurrentVideoDriver();
+        if (!named && (driver == "offscreen" || driver == "dummy" || driver == "evdev")) {
             SDL_Quit();
             return false;
         }
+        icon = icon_surface(rings_icon, rings_icon_size);
         started = true;
         return true;
-    }
-
-    static bool headless(const char* driver)
-    {
-        for (const char* name : {"offscreen", "dummy", "evdev"})
-            if (driver && std::strcmp(driver, name) == 0)
-                return true;
-        return false;
     }
 
     // Paced (unless VORLIX_VSYNC=0), a frame sleeps until the next refresh unless
@@ -270,6 +250,11 @@ private:
         return nullptr;
     }
 
+    static void pointer_over(HWND window)
+    {
+        post_message(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    }
+
     void translate(const SDL_Event& event)
     {
         switch (event.type) {
@@ -290,16 +275,14 @@ private:
                 if (const Window* shown = find_window(window))
                     present(views[window], *shown);
                 break;
-            case SDL_WINDOWEVENT_ENTER:
-                post_message(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
-                break;
+            case SDL_WINDOWEVENT_ENTER: pointer_over(window); break;
             default: break;
             }
             break;
         }
         case SDL_MOUSEMOTION:
             if (const HWND window = window_of(event.motion.windowID))
-                post_message(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+                pointer_over(window);
             break;
         case SDL_KEYDOWN:
             if (const HWND window = window_of(event.key.windowID))

@@ -19,8 +19,6 @@ struct View {
     SDL_Window* window = nullptr;
     SDL_Renderer* renderer = nullptr;
     SDL_Texture* texture = nullptr;
-    int texture_width = 0, texture_height = 0;
-    std::uint32_t texture_format = 0;
     bool fullscreen = false;
     // The renderer's own vertical sync paces its presents.
     bool renderer_paced = false;
