@@ -43,13 +43,10 @@ var LibraryBrowserHost = {
     })(),
 
     start: function() {
-      var $ = function(id) { return document.getElementById(id); };
       Page.api = 'requestFullscreen' in Element.prototype;
-      Page.window = $('window');
-      Page.caption = $('caption');
-      Page.title = $('title');
-      Page.canvas = $('canvas');
-      Page.prompt = $('prompt');
+      ['window', 'caption', 'title', 'canvas', 'prompt'].forEach(function(id) {
+        Page[id] = document.getElementById(id);
+      });
       Page.context = Page.canvas.getContext('2d', {alpha: false});
       Module['onExit'] = function(status) { Page.end('Ended with status ' + status, status); };
       var failed = function() { Page.end('Stopped by an error', 'error'); };
@@ -70,7 +67,7 @@ var LibraryBrowserHost = {
         var last = Page.events[Page.events.length - 1];
         if (!last || last[0] !== Page.kinds.pointer) Page.post(Page.kinds.pointer);
       });
-      Page.listen($('close'), 'click', function(event) {
+      Page.listen(document.getElementById('close'), 'click', function(event) {
         event.stopPropagation();
         Page.post(Page.kinds.close);
       });
