@@ -51,11 +51,8 @@ public:
         ScreenSetup setup;
         setup.no_display = !start();
         SDL_DisplayMode desktop{};
-        if (SDL_GetDesktopDisplayMode(0, &desktop) == 0) {
-            setup.desktop.width = desktop.w;
-            setup.desktop.height = desktop.h;
-            setup.desktop.format = format_of_sdl(desktop.format).value_or(formats::xrgb8888);
-        }
+        if (SDL_GetDesktopDisplayMode(0, &desktop) == 0)
+            setup.desktop = {desktop.w, desktop.h, format_of_sdl(desktop.format).value_or(formats::xrgb8888)};
         apply_screen_settings(setup, environment_setting, environment_names);
         vsync = vsync_setting(environment_setting, environment_names.vsync);
         pace.reset();

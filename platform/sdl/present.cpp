@@ -123,8 +123,6 @@ void present_direct(View& view, const Window& window, int width, int height, con
         return;
     const SDL_Rect picture = picture_in(surface->w, surface->h, width, height);
     const bool whole = surface != view.surface || !SDL_RectEquals(&picture, &view.picture) || window.needs_paint;
-    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0)
-        return;
     if (whole) {
         SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
         view.surface = surface;
@@ -172,8 +170,6 @@ void present_direct(View& view, const Window& window, int width, int height, con
             widened_from = source_y;
         }
     }
-    if (SDL_MUSTLOCK(surface))
-        SDL_UnlockSurface(surface);
     if (whole)
         SDL_UpdateWindowSurface(view.window);
     else if (drawn.w > 0 && drawn.h > 0)
