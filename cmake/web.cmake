@@ -1,7 +1,6 @@
-# The WebAssembly tree: the two programs as pages in web/ (each page, its .js, its
-# .wasm and its web app manifest, the script that loads a program, an index linking
-# them, the stylesheet and the icons), and CPack's zip of that folder, ready for any
-# static web server. rings_capture.js stays in tools/, for node.
+# The WebAssembly tree: the two programs as pages in web/, with their loader, an
+# index, the stylesheet and the icons, and CPack's zip of that folder for any static
+# web server. rings_capture.js stays in tools/, for node.
 set(web_dir ${PROJECT_BINARY_DIR}/web)
 set(web_sources ${PROJECT_SOURCE_DIR}/platform/browser/pages)
 

@@ -1,10 +1,7 @@
-// The browser host: the stand-in's screen on a canvas in a web page, whose side
-// is host.js. A captioned window is drawn by the page around its canvas (the title,
-// a close box); the exclusive window is the page in full screen (or the whole
-// viewport, in a browser with no Fullscreen API), the display mode scaled by a whole
-// factor, letterboxed. The demo's loop keeps blocking: Sleep hands the thread back
-// to the browser until its next animation frame whenever a refresh is due, through
-// ASYNCIFY, and the newest picture goes to the canvas just before.
+// The browser host: the stand-in's screen on a canvas in a web page (host.js),
+// the exclusive window's in full screen. The demo's loop keeps blocking: Sleep
+// hands the thread to the browser until its next animation frame whenever a
+// refresh is due (ASYNCIFY), the newest picture going to the canvas just before.
 #include "platform/core.h"
 #include "platform/settings.h"
 
@@ -45,8 +42,7 @@ public:
     ScreenSetup setup() override
     {
         ScreenSetup setup;
-        // The screen in CSS pixels, at least large enough for the window to be
-        // centred on it whole.
+        // The screen in CSS pixels, large enough for the window to be centred whole.
         int width = 0, height = 0;
         browser_screen_size(&width, &height);
         setup.desktop = DisplayMode{std::max(width, 640), std::max(height, 480), formats::xbgr8888};
@@ -63,10 +59,9 @@ public:
         return static_cast<std::uint32_t>(static_cast<std::uint64_t>(emscripten_get_now()));
     }
 
-    // Paced (the default), every sleep puts the picture out and hands the browser
-    // the thread until its next animation frame: one frame a refresh. Unpaced
-    // (?vsync=0), Sleep(0) goes on drawing until the refresh would come before
-    // another frame is done; longer sleeps still wait for the animation frame.
+    // Paced, every sleep waits for the next animation frame. Unpaced (?vsync=0),
+    // Sleep(0) goes on drawing until the refresh would come before another frame
+    // is done; longer sleeps still wait for the animation frame.
     void sleep(std::uint32_t milliseconds) override
     {
         const double now = emscripten_get_now();

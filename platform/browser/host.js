@@ -1,7 +1,6 @@
-// The page's side of the browser host (host.cpp): the window drawn around
-// the canvas, the page's events queued for the program to take as messages, the
-// animation frames and the full-screen request it waits for, and the end of the run.
-// Linked into each program with --js-library; pages/load.js loads the program.
+// The page's side of the browser host (host.cpp): the window drawn around the
+// canvas, the page's events queued for the program, the waits it yields in, and
+// the end of the run. Linked in with --js-library; pages/load.js loads the program.
 
 var LibraryBrowserHost = {
   $Page__deps: ['$callUserCallback'],
@@ -51,8 +50,8 @@ var LibraryBrowserHost = {
       Module['onExit'] = function(status) { Page.end('Ended with status ' + status, status); };
       var failed = function() { Page.end('Stopped by an error', 'error'); };
       Module['onAbort'] = failed;
-      // Under a finger nothing scrolls or zooms while the demo runs (the stylesheet
-      // takes the browser's touch gestures; Safari's pinch needs its own event).
+      // Under a finger nothing scrolls or zooms (the stylesheet takes the touch
+      // gestures; Safari's pinch needs its own event).
       document.documentElement.classList.add('running');
       Page.listen(document, 'gesturestart', function(event) { event.preventDefault(); });
 
@@ -161,9 +160,8 @@ var LibraryBrowserHost = {
     },
 
     // Each picture pixel a block of whole device pixels: the scale asked for in a
-    // window (less where the page has no room for it, as on a phone), the largest
-    // that fits in full screen. Out of full screen the exclusive window waits in a
-    // box on the page. Shrunk below one device pixel only where nothing larger fits.
+    // window (less where the page has no room), the largest that fits in full
+    // screen; less than one only where nothing larger fits.
     layout: function() {
       var canvas = Page.canvas, ratio = window.devicePixelRatio || 1, factor;
       var fit = function(width, height) {
@@ -277,8 +275,7 @@ var LibraryBrowserHost = {
 
   browser_enter_fullscreen__deps: ['$Asyncify'],
   browser_enter_fullscreen: function() {
-    // Through handleSleep every time, answered at once or not: the program's
-    // resumption passes through here again.
+    // Through handleSleep even when answered at once: resuming passes here again.
     return Asyncify.handleSleep(function(wakeUp) {
       if (Page.fullscreen()) return wakeUp(1);
       // A frame without permission says so at once; no click would change it.
@@ -295,8 +292,7 @@ var LibraryBrowserHost = {
     Page.window.classList.toggle('cursor-hidden', !shown);
   },
 
-  // The screensaver's counterpart: a wake lock keeps the screen on while the
-  // program runs, where the browser grants one.
+  // The screensaver's counterpart: a wake lock, where the browser grants one.
   browser_keep_screen_on: function(on) {
     if (!on) {
       if (Page.wakeLock) Page.wakeLock.release().catch(function() {});

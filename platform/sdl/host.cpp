@@ -103,9 +103,8 @@ public:
                               std::max(1, static_cast<int>(client.right - client.left)) * scale,
                               std::max(1, static_cast<int>(client.bottom - client.top)) * scale};
         if (!view.window) {
-            // A window without a caption (a popup, as the fullscreen program's)
-            // has no frame either. (Wayland lets no client place itself: there
-            // the compositor does.)
+            // A window without a caption (the fullscreen program's popup) has no
+            // frame either. (On Wayland the compositor places windows.)
             const bool framed = (window.style & WS_CAPTION) == WS_CAPTION;
             view.window = SDL_CreateWindow(window.title.c_str(), placed.x, placed.y, placed.w, placed.h,
                                            SDL_WINDOW_HIDDEN | (framed ? 0 : SDL_WINDOW_BORDERLESS));
@@ -118,8 +117,8 @@ public:
             view.title = window.title;
             view.placed = placed;
         }
-        // The demo retitles its window every frame; SDL hears of it only when
-        // the text changes, and a new title alone needs no new picture.
+        // The demo retitles its window every frame; SDL hears of new text only,
+        // and a new title alone needs no new picture.
         if (view.title != window.title) {
             SDL_SetWindowTitle(view.window, window.title.c_str());
             view.title = window.title;
@@ -181,10 +180,9 @@ public:
     void screensaver_changed(bool on) override { on ? SDL_EnableScreenSaver() : SDL_DisableScreenSaver(); }
 
 private:
-    // Whether there is a display to show on. SDL falls back to a driver that
-    // shows nothing when no display server answers; that runs a program no one
-    // can see or end, so only a driver asked for by name may be headless. A
-    // failure here is the open's to report, not the host's.
+    // Whether there is a display to show on. SDL falls back to a driver that shows
+    // nothing, running a program no one can see or end: only a driver asked for by
+    // name may be headless. A failure here is the open's to report.
     bool start()
     {
         if (started)
@@ -197,9 +195,8 @@ private:
         const char* asked = std::getenv("SDL_VIDEODRIVER");
         const bool named = asked && *asked;
         if (!named) {
-            // Only the display servers the session names, X11 first where both
-            // are (XWayland): probing the others prints on stderr (a Wayland
-            // probe without XDG_RUNTIME_DIR does).
+            // Only the display servers the session names, X11 first (XWayland):
+            // probing others prints on stderr.
             std::string servers;
             for (const auto& [variable, driver] :
                  {std::pair{"DISPLAY", "x11"}, std::pair{"WAYLAND_DISPLAY", "wayland"}})
@@ -221,9 +218,8 @@ private:
         return true;
     }
 
-    // Paced (unless VORLIX_VSYNC=0), a frame sleeps until the next refresh unless
-    // a shown window's renderer waits for it already (a hidden window's frames
-    // are paced too: they are drawn all the same).
+    // Paced, a frame sleeps until the next refresh unless a shown window's
+    // renderer waits for it already (a hidden window's frames are drawn too).
     void wait_for_refresh()
     {
         if (!vsync)
@@ -263,8 +259,8 @@ private:
             case SDL_WINDOWEVENT_CLOSE: post_message(window, WM_CLOSE, 0, 0); break;
             case SDL_WINDOWEVENT_FOCUS_GAINED: set_app_active(window, true); break;
             case SDL_WINDOWEVENT_FOCUS_LOST: set_app_active(window, false); break;
-            // The window manager's minimise: the window stays minimised until it
-            // restores it, so a retitle must not show it again.
+            // Minimised by the window manager until it restores it: a retitle
+            // must not show it again.
             case SDL_WINDOWEVENT_MINIMIZED: set_minimized(window, true); break;
             case SDL_WINDOWEVENT_RESTORED: set_minimized(window, false); break;
             case SDL_WINDOWEVENT_EXPOSED:

@@ -22,8 +22,7 @@ const std::pair<PixelFormat, std::uint32_t> sdl_formats[] = {
     {formats::pal8, SDL_PIXELFORMAT_RGB888},
 };
 
-// Looked-up palette colours and converted rows on their way to the window, kept
-// for the next frame.
+// Rows on their way to the window, kept for the next frame.
 std::vector<std::uint32_t> coloured;
 std::vector<std::uint8_t> converted_row;
 
@@ -45,8 +44,7 @@ void widen(const std::uint8_t* from, std::uint8_t* to, int count, int factor)
             std::memcpy(to, from, bytes);
 }
 
-// Rows of the screen, width pixels each from `from`, as SDL can read them: as
-// they are, or palette indices looked up as 32-bit xRGB.
+// Rows of the screen from `from` as SDL can read them: palette indices looked up.
 struct Pixels {
     const void* data;
     int pitch;
@@ -111,9 +109,9 @@ void present_rendered(View& view, int width, int height, const SDL_Rect& into, c
     SDL_RenderPresent(view.renderer);
 }
 
-// Each screen row converted to the window's format at most once, widened
-// once, and copied into the rows below it; only the picture goes to the
-// window system, the black around it too when what the window showed is gone.
+// Each screen row converted to the window's format at most once, widened once
+// and copied into the rows below; the black around the picture goes to the
+// window system only when what the window showed is gone.
 void present_direct(View& view, const Window& window, int width, int height, const SDL_Rect& into,
                     const std::uint8_t* from)
 {
@@ -128,7 +126,6 @@ void present_direct(View& view, const Window& window, int width, int height, con
         view.surface = surface;
         view.picture = picture;
     }
-    // The screen's rows in the window's pixels, on the window's surface.
     const int factor = picture.w / width, bytes = surface->format->BytesPerPixel;
     const SDL_Rect bounds{0, 0, surface->w, surface->h};
     const SDL_Rect shown{picture.x + into.x * factor, picture.y + into.y * factor, into.w * factor,
@@ -178,13 +175,11 @@ void present_direct(View& view, const Window& window, int width, int height, con
 
 }  // namespace
 
-// The accelerated renderer, on a machine that draws with a GPU. On X11, where
-// OpenGL is a software rasteriser (Mesa's llvmpipe, as under Xvfb) or there is
-// no accelerated renderer at all, none: measured there, a renderer's upload,
-// copy and stretch (SDL's software one too) cost several times one pass
-// straight into the window's own surface. On Wayland SDL has no window surface
-// of its own, only a texture of such a renderer, so the renderer is kept
-// whatever draws it. A renderer named in SDL_RENDER_DRIVER is taken as it is.
+// The accelerated renderer where a GPU draws. On X11 with a software rasteriser
+// (llvmpipe, as under Xvfb) or none, no renderer: measured there, its upload,
+// copy and stretch cost several times one pass into the window's own surface.
+// Wayland has no window surface but a renderer's texture, so it keeps whatever
+// renderer it gets. One named in SDL_RENDER_DRIVER is taken as it is.
 void attach_renderer(View& view, bool vsync)
 {
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
@@ -205,10 +200,8 @@ void attach_renderer(View& view, bool vsync)
             SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     }
     view.renderer = renderer;
-    // Whether its vertical sync waits for the display. A GPU's does; on Wayland
-    // so does any accelerated one's, as the compositor's frame callbacks pace it;
-    // a software rasteriser's on X11 may take the setting and wait for nothing,
-    // and SDL's own renderer has none.
+    // A GPU's vertical sync waits for the display, and on Wayland any accelerated
+    // one's (the compositor paces it); a software rasteriser's on X11 may not.
     SDL_RendererInfo info{};
     view.renderer_paced = vsync && renderer && SDL_GetRendererInfo(renderer, &info) == 0 &&
                           !(info.flags & SDL_RENDERER_SOFTWARE) && (wayland || !drawn_in_software(renderer)) &&
