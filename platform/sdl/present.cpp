@@ -218,12 +218,11 @@ void present(View& view, const Window& window)
     if (width <= 0 || height <= 0)
         return;
     // Only the part of the client area on the screen has pixels to show.
-    const LONG left = std::max(area.left, LONG{0}), top = std::max(area.top, LONG{0});
-    const LONG right = std::min(area.right, static_cast<LONG>(screen.width));
-    const LONG bottom = std::min(area.bottom, static_cast<LONG>(screen.height));
-    const SDL_Rect into{left - area.left, top - area.top, std::max(LONG{0}, right - left),
-                        std::max(LONG{0}, bottom - top)};
-    const std::uint8_t* from = screen.row(top) + left * screen.format.bytes();
+    const SDL_Rect client{area.left, area.top, width, height}, bounds{0, 0, screen.width, screen.height};
+    SDL_Rect on_screen{};  // no wider or taller than 0 when none of it is
+    SDL_IntersectRect(&client, &bounds, &on_screen);
+    const SDL_Rect into{on_screen.x - area.left, on_screen.y - area.top, on_screen.w, on_screen.h};
+    const std::uint8_t* from = screen.row(on_screen.y) + on_screen.x * screen.format.bytes();
     if (view.renderer)
         present_rendered(view, width, height, into, from);
     else
