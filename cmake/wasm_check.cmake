@@ -1,10 +1,8 @@
 # The renderer's rounding in a WebAssembly module: every engine must round each
-# operation once, so the module may hold no relaxed SIMD operation (their results
-# are the engine's choice) and no fused multiply-add. binaryen's wasm-dis reads
-# the module back and the build fails on any of them.
-#
-# Included, it gives check_wasm_opcodes(target) for the tree's executables; run as
-# `cmake -DMODULE=file.wasm -P wasm_check.cmake`, it checks one module.
+# operation once, so the build fails on any relaxed SIMD operation (whose results
+# are the engine's choice) or fused multiply-add that binaryen's wasm-dis finds.
+# Included, it gives check_wasm_opcodes(target); run with -DMODULE=file.wasm -P,
+# it checks one module.
 if(NOT CMAKE_SCRIPT_MODE_FILE)
   find_program(WASM_DIS wasm-dis REQUIRED)
   function(check_wasm_opcodes target)

@@ -1,14 +1,11 @@
-# The WebAssembly tree: the two programs as pages in web/ (each page, its .js, its
-# .wasm and its web app manifest, the script that loads a program, an index linking
-# them, the stylesheet and the icons), and CPack's zip of that folder, ready for any
-# static web server. rings_capture.js stays in tools/, for node.
+# The WebAssembly tree: the two programs as pages in web/, with their loader, an
+# index, the stylesheet and the icons, and CPack's zip of that folder for any static
+# web server. rings_capture.js stays in tools/, for node.
 set(web_dir ${PROJECT_BINARY_DIR}/web)
 set(web_sources ${PROJECT_SOURCE_DIR}/platform/browser/pages)
 
-set(web_programs "")
 foreach(program rings_window rings_fullscreen)
   if(TARGET ${program})
-    list(APPEND web_programs ${program})
     set_target_properties(${program} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${web_dir}
       LINK_DEPENDS ${PROJECT_SOURCE_DIR}/platform/browser/host.js)
     set(PROGRAM ${program})
@@ -21,13 +18,7 @@ foreach(file index.html page.css load.js)
 endforeach()
 configure_file(res/rings.ico ${web_dir}/favicon.ico COPYONLY)
 configure_file(res/rings-192.png ${web_dir}/rings-192.png COPYONLY)
-
-set(web_pages index.html page.css load.js favicon.ico rings-192.png)
-foreach(program ${web_programs})
-  list(APPEND web_pages ${program}.html ${program}.js ${program}.wasm ${program}.webmanifest)
-endforeach()
-list(TRANSFORM web_pages PREPEND ${web_dir}/)
-install(FILES ${web_pages} DESTINATION . COMPONENT pages)
+install(DIRECTORY ${web_dir}/ DESTINATION . COMPONENT pages)
 
 set(CPACK_PACKAGE_NAME vorlix-rings)
 set(CPACK_PACKAGE_VENDOR "The Vorlix Julia Rings developers")

@@ -1,25 +1,19 @@
-// The browser host: the stand-in's screen on a canvas in a web page. A captioned
-// window is drawn by the page around its canvas (the title, a close box); the
-// exclusive window is the page in full screen (or the whole viewport, in a browser
-// with no Fullscreen API), the display mode scaled by a whole factor, letterboxed. The page's side is host.js. The demo's loop keeps
-// blocking: Sleep hands the thread back to the browser until its next animation
-// frame whenever a refresh is due, through ASYNCIFY, and the newest picture goes to
-// the canvas just before.
+// The browser host: the stand-in's screen on a canvas in a web page (host.js),
+// the exclusive window's in full screen. The demo's loop keeps blocking: Sleep
+// hands the thread to the browser until its next animation frame whenever a
+// refresh is due (ASYNCIFY), the newest picture going to the canvas just before.
 #include "platform/core.h"
 #include "platform/settings.h"
 
 #include <emscripten.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
 // host.js
 extern "C" {
-char* browser_setting(const char* name);  // malloc'd text of the page's query item, or null
+const char* browser_setting(const char* name);  // the page's query item, or null; kept for good
 void browser_screen_size(int* width, int* height);
 void browser_show_window(int width, int height, int caption, int scale);
 void browser_hide_window();
@@ -43,34 +37,20 @@ enum EventKind { key_pressed = 1, alt_key_pressed = 2, close_box = 3, activated 
 
 constexpr SettingNames page_names{"format", "modes", "scale", "vsync"};
 
-// The page's query items by name, read once each: the settings hold on to the text.
-const char* page_setting(const char* name)
-{
-    static std::map<std::string, std::optional<std::string>> read;
-    const auto [item, added] = read.try_emplace(name);
-    if (added)
-        if (char* text = browser_setting(name)) {
-            item->second = text;
-            std::free(text);
-        }
-    return item->second ? item->second->c_str() : nullptr;
-}
-
 class BrowserHost final : public Host {
 public:
     ScreenSetup setup() override
     {
         ScreenSetup setup;
-        // The screen in CSS pixels, at least large enough for the window to be
-        // centred on it whole.
+        // The screen in CSS pixels, large enough for the window to be centred whole.
         int width = 0, height = 0;
         browser_screen_size(&width, &height);
         setup.desktop = DisplayMode{std::max(width, 640), std::max(height, 480), formats::xbgr8888};
-        apply_screen_settings(setup, page_setting, page_names);
+        apply_screen_settings(setup, browser_setting, page_names);
         for (std::uint32_t i = 0; i < 256; ++i)
             setup.palette[i] = i * 0x010101u;
-        scale = scale_setting(page_setting, page_names.scale, 1);
-        vsync = vsync_setting(page_setting, page_names.vsync);
+        scale = scale_setting(browser_setting, page_names.scale, 1);
+        vsync = vsync_setting(browser_setting, page_names.vsync);
         return setup;
     }
 
@@ -79,10 +59,9 @@ public:
         return static_cast<std::uint32_t>(static_cast<std::uint64_t>(emscripten_get_now()));
     }
 
-    // Paced (the default), every sleep puts the picture out and hands the browser
-    // the thread until its next animation frame: one frame a refresh. Unpaced
-    // (?vsync=0), Sleep(0) goes on drawing until the refresh would come before
-    // another frame is done; longer sleeps still wait for the animation frame.
+    // Paced, every sleep waits for the next animation frame. Unpaced (?vsync=0),
+    // Sleep(0) goes on drawing until the refresh would come before another frame
+    // is done; longer sleeps still wait for the animation frame.
     void sleep(std::uint32_t milliseconds) override
     {
         const double now = emscripten_get_now();
@@ -194,7 +173,8 @@ public:
     void screensaver_changed(bool on) override { browser_keep_screen_on(!on); }
 
 private:
-    // The shown window's part of the screen to the canvas, as RGBA bytes (opaque).
+    // The shown window's part of the screen to the canvas, as RGBA bytes (opaque);
+    // what is off the screen stays black.
     void show()
     {
         const Window* window = find_window(shown);
@@ -203,30 +183,25 @@ private:
         changed = false;
         const Buffer& screen = *state().screen;
         const RECT area = shown == exclusive ? RECT{0, 0, screen.width, screen.height} : window->client_on_screen();
-        const int width = shown_width, height = shown_height;
-        rgba.assign(static_cast<std::size_t>(width) * height, 0xFF000000u);
+        const int left = std::max(0, -area.left), right = std::min(shown_width, screen.width - area.left);
+        const int top = std::max(0, -area.top), bottom = std::min(shown_height, screen.height - area.top);
         const int bytes = screen.format.bytes();
         const bool canvas_format = screen.format == formats::xbgr8888;
         const Palette& palette = state().setup.palette;
-        for (int y = 0; y < height; ++y) {
-            const int screen_y = area.top + y;
-            if (screen_y < 0 || screen_y >= screen.height)
-                continue;
-            std::uint32_t* to = rgba.data() + static_cast<std::size_t>(y) * width;
-            for (int x = 0; x < width; ++x) {
-                const int screen_x = area.left + x;
-                if (screen_x < 0 || screen_x >= screen.width)
-                    continue;
-                const std::uint32_t pixel = read_pixel(screen.row(screen_y) + screen_x * bytes, bytes);
-                if (canvas_format) {
-                    to[x] = pixel | 0xFF000000u;
-                } else {
+        rgba.assign(static_cast<std::size_t>(shown_width) * shown_height, 0xFF000000u);
+        for (int y = top; y < bottom; ++y) {
+            const std::uint8_t* from = screen.row(area.top + y) + (area.left + left) * bytes;
+            std::uint32_t* to = rgba.data() + static_cast<std::size_t>(y) * shown_width;
+            for (int x = left; x < right; ++x, from += bytes) {
+                std::uint32_t pixel = read_pixel(from, bytes);
+                if (!canvas_format) {  // 0x00RRGGBB as the canvas's bytes R, G, B
                     const std::uint32_t rgb = pixel_to_rgb(pixel, screen.format, palette);
-                    to[x] = 0xFF000000u | (rgb & 0xFF) << 16 | (rgb & 0xFF00) | (rgb >> 16 & 0xFF);
+                    pixel = (rgb & 0xFF) << 16 | (rgb & 0xFF00) | (rgb >> 16 & 0xFF);
                 }
+                to[x] = pixel | 0xFF000000u;
             }
         }
-        browser_present(rgba.data(), width, height);
+        browser_present(rgba.data(), shown_width, shown_height);
     }
 
     int scale = 1;

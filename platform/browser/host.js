@@ -1,7 +1,6 @@
-// The page's side of the browser host (host.cpp): the window drawn around
-// the canvas, the page's events queued for the program to take as messages, the
-// animation frames and the full-screen request it waits for, and the end of the run.
-// Linked into each program with --js-library; pages/load.js loads the program.
+// The page's side of the browser host (host.cpp): the window drawn around the
+// canvas, the page's events queued for the program, the waits it yields in, and
+// the end of the run. Linked in with --js-library; pages/load.js loads the program.
 
 var LibraryBrowserHost = {
   $Page__deps: ['$callUserCallback'],
@@ -15,11 +14,11 @@ var LibraryBrowserHost = {
     frame: 0,          // the animation frame a sleeping program waits for
     waiting: null,     // the click a program waiting for full screen waits for
     exclusive: false,  // the shown window owns the screen (the fullscreen program)
-    filling: false,    // without a Fullscreen API, the exclusive window fills the viewport
+    api: false,        // the Fullscreen API, which an iPhone keeps for video
+    filling: false,    // without it, the exclusive window fills the viewport
     scale: 1,
     wakeLock: null,
-
-    api: null,         // the Fullscreen API's names in this browser, if it has one
+    settings: {},      // the page's query items as the program's text, by name
 
     // KeyboardEvent.code to Win32 virtual-key codes.
     keys: (function() {
@@ -42,33 +41,17 @@ var LibraryBrowserHost = {
       return keys;
     })(),
 
-    // The Fullscreen API as this browser has it: standard, with Safari's webkit
-    // prefix (on an iPad before 16.4), or not at all for anything but video (on an
-    // iPhone), where the page's whole viewport becomes the screen instead.
-    findApi: function() {
-      var element = Element.prototype;
-      if (element.requestFullscreen)
-        return {request: 'requestFullscreen', exit: 'exitFullscreen', element: 'fullscreenElement',
-                enabled: 'fullscreenEnabled', change: 'fullscreenchange', error: 'fullscreenerror'};
-      if (element.webkitRequestFullscreen)
-        return {request: 'webkitRequestFullscreen', exit: 'webkitExitFullscreen', element: 'webkitFullscreenElement',
-                enabled: 'webkitFullscreenEnabled', change: 'webkitfullscreenchange', error: 'webkitfullscreenerror'};
-      return null;
-    },
-
     start: function() {
-      var $ = function(id) { return document.getElementById(id); };
-      Page.api = Page.findApi();
-      Page.window = $('window');
-      Page.caption = $('caption');
-      Page.title = $('title');
-      Page.canvas = $('canvas');
-      Page.prompt = $('prompt');
+      Page.api = 'requestFullscreen' in Element.prototype;
+      ['window', 'caption', 'title', 'canvas', 'prompt'].forEach(function(id) {
+        Page[id] = document.getElementById(id);
+      });
       Page.context = Page.canvas.getContext('2d', {alpha: false});
       Module['onExit'] = function(status) { Page.end('Ended with status ' + status, status); };
-      Module['onAbort'] = function() { Page.end('Stopped by an error', 'error'); };
-      // Under a finger nothing scrolls or zooms while the demo runs (the stylesheet
-      // takes the browser's touch gestures; Safari's pinch needs its own event).
+      var failed = function() { Page.end('Stopped by an error', 'error'); };
+      Module['onAbort'] = failed;
+      // Under a finger nothing scrolls or zooms (the stylesheet takes the touch
+      // gestures; Safari's pinch needs its own event).
       document.documentElement.classList.add('running');
       Page.listen(document, 'gesturestart', function(event) { event.preventDefault(); });
 
@@ -83,7 +66,7 @@ var LibraryBrowserHost = {
         var last = Page.events[Page.events.length - 1];
         if (!last || last[0] !== Page.kinds.pointer) Page.post(Page.kinds.pointer);
       });
-      Page.listen($('close'), 'click', function(event) {
+      Page.listen(document.getElementById('close'), 'click', function(event) {
         event.stopPropagation();
         Page.post(Page.kinds.close);
       });
@@ -91,11 +74,11 @@ var LibraryBrowserHost = {
         if (document.hidden) Page.post(Page.kinds.deactivated);
         else if (!Page.exclusive || Page.fullscreen()) Page.post(Page.kinds.activated);
       });
-      if (Page.api) Page.listen(document, Page.api.change, Page.screenChanged);
+      if (Page.api) Page.listen(document, 'fullscreenchange', Page.screenChanged);
       Page.listen(window, 'resize', Page.layout);
       // A fault in the program, rather than a page that stops without a word.
-      Page.listen(window, 'error', function() { Page.end('Stopped by an error', 'error'); });
-      Page.listen(window, 'unhandledrejection', function() { Page.end('Stopped by an error', 'error'); });
+      Page.listen(window, 'error', failed);
+      Page.listen(window, 'unhandledrejection', failed);
       Page.listen(Page.canvas, 'contextrestored', function() { Page.post(Page.kinds.exposed); });
     },
 
@@ -109,34 +92,19 @@ var LibraryBrowserHost = {
     },
 
     fullscreen: function() {
-      return Page.api ? document[Page.api.element] === Page.window : Page.filling;
+      return Page.api ? document.fullscreenElement === Page.window : Page.filling;
     },
 
     // Settles when the window has the screen, or the browser refused it.
     enterFullscreen: function() {
-      if (!Page.api) {
-        Page.fill(true);
-        return Promise.resolve();
-      }
-      var request = Page.window[Page.api.request]({navigationUI: 'hide'});
-      if (request) return request;
-      // Safari's prefixed request answers with events only.
-      return new Promise(function(resolve, reject) {
-        var settle = function(event) {
-          document.removeEventListener(Page.api.change, settle);
-          document.removeEventListener(Page.api.error, settle);
-          if (event.type === Page.api.change) resolve(); else reject();
-        };
-        document.addEventListener(Page.api.change, settle);
-        document.addEventListener(Page.api.error, settle);
-      });
+      if (Page.api) return Page.window.requestFullscreen({navigationUI: 'hide'});
+      Page.fill(true);
+      return Promise.resolve();
     },
 
     leaveFullscreen: function() {
-      if (!Page.api) return Page.fill(false);
-      if (!document[Page.api.element]) return;
-      var left = document[Page.api.exit]();
-      if (left) left.catch(function() {});
+      if (!Page.api) Page.fill(false);
+      else if (document.fullscreenElement) document.exitFullscreen().catch(function() {});
     },
 
     // The viewport as the screen: the window over the whole page, the page held still.
@@ -152,14 +120,9 @@ var LibraryBrowserHost = {
       var shown = Page.fullscreen();
       Page.window.classList.toggle('fullscreen', shown);
       if (Page.exclusive) {
-        if (shown) {
-          Page.ask(null);
-          Page.canvas.focus();
-          Page.post(Page.kinds.activated);
-        } else {
-          Page.ask('Click to return');
-          Page.post(Page.kinds.deactivated);
-        }
+        Page.ask(shown ? null : 'Click to return');
+        if (shown) Page.canvas.focus();
+        Page.post(shown ? Page.kinds.activated : Page.kinds.deactivated);
       }
       Page.layout();
     },
@@ -183,12 +146,11 @@ var LibraryBrowserHost = {
     // A click, or a tap: mobile browsers click where a finger taps.
     click: function() {
       if (!Page.exclusive || Page.fullscreen()) return;
+      var answer = function(granted) {
+        return function() { if (Page.waiting) Page.waiting(granted); };
+      };
       // Full screen only from a person's gesture: this click.
-      Page.enterFullscreen().then(function() {
-        if (Page.waiting) Page.waiting(1);
-      }, function() {
-        if (Page.waiting) Page.waiting(0);
-      });
+      Page.enterFullscreen().then(answer(1), answer(0));
     },
 
     // A message over the canvas; null takes it away.
@@ -198,9 +160,8 @@ var LibraryBrowserHost = {
     },
 
     // Each picture pixel a block of whole device pixels: the scale asked for in a
-    // window (less where the page has no room for it, as on a phone), the largest
-    // that fits in full screen. Out of full screen the exclusive window waits in a
-    // box on the page. Shrunk below one device pixel only where nothing larger fits.
+    // window (less where the page has no room), the largest that fits in full
+    // screen; less than one only where nothing larger fits.
     layout: function() {
       var canvas = Page.canvas, ratio = window.devicePixelRatio || 1, factor;
       var fit = function(width, height) {
@@ -241,9 +202,8 @@ var LibraryBrowserHost = {
       if (Page.wakeLock) Page.wakeLock.release().catch(function() {});
       Page.wakeLock = null;
       Page.window.hidden = true;
-      var ended = document.getElementById('ended');
       document.getElementById('ended-text').textContent = text;
-      ended.hidden = false;
+      document.getElementById('ended').hidden = false;
       document.body.dataset.exitStatus = String(status);
       var again = document.getElementById('again');
       again.onclick = function() { location.reload(); };
@@ -251,19 +211,22 @@ var LibraryBrowserHost = {
     }
   },
 
-  browser_setting__deps: ['$Page', '$stringToNewUTF8'],
+  // Each item's text is made once and kept: the settings hold on to it.
+  browser_setting__deps: ['$stringToNewUTF8'],
   browser_setting: function(name) {
-    var value = new URLSearchParams(location.search).get(UTF8ToString(name));
-    return value === null ? 0 : stringToNewUTF8(value);
+    name = UTF8ToString(name);
+    if (!(name in Page.settings)) {
+      var value = new URLSearchParams(location.search).get(name);
+      Page.settings[name] = value === null ? 0 : stringToNewUTF8(value);
+    }
+    return Page.settings[name];
   },
 
-  browser_screen_size__deps: ['$Page'],
   browser_screen_size: function(width, height) {
     HEAP32[width >> 2] = screen.width;
     HEAP32[height >> 2] = screen.height;
   },
 
-  browser_show_window__deps: ['$Page'],
   browser_show_window: function(width, height, caption, scale) {
     var canvas = Page.canvas, first = Page.window.hidden;
     if (canvas.width !== width) canvas.width = width;
@@ -275,19 +238,16 @@ var LibraryBrowserHost = {
     if (first) canvas.focus();
   },
 
-  browser_hide_window__deps: ['$Page'],
   browser_hide_window: function() {
     Page.window.hidden = true;
   },
 
-  browser_set_title__deps: ['$Page'],
   browser_set_title: function(title) {
     var text = UTF8ToString(title);
     Page.title.textContent = text;
     document.title = text;
   },
 
-  browser_set_exclusive__deps: ['$Page'],
   browser_set_exclusive: function(exclusive) {
     Page.exclusive = !!exclusive;
     Page.window.classList.toggle('exclusive', Page.exclusive);
@@ -298,13 +258,12 @@ var LibraryBrowserHost = {
     Page.layout();
   },
 
-  browser_present__deps: ['$Page'],
   browser_present: function(pixels, width, height) {
     var bytes = new Uint8ClampedArray(HEAPU8.buffer, pixels, width * height * 4);
     Page.context.putImageData(new ImageData(bytes, width, height), 0, 0);
   },
 
-  browser_wait_refresh__deps: ['$Page', '$Asyncify'],
+  browser_wait_refresh__deps: ['$Asyncify'],
   browser_wait_refresh: function() {
     return Asyncify.handleSleep(function(wakeUp) {
       Page.frame = requestAnimationFrame(function(time) {
@@ -314,14 +273,13 @@ var LibraryBrowserHost = {
     });
   },
 
-  browser_enter_fullscreen__deps: ['$Page', '$Asyncify'],
+  browser_enter_fullscreen__deps: ['$Asyncify'],
   browser_enter_fullscreen: function() {
-    // Through handleSleep every time, answered at once or not: the program's
-    // resumption passes through here again.
+    // Through handleSleep even when answered at once: resuming passes here again.
     return Asyncify.handleSleep(function(wakeUp) {
       if (Page.fullscreen()) return wakeUp(1);
       // A frame without permission says so at once; no click would change it.
-      if (Page.api && !document[Page.api.enabled]) return wakeUp(0);
+      if (Page.api && !document.fullscreenEnabled) return wakeUp(0);
       Page.ask('Click for full screen');
       Page.waiting = function(granted) {
         Page.waiting = null;
@@ -330,14 +288,11 @@ var LibraryBrowserHost = {
     });
   },
 
-  browser_show_cursor__deps: ['$Page'],
   browser_show_cursor: function(shown) {
     Page.window.classList.toggle('cursor-hidden', !shown);
   },
 
-  // The screensaver's counterpart: a wake lock keeps the screen on while the
-  // program runs, where the browser grants one.
-  browser_keep_screen_on__deps: ['$Page'],
+  // The screensaver's counterpart: a wake lock, where the browser grants one.
   browser_keep_screen_on: function(on) {
     if (!on) {
       if (Page.wakeLock) Page.wakeLock.release().catch(function() {});
@@ -347,7 +302,6 @@ var LibraryBrowserHost = {
     }
   },
 
-  browser_next_event__deps: ['$Page'],
   browser_next_event: function(kind, value) {
     var event = Page.events.shift();
     if (!event) return 0;
@@ -357,4 +311,5 @@ var LibraryBrowserHost = {
   }
 };
 
+autoAddDeps(LibraryBrowserHost, '$Page');
 mergeInto(LibraryManager.library, LibraryBrowserHost);

@@ -15,16 +15,14 @@
 
 namespace {
 
-// The Wayland client library that SDL loaded, asked for its functions rather
-// than linked, as SDL does: the host (and the installed display library) needs
-// no Wayland library where SDL does without one.
+// The Wayland client library SDL loaded, asked for its functions rather than
+// linked, as SDL does: where SDL does without one, so does the host.
 wl_display* wayland_display = nullptr;
 int (*wayland_error)(wl_display*) = nullptr;
 
-// Waits for the compositor's end of the connection to close, wherever the
-// program is then: SDL has loops of its own (showing a window, going full
-// screen, waiting for a frame) that spin forever on a broken connection and
-// never come back to the program's pump. Woken through stop_pipe to end.
+// Waits for the compositor's end of the connection to close, wherever the program
+// is then: SDL has loops of its own that spin forever on a broken connection
+// (showing a window, going full screen). Woken through stop_pipe to end.
 std::thread watcher;
 int stop_pipe[2] = {-1, -1};
 
@@ -49,16 +47,14 @@ void prepare_lost_line()
     std::_Exit(platform::display_lost_status);
 }
 
-// Xlib's own handler prints several lines and calls exit(), whose exit handlers
-// then close SDL's windows and wait, forever, for an answer from the server that
-// is gone; so the process ends here instead.
+// Xlib's own handler calls exit(), whose handlers then wait forever for an answer
+// from the server that is gone.
 int x_connection_lost(Display*) { connection_lost(); }
 
 int x_connection = -1;  // the watched X server's socket
 
-// Writing to an X server that has gone away raises SIGPIPE, whose default would
-// end the process as a signal death before Xlib could report the break. A SIGPIPE
-// from any other pipe keeps that default.
+// A write to an X server that has gone away raises SIGPIPE, a signal death before
+// Xlib could report the break; a SIGPIPE from any other pipe keeps its default.
 void x_write_failed(int)
 {
     pollfd connection{x_connection, 0, 0};

@@ -1,8 +1,7 @@
 // The SDL2 host: each visible window is an SDL window showing its client area
 // of the stand-in's screen, each pixel as a block of the desktop's scale factor;
-// the exclusive window is a fullscreen-desktop window showing the display mode
-// scaled by a whole factor, letterboxed (present.cpp). The windows carry
-// the rings icon; their class (X11) and app_id (Wayland) are SDL's, the
+// the exclusive window is a fullscreen-desktop window (present.cpp). The windows
+// carry the rings icon; their class (X11) and app_id (Wayland) are SDL's, the
 // program's file name, which the desktop entries name as StartupWMClass.
 #include "display_connection.h"
 #include "keys.h"
@@ -14,7 +13,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <map>
 #include <optional>
 #include <string>
@@ -30,7 +28,8 @@ int desktop_scale()
 {
     if (const auto scale = parse_scale(environment_setting(environment_names.scale)))
         return *scale;
-    return scale_setting(environment_setting, environment_names.scale, scale_setting(environment_setting, "GDK_SCALE", 1));
+    return scale_setting(environment_setting, environment_names.scale,
+                         scale_setting(environment_setting, "GDK_SCALE", 1));
 }
 
 class SdlHost final : public Host {
@@ -40,9 +39,8 @@ public:
         for (auto& [handle, view] : views)
             close_view(view);
         views.clear();
-        if (icon)
-            SDL_FreeSurface(icon);
         if (started) {
+            SDL_FreeSurface(icon);
             stop_watching_display_connection();
             SDL_Quit();
         }
@@ -53,11 +51,8 @@ public:
         ScreenSetup setup;
         setup.no_display = !start();
         SDL_DisplayMode desktop{};
-        if (SDL_GetDesktopDisplayMode(0, &desktop) == 0) {
-            setup.desktop.width = desktop.w;
-            setup.desktop.height = desktop.h;
-            setup.desktop.format = format_of_sdl(desktop.format).value_or(formats::xrgb8888);
-        }
+        if (SDL_GetDesktopDisplayMode(0, &desktop) == 0)
+            setup.desktop = {desktop.w, desktop.h, format_of_sdl(desktop.format).value_or(formats::xrgb8888)};
         apply_screen_settings(setup, environment_setting, environment_names);
         vsync = vsync_setting(environment_setting, environment_names.vsync);
         pace.reset();
@@ -108,25 +103,22 @@ public:
                               std::max(1, static_cast<int>(client.right - client.left)) * scale,
                               std::max(1, static_cast<int>(client.bottom - client.top)) * scale};
         if (!view.window) {
-            // A window without a caption (a popup, as the fullscreen program's)
-            // has no frame either. (Wayland lets no client place itself: there
-            // the compositor does.)
+            // A window without a caption (the fullscreen program's popup) has no
+            // frame either. (On Wayland the compositor places windows.)
             const bool framed = (window.style & WS_CAPTION) == WS_CAPTION;
             view.window = SDL_CreateWindow(window.title.c_str(), placed.x, placed.y, placed.w, placed.h,
                                            SDL_WINDOW_HIDDEN | (framed ? 0 : SDL_WINDOW_BORDERLESS));
             if (!view.window)
                 return;
             watch_display_connection(view.window);
-            if (!icon)
-                icon = icon_surface(rings_icon, rings_icon_size);
             if (icon)
                 SDL_SetWindowIcon(view.window, icon);
             attach_renderer(view, vsync);
             view.title = window.title;
             view.placed = placed;
         }
-        // The demo retitles its window every frame; SDL hears of it only when
-        // the text changes, and a new title alone needs no new picture.
+        // The demo retitles its window every frame; SDL hears of new text only,
+        // and a new title alone needs no new picture.
         if (view.title != window.title) {
             SDL_SetWindowTitle(view.window, window.title.c_str());
             view.title = window.title;
@@ -185,19 +177,12 @@ public:
     void cursor_changed(bool shown) override { SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE); }
 
     // On Wayland SDL holds the compositor's idle inhibitor for its windows.
-    void screensaver_changed(bool on) override
-    {
-        if (on)
-            SDL_EnableScreenSaver();
-        else
-            SDL_DisableScreenSaver();
-    }
+    void screensaver_changed(bool on) override { on ? SDL_EnableScreenSaver() : SDL_DisableScreenSaver(); }
 
 private:
-    // Whether there is a display to show on. SDL falls back to a driver that
-    // shows nothing when no display server answers; that runs a program no one
-    // can see or end, so only a driver asked for by name may be headless. A
-    // failure here is the open's to report, not the host's.
+    // Whether there is a display to show on. SDL falls back to a driver that shows
+    // nothing, running a program no one can see or end: only a driver asked for by
+    // name may be headless. A failure here is the open's to report.
     bool start()
     {
         if (started)
@@ -210,43 +195,31 @@ private:
         const char* asked = std::getenv("SDL_VIDEODRIVER");
         const bool named = asked && *asked;
         if (!named) {
-            // Only the display servers the session names, X11 first where both
-            // are (XWayland): probing the others prints on stderr (a Wayland
-            // probe without XDG_RUNTIME_DIR does).
+            // Only the display servers the session names, X11 first (XWayland):
+            // probing others prints on stderr.
             std::string servers;
-            for (const auto& [variable, driver] : {std::pair{"DISPLAY", "x11"}, std::pair{"WAYLAND_DISPLAY", "wayland"}}) {
-                const char* value = std::getenv(variable);
-                if (!value || !*value)
-                    continue;
-                if (!servers.empty())
-                    servers += ',';
-                servers += driver;
-            }
+            for (const auto& [variable, driver] :
+                 {std::pair{"DISPLAY", "x11"}, std::pair{"WAYLAND_DISPLAY", "wayland"}})
+                if (const char* value = std::getenv(variable); value && *value)
+                    servers += (servers.empty() ? "" : ",") + std::string(driver);
             if (servers.empty())
                 return false;
             SDL_SetHint(SDL_HINT_VIDEODRIVER, servers.c_str());
         }
         if (SDL_Init(SDL_INIT_VIDEO) != 0)
             return false;
-        if (headless(SDL_GetCurrentVideoDriver()) && !named) {
+        const std::string driver = SDL_GetCurrentVideoDriver();
+        if (!named && (driver == "offscreen" || driver == "dummy" || driver == "evdev")) {
             SDL_Quit();
             return false;
         }
+        icon = icon_surface(rings_icon, rings_icon_size);
         started = true;
         return true;
     }
 
-    static bool headless(const char* driver)
-    {
-        for (const char* name : {"offscreen", "dummy", "evdev"})
-            if (driver && std::strcmp(driver, name) == 0)
-                return true;
-        return false;
-    }
-
-    // Paced (unless VORLIX_VSYNC=0), a frame sleeps until the next refresh unless
-    // a shown window's renderer waits for it already (a hidden window's frames
-    // are paced too: they are drawn all the same).
+    // Paced, a frame sleeps until the next refresh unless a shown window's
+    // renderer waits for it already (a hidden window's frames are drawn too).
     void wait_for_refresh()
     {
         if (!vsync)
@@ -270,6 +243,11 @@ private:
         return nullptr;
     }
 
+    static void pointer_over(HWND window)
+    {
+        post_message(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    }
+
     void translate(const SDL_Event& event)
     {
         switch (event.type) {
@@ -281,8 +259,8 @@ private:
             case SDL_WINDOWEVENT_CLOSE: post_message(window, WM_CLOSE, 0, 0); break;
             case SDL_WINDOWEVENT_FOCUS_GAINED: set_app_active(window, true); break;
             case SDL_WINDOWEVENT_FOCUS_LOST: set_app_active(window, false); break;
-            // The window manager's minimise: the window stays minimised until it
-            // restores it, so a retitle must not show it again.
+            // Minimised by the window manager until it restores it: a retitle
+            // must not show it again.
             case SDL_WINDOWEVENT_MINIMIZED: set_minimized(window, true); break;
             case SDL_WINDOWEVENT_RESTORED: set_minimized(window, false); break;
             case SDL_WINDOWEVENT_EXPOSED:
@@ -290,16 +268,14 @@ private:
                 if (const Window* shown = find_window(window))
                     present(views[window], *shown);
                 break;
-            case SDL_WINDOWEVENT_ENTER:
-                post_message(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
-                break;
+            case SDL_WINDOWEVENT_ENTER: pointer_over(window); break;
             default: break;
             }
             break;
         }
         case SDL_MOUSEMOTION:
             if (const HWND window = window_of(event.motion.windowID))
-                post_message(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+                pointer_over(window);
             break;
         case SDL_KEYDOWN:
             if (const HWND window = window_of(event.key.windowID))

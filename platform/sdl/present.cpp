@@ -23,55 +23,46 @@ const std::pair<PixelFormat, std::uint32_t> sdl_formats[] = {
 };
 
 // Rows on their way to the window, kept for the next frame.
-std::vector<std::uint32_t> palette_row;
+std::vector<std::uint32_t> coloured;
 std::vector<std::uint8_t> converted_row;
 
 // The picture at a whole factor, centred in the output: the window's own scale,
-// or in full screen the largest that fits, with black bars around it.
-struct Layout {
-    int factor;
-    SDL_Rect picture;
-    SDL_Rect bars[4];
+// or in full screen the largest that fits.
+SDL_Rect picture_in(int output_width, int output_height, int width, int height)
+{
+    const int factor = std::max(1, std::min(output_width / width, output_height / height));
+    return {(output_width - factor * width) / 2, (output_height - factor * height) / 2, factor * width,
+            factor * height};
+}
+
+// Writes each of count pixels factor times.
+template <int bytes>
+void widen(const std::uint8_t* from, std::uint8_t* to, int count, int factor)
+{
+    for (int i = 0; i < count; ++i, from += bytes)
+        for (int k = 0; k < factor; ++k, to += bytes)
+            std::memcpy(to, from, bytes);
+}
+
+// Rows of the screen from `from` as SDL can read them: palette indices looked up.
+struct Pixels {
+    const void* data;
+    int pitch;
+    std::uint32_t format;
 };
 
-Layout layout_of(int output_width, int output_height, int width, int height)
+Pixels readable(const std::uint8_t* from, int width, int height)
 {
-    Layout layout{};
-    layout.factor = std::max(1, std::min(output_width / width, output_height / height));
-    const SDL_Rect picture{(output_width - layout.factor * width) / 2, (output_height - layout.factor * height) / 2,
-                           layout.factor * width, layout.factor * height};
-    const int below = picture.y + picture.h, right_of = picture.x + picture.w;
-    layout.picture = picture;
-    layout.bars[0] = {0, 0, output_width, picture.y};
-    layout.bars[1] = {0, below, output_width, output_height - below};
-    layout.bars[2] = {0, picture.y, picture.x, picture.h};
-    layout.bars[3] = {right_of, picture.y, output_width - right_of, picture.h};
-    return layout;
-}
-
-// Writes count pixels: each pixel of from factor times, the first one phase
-// times fewer.
-template <int bytes>
-void widen(const std::uint8_t* from, std::uint8_t* to, int phase, int count, int factor)
-{
-    for (int i = 0; i < count; ++i, to += bytes) {
-        std::memcpy(to, from, bytes);
-        if (++phase == factor) {
-            phase = 0;
-            from += bytes;
-        }
-    }
-}
-
-// Palette indices as 0x00RRGGBB.
-void coloured(const std::uint8_t* indices, int count, std::uint32_t* to)
-{
+    const Buffer& screen = *state().screen;
+    if (!screen.format.palette)
+        return {from, screen.pitch, sdl_format_of(screen.format)};
     const Palette& palette = state().setup.palette;
-    for (int x = 0; x < count; ++x)
-        to[x] = palette[indices[x]];
+    coloured.resize(static_cast<std::size_t>(width) * height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            coloured[static_cast<std::size_t>(y) * width + x] = palette[from[y * screen.pitch + x]];
+    return {coloured.data(), width * 4, SDL_PIXELFORMAT_RGB888};
 }
-
-bool on_wayland() { return std::strcmp(SDL_GetCurrentVideoDriver(), "wayland") == 0; }
 
 // Mesa's llvmpipe and its kin: OpenGL drawn by the processor.
 bool drawn_in_software(SDL_Renderer* renderer)
@@ -82,70 +73,45 @@ bool drawn_in_software(SDL_Renderer* renderer)
         return false;
     using GetString = const unsigned char* (*)(unsigned int);
     const auto get_string = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
-    const unsigned char* name = get_string ? get_string(0x1F01 /* GL_RENDERER */) : nullptr;
-    if (!name)
-        return false;
-    const char* text = reinterpret_cast<const char*>(name);
+    const auto* name = get_string ? reinterpret_cast<const char*>(get_string(0x1F01 /* GL_RENDERER */)) : nullptr;
     for (const char* rasteriser : {"llvmpipe", "softpipe", "Software Rasterizer", "SWR"})
-        if (std::strstr(text, rasteriser))
+        if (name && std::strstr(name, rasteriser))
             return true;
     return false;
 }
 
-// Whether the renderer's vertical sync waits for the display. A GPU's does; on
-// Wayland so does any accelerated one's, as the compositor's frame callbacks
-// pace it; a software rasteriser's on X11 may take the setting and wait for
-// nothing, and SDL's own renderer has none.
-bool waits_for_refresh(SDL_Renderer* renderer, bool wayland)
-{
-    SDL_RendererInfo info{};
-    if (SDL_GetRendererInfo(renderer, &info) != 0 || (info.flags & SDL_RENDERER_SOFTWARE))
-        return false;
-    return wayland || !drawn_in_software(renderer);
-}
-
 void present_rendered(View& view, int width, int height, const SDL_Rect& into, const std::uint8_t* from)
 {
-    const Buffer& screen = *state().screen;
-    const std::uint32_t format = sdl_format_of(screen.format);
-    if (!view.texture || view.texture_width != width || view.texture_height != height ||
-        view.texture_format != format) {
+    const std::uint32_t format = sdl_format_of(state().screen->format);
+    std::uint32_t texture_format = 0;
+    int texture_width = 0, texture_height = 0;
+    if (view.texture)
+        SDL_QueryTexture(view.texture, &texture_format, nullptr, &texture_width, &texture_height);
+    if (texture_width != width || texture_height != height || texture_format != format) {
         if (view.texture)
             SDL_DestroyTexture(view.texture);
         view.texture = SDL_CreateTexture(view.renderer, format, SDL_TEXTUREACCESS_STREAMING, width, height);
-        view.texture_width = width;
-        view.texture_height = height;
-        view.texture_format = format;
         if (!view.texture)
             return;
     }
     if (into.w > 0 && into.h > 0) {
-        if (screen.format.palette) {
-            palette_row.resize(static_cast<std::size_t>(into.w) * into.h);
-            for (int y = 0; y < into.h; ++y)
-                coloured(from + static_cast<std::size_t>(y) * screen.pitch, into.w,
-                         palette_row.data() + static_cast<std::size_t>(y) * into.w);
-            SDL_UpdateTexture(view.texture, &into, palette_row.data(), into.w * 4);
-        } else {
-            SDL_UpdateTexture(view.texture, &into, from, screen.pitch);
-        }
+        const Pixels pixels = readable(from, into.w, into.h);
+        SDL_UpdateTexture(view.texture, &into, pixels.data, pixels.pitch);
     }
     int output_width = 0, output_height = 0;
     if (SDL_GetRendererOutputSize(view.renderer, &output_width, &output_height) != 0)
         return;
     // Drawn whole each time, as a swapped back buffer keeps nothing.
-    const Layout layout = layout_of(output_width, output_height, width, height);
+    const SDL_Rect picture = picture_in(output_width, output_height, width, height);
     SDL_SetRenderDrawColor(view.renderer, 0, 0, 0, 255);
-    for (const SDL_Rect& bar : layout.bars)
-        if (bar.w > 0 && bar.h > 0)
-            SDL_RenderFillRect(view.renderer, &bar);
-    SDL_RenderCopy(view.renderer, view.texture, nullptr, &layout.picture);
+    SDL_RenderClear(view.renderer);
+    SDL_RenderCopy(view.renderer, view.texture, nullptr, &picture);
     SDL_RenderPresent(view.renderer);
 }
 
-// Each screen row converted to the window's format at most once, widened
-// once, and copied into the rows below it; only the picture goes to the
-// window system, the bars too when what the window showed is gone.
+// Each screen row converted to the window's format at most once, widened once
+// and copied into the rows below; the black around the picture goes to the
+// window system only when what the window showed is gone.
 void present_direct(View& view, const Window& window, int width, int height, const SDL_Rect& into,
                     const std::uint8_t* from)
 {
@@ -153,57 +119,38 @@ void present_direct(View& view, const Window& window, int width, int height, con
     SDL_Surface* surface = SDL_GetWindowSurface(view.window);
     if (!surface)
         return;
-    const Layout layout = layout_of(surface->w, surface->h, width, height);
-    const bool whole = surface != view.surface || !SDL_RectEquals(&layout.picture, &view.picture) ||
-                       window.needs_paint;
-    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0)
-        return;
+    const SDL_Rect picture = picture_in(surface->w, surface->h, width, height);
+    const bool whole = surface != view.surface || !SDL_RectEquals(&picture, &view.picture) || window.needs_paint;
     if (whole) {
-        for (const SDL_Rect& bar : layout.bars)
-            if (bar.w > 0 && bar.h > 0)
-                SDL_FillRect(surface, &bar, SDL_MapRGB(surface->format, 0, 0, 0));
+        SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
         view.surface = surface;
-        view.picture = layout.picture;
+        view.picture = picture;
     }
-    // The screen's rows in the window's pixels, on the window's surface.
-    const int factor = layout.factor;
+    const int factor = picture.w / width, bytes = surface->format->BytesPerPixel;
     const SDL_Rect bounds{0, 0, surface->w, surface->h};
-    const SDL_Rect shown{layout.picture.x + into.x * factor, layout.picture.y + into.y * factor, into.w * factor,
+    const SDL_Rect shown{picture.x + into.x * factor, picture.y + into.y * factor, into.w * factor,
                          into.h * factor};
     SDL_Rect drawn{};
-    const int bytes = surface->format->BytesPerPixel;
-    const std::uint32_t screen_format = sdl_format_of(screen.format);
-    const bool same = !screen.format.palette && screen_format == surface->format->format;
-    // (An 8-bit window would need a palette of its own: it gets the bars alone.)
+    // (An 8-bit window would need a palette of its own: it gets the black alone.)
     if (SDL_IntersectRect(&shown, &bounds, &drawn) && bytes >= 2) {
-        const int first_x = (drawn.x - shown.x) / factor, phase = (drawn.x - shown.x) % factor;
-        const int last_x = (drawn.x + drawn.w - 1 - shown.x) / factor;
-        const int used = last_x - first_x + 1;
-        if (!same) {
-            converted_row.resize(static_cast<std::size_t>(used) * 4);
-            palette_row.resize(static_cast<std::size_t>(used));
-        }
-        std::uint8_t* widened = nullptr;  // the row last drawn
+        // Cut only at factor 1: the picture at a larger one fits the window.
+        const int first_x = drawn.x - shown.x, used = drawn.w / factor;
+        converted_row.resize(static_cast<std::size_t>(used) * 4);
+        const std::uint8_t* widened = nullptr;  // the row last drawn
         int widened_from = -1;
         for (int y = drawn.y; y < drawn.y + drawn.h; ++y) {
-            std::uint8_t* to = static_cast<std::uint8_t*>(surface->pixels) + static_cast<std::size_t>(y) * surface->pitch +
-                               drawn.x * bytes;
+            std::uint8_t* to = static_cast<std::uint8_t*>(surface->pixels) +
+                               static_cast<std::size_t>(y) * surface->pitch + drawn.x * bytes;
             const int source_y = (y - shown.y) / factor;
             if (source_y == widened_from) {
                 std::memcpy(to, widened, static_cast<std::size_t>(drawn.w) * bytes);
                 continue;
             }
-            const std::uint8_t* row =
-                from + static_cast<std::size_t>(source_y) * screen.pitch + first_x * screen.format.bytes();
-            if (!same) {
-                const void* pixels = row;
-                std::uint32_t pixels_format = screen_format;
-                if (screen.format.palette) {
-                    coloured(row, used, palette_row.data());
-                    pixels = palette_row.data();
-                    pixels_format = SDL_PIXELFORMAT_RGB888;
-                }
-                SDL_ConvertPixels(used, 1, pixels_format, pixels, used * 4, surface->format->format,
+            const Pixels pixels = readable(
+                from + static_cast<std::size_t>(source_y) * screen.pitch + first_x * screen.format.bytes(), used, 1);
+            auto row = static_cast<const std::uint8_t*>(pixels.data);
+            if (pixels.format != surface->format->format) {
+                SDL_ConvertPixels(used, 1, pixels.format, row, used * 4, surface->format->format,
                                   converted_row.data(), used * 4);
                 row = converted_row.data();
             }
@@ -211,17 +158,15 @@ void present_direct(View& view, const Window& window, int width, int height, con
                 std::memcpy(to, row, static_cast<std::size_t>(drawn.w) * bytes);
             } else {
                 switch (bytes) {
-                case 2: widen<2>(row, to, phase, drawn.w, factor); break;
-                case 3: widen<3>(row, to, phase, drawn.w, factor); break;
-                default: widen<4>(row, to, phase, drawn.w, factor); break;
+                case 2: widen<2>(row, to, used, factor); break;
+                case 3: widen<3>(row, to, used, factor); break;
+                default: widen<4>(row, to, used, factor); break;
                 }
             }
             widened = to;
             widened_from = source_y;
         }
     }
-    if (SDL_MUSTLOCK(surface))
-        SDL_UnlockSurface(surface);
     if (whole)
         SDL_UpdateWindowSurface(view.window);
     else if (drawn.w > 0 && drawn.h > 0)
@@ -230,18 +175,16 @@ void present_direct(View& view, const Window& window, int width, int height, con
 
 }  // namespace
 
-// The accelerated renderer, on a machine that draws with a GPU. On X11, where
-// OpenGL is a software rasteriser (Mesa's llvmpipe, as under Xvfb) or there is
-// no accelerated renderer at all, none: measured there, a renderer's upload,
-// copy and stretch (SDL's software one too) cost several times one pass
-// straight into the window's own surface. On Wayland SDL has no window surface
-// of its own, only a texture of such a renderer, so the renderer is kept
-// whatever draws it. A renderer named in SDL_RENDER_DRIVER is taken as it is.
+// The accelerated renderer where a GPU draws. On X11 with a software rasteriser
+// (llvmpipe, as under Xvfb) or none, no renderer: measured there, its upload,
+// copy and stretch cost several times one pass into the window's own surface.
+// Wayland has no window surface but a renderer's texture, so it keeps whatever
+// renderer it gets. One named in SDL_RENDER_DRIVER is taken as it is.
 void attach_renderer(View& view, bool vsync)
 {
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
     const char* named = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
-    const bool wayland = on_wayland();
+    const bool wayland = std::strcmp(SDL_GetCurrentVideoDriver(), "wayland") == 0;
     SDL_Renderer* renderer = nullptr;
     if (named && *named) {
         renderer = SDL_CreateRenderer(view.window, -1, 0);
@@ -257,8 +200,12 @@ void attach_renderer(View& view, bool vsync)
             SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     }
     view.renderer = renderer;
-    view.renderer_paced =
-        vsync && renderer && waits_for_refresh(renderer, wayland) && SDL_RenderSetVSync(renderer, 1) == 0;
+    // A GPU's vertical sync waits for the display, and on Wayland any accelerated
+    // one's (the compositor paces it); a software rasteriser's on X11 may not.
+    SDL_RendererInfo info{};
+    view.renderer_paced = vsync && renderer && SDL_GetRendererInfo(renderer, &info) == 0 &&
+                          !(info.flags & SDL_RENDERER_SOFTWARE) && (wayland || !drawn_in_software(renderer)) &&
+                          SDL_RenderSetVSync(renderer, 1) == 0;
 }
 
 void present(View& view, const Window& window)
@@ -271,12 +218,11 @@ void present(View& view, const Window& window)
     if (width <= 0 || height <= 0)
         return;
     // Only the part of the client area on the screen has pixels to show.
-    const LONG left = std::max(area.left, LONG{0}), top = std::max(area.top, LONG{0});
-    const LONG right = std::min(area.right, static_cast<LONG>(screen.width));
-    const LONG bottom = std::min(area.bottom, static_cast<LONG>(screen.height));
-    const SDL_Rect into{left - area.left, top - area.top, std::max(LONG{0}, right - left),
-                        std::max(LONG{0}, bottom - top)};
-    const std::uint8_t* from = screen.row(top) + left * screen.format.bytes();
+    const SDL_Rect client{area.left, area.top, width, height}, bounds{0, 0, screen.width, screen.height};
+    SDL_Rect on_screen{};  // no wider or taller than 0 when none of it is
+    SDL_IntersectRect(&client, &bounds, &on_screen);
+    const SDL_Rect into{on_screen.x - area.left, on_screen.y - area.top, on_screen.w, on_screen.h};
+    const std::uint8_t* from = screen.row(on_screen.y) + on_screen.x * screen.format.bytes();
     if (view.renderer)
         present_rendered(view, width, height, into, from);
     else

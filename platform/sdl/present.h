@@ -19,8 +19,6 @@ struct View {
     SDL_Window* window = nullptr;
     SDL_Renderer* renderer = nullptr;
     SDL_Texture* texture = nullptr;
-    int texture_width = 0, texture_height = 0;
-    std::uint32_t texture_format = 0;
     bool fullscreen = false;
     // The renderer's own vertical sync paces its presents.
     bool renderer_paced = false;
@@ -33,23 +31,19 @@ struct View {
     SDL_Rect picture{};
 };
 
-// Gives view.window its renderer, with vertical sync when asked for; see
-// present.cpp for when there is none.
-void attach_renderer(View& view, bool vsync);
+void attach_renderer(View& view, bool vsync);  // if any: see present.cpp
 // Shows what the screen holds for window, if the view is on show.
 void present(View& view, const Window& window);
 void close_view(View& view);
 
 // The SDL format of a desktop, as the stand-in's format.
 std::optional<PixelFormat> format_of_sdl(std::uint32_t sdl_format);
-// The SDL texture format holding pixels of format as they are (pal8 is shown
-// through 32-bit xRGB).
+// The SDL format holding pixels of format as they are (pal8: 32-bit xRGB).
 std::uint32_t sdl_format_of(const PixelFormat& format);
 
-// At most one frame a display refresh: the refresh periods are counted from
-// the first frame shown; a frame comes at once when none was shown yet in the
-// current period, else at the start of the next one. A frame that comes late
-// is shown at once and starts no run of frames to catch up.
+// At most one frame a display refresh, periods counted from the first frame: a
+// frame comes at once when none was shown yet in the current period, else at the
+// start of the next; a late one starts no run of frames to catch up.
 class RefreshPace {
 public:
     using Clock = std::chrono::steady_clock;
@@ -64,8 +58,7 @@ private:
     bool started = false;
 };
 
-// The refresh period of the display showing window (if any): its mode's rate, 60 Hz
-// where SDL does not know it.
+// The refresh period of the display showing window (if any); 60 Hz if unknown.
 RefreshPace::Clock::duration refresh_period(SDL_Window* window);
 
 }  // namespace platform

@@ -37,15 +37,7 @@ addEventListener('unhandledrejection', event => window.__noise.push('unhandled r
 
 // A phone's browser: full screen is for video only, as on an iPhone.
 const NO_FULLSCREEN_API = `
-for (const name of ['requestFullscreen', 'webkitRequestFullscreen']) delete Element.prototype[name];
-for (const name of ['exitFullscreen', 'webkitExitFullscreen', 'fullscreenElement', 'webkitFullscreenElement',
-                    'fullscreenEnabled', 'webkitFullscreenEnabled']) delete Document.prototype[name];
-`;
-
-// Full screen with Safari's webkit prefix alone, as on an iPad before 16.4 (the
-// prefixed names, which Chromium and WebKit keep, answer with events alone).
-const PREFIXED_FULLSCREEN_API = `
-for (const name of ['requestFullscreen']) delete Element.prototype[name];
+delete Element.prototype.requestFullscreen;
 for (const name of ['exitFullscreen', 'fullscreenElement', 'fullscreenEnabled']) delete Document.prototype[name];
 `;
 
@@ -394,7 +386,7 @@ class Pages {
   }
 
   fullscreen() {
-    return this.js('return (document.fullscreenElement || document.webkitFullscreenElement || null) !== null');
+    return this.js('return Boolean(document.fullscreenElement)');
   }
 
   // After the end: no animation frame asked for, over a few of the page's own.
@@ -419,34 +411,6 @@ class Pages {
     }
     return rates;
   }
-}
-
-// The fullscreen program after a click, Esc and back, and a key; `preamble` gives
-// the page the Fullscreen API of some browser.
-async function fullscreenClickAndEscape(pages, preamble) {
-  await pages.open('rings_fullscreen.html', preamble);
-  await pages.wait(async () => (await pages.prompt()) === 'Click for full screen', 'the request for a click');
-  await pages.browser.click('#prompt');
-  await pages.wait(() => pages.fullscreen(), 'full screen');
-  await pages.showsPicture();
-  await pages.newPictures(2);
-  assert((await pages.layout()).cursor === 'none', 'the cursor shows in full screen');
-  // Esc leaves full screen and makes the program inactive: it goes on (it asks for
-  // animation frames) but presents nothing.
-  await pages.browser.keys('Escape');
-  await pages.wait(async () => !(await pages.fullscreen()) && (await pages.prompt()) === 'Click to return',
-                   'the way back');
-  await pages.programPasses(3);  // a frame flipped before the news may still show
-  const frozen = (await pages.canvas()).sum;
-  await pages.programPasses(10);
-  assert((await pages.canvas()).sum === frozen, 'a frame was presented while inactive');
-  assert((await pages.status()) === null, 'Esc ended the program');
-  await pages.browser.click('#prompt');
-  await pages.wait(() => pages.fullscreen(), 'full screen again');
-  await pages.newPictures(2);
-  await pages.browser.keys('q');
-  await pages.endedWith('0');
-  await pages.nothingRuns();
 }
 
 const cases = {
@@ -513,14 +477,31 @@ const cases = {
     await pages.nothingRuns();
   },
 
-  fullscreen_click_and_escape(pages) {
-    return fullscreenClickAndEscape(pages, '');
-  },
-
-  async fullscreen_prefixed(pages) {
-    if (!(await pages.js('return Boolean(Element.prototype.webkitRequestFullscreen)')))
-      return 'this engine has no webkit-prefixed Fullscreen API';
-    return fullscreenClickAndEscape(pages, PREFIXED_FULLSCREEN_API);
+  // The fullscreen program after a click, Esc and back, and a key.
+  async fullscreen_click_and_escape(pages) {
+    await pages.open('rings_fullscreen.html');
+    await pages.wait(async () => (await pages.prompt()) === 'Click for full screen', 'the request for a click');
+    await pages.browser.click('#prompt');
+    await pages.wait(() => pages.fullscreen(), 'full screen');
+    await pages.showsPicture();
+    await pages.newPictures(2);
+    assert((await pages.layout()).cursor === 'none', 'the cursor shows in full screen');
+    // Esc leaves full screen and makes the program inactive: it goes on (it asks for
+    // animation frames) but presents nothing.
+    await pages.browser.keys('Escape');
+    await pages.wait(async () => !(await pages.fullscreen()) && (await pages.prompt()) === 'Click to return',
+                     'the way back');
+    await pages.programPasses(3);  // a frame flipped before the news may still show
+    const frozen = (await pages.canvas()).sum;
+    await pages.programPasses(10);
+    assert((await pages.canvas()).sum === frozen, 'a frame was presented while inactive');
+    assert((await pages.status()) === null, 'Esc ended the program');
+    await pages.browser.click('#prompt');
+    await pages.wait(() => pages.fullscreen(), 'full screen again');
+    await pages.newPictures(2);
+    await pages.browser.keys('q');
+    await pages.endedWith('0');
+    await pages.nothingRuns();
   },
 
   async fullscreen_forbidden(pages) {
