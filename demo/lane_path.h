@@ -12,7 +12,6 @@
 #pragma once
 
 #include <cmath>
-#include <concepts>
 #include <cstdint>
 #include <type_traits>
 #include <utility>
