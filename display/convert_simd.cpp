@@ -121,10 +121,12 @@ __m128i as_is(__m128i p) { return p; }
 template <__m128i (*arrange)(__m128i), PixelConverter rest>
 void x888_sse2(Pixels source, Bytes destination, std::uint32_t count)
 {
-    const auto packed = [source](std::uint32_t at) { return pack24_sse2(arrange(load128(source + at))); };
     std::uint32_t i = 0;
     for (; count - i >= 16; i += 16, destination += 48) {
-        const __m128i a = packed(i), b = packed(i + 4), c = packed(i + 8), d = packed(i + 12);
+        const __m128i a = pack24_sse2(arrange(load128(source + i)));
+        const __m128i b = pack24_sse2(arrange(load128(source + i + 4)));
+        const __m128i c = pack24_sse2(arrange(load128(source + i + 8)));
+        const __m128i d = pack24_sse2(arrange(load128(source + i + 12)));
         store128(destination, _mm_or_si128(a, _mm_slli_si128(b, 12)));
         store128(destination + 16, _mm_or_si128(_mm_srli_si128(b, 4), _mm_slli_si128(c, 8)));
         store128(destination + 32, _mm_or_si128(_mm_srli_si128(c, 8), _mm_slli_si128(d, 4)));
