@@ -124,12 +124,8 @@ public:
         const std::uint64_t n = whole + (fraction > half || (fraction == half && (whole & 1)));
         if (n == 0)
             return zero(a.negative_);
-        ExtendedBits r;
-        r.negative_ = a.negative_;
         const int lead = std::countl_zero(n);
-        r.significand_ = n << lead;
-        r.exponent_ = 63 - lead;
-        return r;
+        return ExtendedBits::from_fields(a.negative_, 63 - lead, n << lead);
     }
 
     // A value from the x87 format's fields: `significand` has its leading bit set, or
