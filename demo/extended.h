@@ -51,20 +51,7 @@
 class ExtendedBits {
 public:
     ExtendedBits() = default;
-    ExtendedBits(float value) { from_binary<float_format>(bits_as<std::uint32_t>(value)); }
     ExtendedBits(double value) { from_binary<double_format>(bits_as<std::uint64_t>(value)); }
-    ExtendedBits(std::int32_t value)
-    {
-        negative_ = value < 0;
-        const std::uint64_t magnitude = negative_ ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-        if (magnitude == 0) {
-            set_zero();
-            return;
-        }
-        const int shift = std::countl_zero(magnitude);
-        significand_ = magnitude << shift;
-        exponent_ = 63 - shift;
-    }
 
     // Rounded once to nearest even, as a store of the x87 register to memory rounds.
     explicit operator float() const
@@ -123,18 +110,6 @@ public:
         const bool up = remainder > b.significand_ - remainder;
         return rounded(negative, exponent, quotient, up ? ~std::uint64_t{0} : 0);
     }
-    ExtendedBits operator-() const
-    {
-        ExtendedBits r = *this;
-        r.negative_ = !negative_;
-        return r;
-    }
-    friend ExtendedBits fabs(const ExtendedBits& a)
-    {
-        ExtendedBits r = a;
-        r.negative_ = false;
-        return r;
-    }
     // To an integral value, nearest, ties to even: the x87's frndint in its default mode.
     friend ExtendedBits nearbyint(const ExtendedBits& a)
     {
@@ -149,31 +124,9 @@ public:
         const std::uint64_t n = whole + (fraction > half || (fraction == half && (whole & 1)));
         if (n == 0)
             return zero(a.negative_);
-        ExtendedBits r;
-        r.negative_ = a.negative_;
         const int lead = std::countl_zero(n);
-        r.significand_ = n << lead;
-        r.exponent_ = 63 - lead;
-        return r;
+        return ExtendedBits::from_fields(a.negative_, 63 - lead, n << lead);
     }
-
-    // -1, 0 or 1; +0 and -0 are equal.
-    friend int compare(const ExtendedBits& a, const ExtendedBits& b)
-    {
-        if (a.significand_ == 0 && b.significand_ == 0)
-            return 0;
-        if (a.negative_ != b.negative_)
-            return a.negative_ ? -1 : 1;
-        const int magnitude = a.exponent_ != b.exponent_ ? (a.exponent_ < b.exponent_ ? -1 : 1)
-                              : a.significand_ != b.significand_ ? (a.significand_ < b.significand_ ? -1 : 1)
-                                                                 : 0;
-        return a.negative_ ? -magnitude : magnitude;
-    }
-    friend bool operator<(const ExtendedBits& a, const ExtendedBits& b) { return compare(a, b) < 0; }
-    friend bool operator>(const ExtendedBits& a, const ExtendedBits& b) { return compare(a, b) > 0; }
-    friend bool operator<=(const ExtendedBits& a, const ExtendedBits& b) { return compare(a, b) <= 0; }
-    friend bool operator>=(const ExtendedBits& a, const ExtendedBits& b) { return compare(a, b) >= 0; }
-    friend bool operator==(const ExtendedBits& a, const ExtendedBits& b) { return compare(a, b) == 0; }
 
     // A value from the x87 format's fields: `significand` has its leading bit set, or
     // is 0 for a zero; the value is significand * 2^(exponent - 63).
@@ -366,13 +319,6 @@ private:
     bool negative_;
 };
 
-// Whether a value lies where ExtendedBits gives the x87's bits: zero, or a normal
-// extended value (2^-16382 <= |x| < 2^16384).
-inline bool extended_normal_range(const ExtendedBits& x)
-{
-    return x.significand() == 0 || (x.exponent() >= -16382 && x.exponent() <= 16383);
-}
-
 class Extended {
 public:
     Extended() = default;
@@ -463,10 +409,6 @@ public:
         return a.lo_ < b.lo_ ? -1 : a.lo_ > b.lo_ ? 1 : 0;
     }
     friend bool operator<(Extended a, Extended b) { return compare(a, b) < 0; }
-    friend bool operator>(Extended a, Extended b) { return compare(a, b) > 0; }
-    friend bool operator<=(Extended a, Extended b) { return compare(a, b) <= 0; }
-    friend bool operator>=(Extended a, Extended b) { return compare(a, b) >= 0; }
-    friend bool operator==(Extended a, Extended b) { return compare(a, b) == 0; }
 
     // The value in the x87 format's fields.
     ExtendedBits bits() const { return slow_bits(*this); }

@@ -1,6 +1,6 @@
 // The orbit loop for `groups` x `lanes` pixels at once, written once for every
-// instruction set: LaneKernel<P> runs it on the primitives P of one set, which
-// the concept LanePrimitives lists. Each lanes_<set>.cpp includes this header
+// instruction set: LaneKernel<P> runs it on the primitives P of one set (listed
+// below). Each lanes_<set>.cpp includes this header
 // where its compiler builds for that set (the x86 files switch with a pragma
 // first), so the kernel is built for it; nothing here may be a function other
 // than a template on P, nor include a header lane_path.h does not (see there).
@@ -16,79 +16,23 @@
 
 #include "demo/lane_path.h"
 
-// One instruction set's vectors and the operations the kernel does on them.
-// vd holds `lanes` doubles and mask a verdict for each; vf holds the floats of
-// `pack` groups of lanes and fmask a verdict for each of those; vi holds
-// `colour_width` 32-bit integers. A mask lane that is set is all ones where the
-// masks are vectors.
+// LaneKernel<P> takes one instruction set's vectors and operations from P: vd
+// holds `lanes` doubles and mask a verdict for each; vf holds the floats of `pack`
+// groups of lanes and fmask a verdict for each of those; vi holds `colour_width`
+// 32-bit integers. A set mask lane is all ones where the masks are vectors. The
+// using-declarations below list what P must have; the less obvious ones:
+// - exponent(d): the value with its significand cleared; to_float(d): rounded to
+//   float, ties to even; store_floats rounds too, store_ints takes integral values;
+// - compares are false for NaN, but ne; low_bits_are(d, low, pattern): (bits & low)
+//   == pattern; m_andnot(a, b): b and not a; mask_of_bits(b): lane i set where bit i
+//   is; blend(m, a, b): a where set, else b; max_where(m, a, b), for values >= 0:
+//   max where set, else a;
+// - widen(f, part): the lanes of group `part`; narrow(parts): `pack` vectors of
+//   doubles, rounded; widen_mask likewise for verdicts;
+// - nonzero_bytes(p): bit i set where byte i of the near_bytes at p (aligned) is not
+//   zero; positive_lanes(i): bit i set where lane i is above zero; store_reversed:
+//   the last lane first.
 template <class P>
-concept LanePrimitives = requires(typename P::vd d, typename P::mask m, typename P::vf f, typename P::fmask fm,
-                                  typename P::vi i, const typename P::vd* parts, double x, float y, int part,
-                                  unsigned bits, long long pattern, const float* floats, float* floats_out,
-                                  const std::int32_t* ints, std::int32_t* ints_out, const std::uint32_t* table,
-                                  std::uint32_t* colours_out, const std::uint8_t* bytes) {
-    requires std::same_as<decltype(P::lanes), const int> && std::same_as<decltype(P::groups), const int> &&
-                 std::same_as<decltype(P::pack), const int> && std::same_as<decltype(P::colour_width), const int>;
-    // Doubles.
-    { P::set1(x) } -> std::same_as<typename P::vd>;
-    { P::add(d, d) } -> std::same_as<typename P::vd>;
-    { P::sub(d, d) } -> std::same_as<typename P::vd>;
-    { P::mul(d, d) } -> std::same_as<typename P::vd>;
-    { P::sqrt(d) } -> std::same_as<typename P::vd>;
-    { P::min(d, d) } -> std::same_as<typename P::vd>;
-    { P::max(d, d) } -> std::same_as<typename P::vd>;
-    { P::abs(d) } -> std::same_as<typename P::vd>;
-    { P::exponent(d) } -> std::same_as<typename P::vd>;  // the value with its significand cleared
-    { P::to_float(d) } -> std::same_as<typename P::vd>;  // rounded to float, ties to even
-    { P::store_floats(floats_out, d) } -> std::same_as<void>;  // rounded to float
-    { P::store_ints(ints_out, d) } -> std::same_as<void>;  // integral values
-    // Compares (false for NaN but in ne) and masks.
-    { P::lt(d, d) } -> std::same_as<typename P::mask>;
-    { P::gt(d, d) } -> std::same_as<typename P::mask>;
-    { P::ge(d, d) } -> std::same_as<typename P::mask>;
-    { P::eq(d, d) } -> std::same_as<typename P::mask>;
-    { P::ne(d, d) } -> std::same_as<typename P::mask>;
-    { P::low_bits_are(d, pattern, pattern) } -> std::same_as<typename P::mask>;  // (bits & low) == pattern
-    { P::m_and(m, m) } -> std::same_as<typename P::mask>;
-    { P::m_or(m, m) } -> std::same_as<typename P::mask>;
-    { P::m_andnot(m, m) } -> std::same_as<typename P::mask>;  // the second and not the first
-    { P::none() } -> std::same_as<typename P::mask>;
-    { P::all() } -> std::same_as<typename P::mask>;
-    { P::mask_of_bits(bits) } -> std::same_as<typename P::mask>;  // lane i set where bit i is
-    { P::bits(m) } -> std::same_as<unsigned>;
-    { P::any(m) } -> std::same_as<bool>;
-    { P::blend(m, d, d) } -> std::same_as<typename P::vd>;  // the first where set, else the second
-    { P::max_where(m, d, d) } -> std::same_as<typename P::vd>;  // for values >= 0: max where set, else the first
-    // Floats.
-    { P::set1f(y) } -> std::same_as<typename P::vf>;
-    { P::add(f, f) } -> std::same_as<typename P::vf>;
-    { P::mul(f, f) } -> std::same_as<typename P::vf>;
-    { P::fmin(f, f) } -> std::same_as<typename P::vf>;
-    { P::load_singles(floats) } -> std::same_as<typename P::vf>;
-    { P::widen(f, part) } -> std::same_as<typename P::vd>;  // the lanes of group `part`
-    { P::narrow(parts) } -> std::same_as<typename P::vf>;  // `pack` vectors of doubles, rounded
-    { P::lt(f, f) } -> std::same_as<typename P::fmask>;
-    { P::ge(f, f) } -> std::same_as<typename P::fmask>;
-    { P::le(f, f) } -> std::same_as<typename P::fmask>;
-    { P::m_and(fm, fm) } -> std::same_as<typename P::fmask>;
-    { P::m_or(fm, fm) } -> std::same_as<typename P::fmask>;
-    { P::all_f() } -> std::same_as<typename P::fmask>;
-    { P::bits(fm) } -> std::same_as<unsigned>;
-    { P::any(fm) } -> std::same_as<bool>;
-    { P::max_where(fm, f, f) } -> std::same_as<typename P::vf>;
-    { P::widen_mask(fm, part) } -> std::same_as<typename P::mask>;
-    // Bit i set where byte i of the near_bytes at `bytes` (aligned) is not zero.
-    { P::nonzero_bytes(bytes) } -> std::same_as<unsigned>;
-    // Colours.
-    { P::load_ints(ints) } -> std::same_as<typename P::vi>;
-    { P::positive_lanes(i) } -> std::same_as<unsigned>;  // bit i set where lane i is above zero
-    { P::any_nonzero(i) } -> std::same_as<bool>;
-    { P::zero_ints() } -> std::same_as<typename P::vi>;
-    { P::store_colours(colours_out, i) } -> std::same_as<void>;
-    { P::store_reversed(colours_out, i) } -> std::same_as<void>;  // the last lane first
-};
-
-template <LanePrimitives P>
 struct LaneKernel : P {
     using typename P::vd, typename P::mask, typename P::vf, typename P::fmask, typename P::vi;
     using P::lanes, P::groups, P::pack, P::colour_width;
@@ -486,7 +430,7 @@ struct LaneKernel : P {
 };
 
 // The entry points of P's lane path.
-template <LanePrimitives P>
+template <class P>
 constexpr LanePath lane_path()
 {
     using K = LaneKernel<P>;

@@ -12,7 +12,6 @@
 #pragma once
 
 #include <cmath>
-#include <concepts>
 #include <cstdint>
 #include <type_traits>
 #include <utility>
@@ -26,7 +25,7 @@
 // fl24(r) > ring_lo_sq exactly when r > greatest_ring_lo (fact 9 of
 // docs/exactness.md, as the other facts cited by number).
 struct LaneFrame {
-    float cx, cy, c_abs_sq, ring_width, ring_lo_sq, ring_hi_sq;
+    float cx, cy, c_abs_sq;
     double least_ring_hi, greatest_ring_lo;
     float near_from, near_to;  // where mf lies when m may reach the ring's outer midpoints (fact 11)
     double inverse_width;  // 1 / ring_width, rounded once
@@ -44,14 +43,12 @@ struct LaneRow {
 
 // One instruction set's lane path: the kernel compiled for it.
 struct LanePath {
-    // Shades a row's orbits from the starting points xs and y.
     void (*shade_row)(const float* xs, float y, const LaneFrame& fr, LaneRow& row);
     // Colours of one row from the table, written at the row's place and reversed at
     // its mirror place; returns the pass of the row's last hit, or `carried` when it
     // has none.
     std::int32_t (*colour_row)(const LaneRow& row, const std::uint32_t* colours, std::uint32_t* top,
                                std::uint32_t* bottom_end, std::int32_t carried);
-    // render_lane_probe on this path's vectors.
     bool (*probe)(LaneProbe probe, float a, float b, float c, int lane, float& result);
     int probe_width;  // lanes of a float vector
 };
@@ -75,7 +72,7 @@ double greatest_rounding_to(float b);
 float near_ring_from(float ring_lo_sq);
 float near_ring_to(float ring_hi_sq);
 
-// Each pass's number as a double, so that a lane takes it with a load.
+// So that a lane takes a pass's number with a load.
 inline constexpr double pass_numbers[ring_max_passes] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,
                                                          10, 11, 12, 13, 14, 15, 16, 17, 18, 19};
 

@@ -26,11 +26,9 @@ float float_above(double x)
     return f < x ? std::nextafter(f, INFINITY) : f;
 }
 
-struct ColourTable {
-    int filled;
-    std::uint32_t colours[colour_hits][colour_intensities];  // [last hit][intensity]
-};
-ColourTable colour_table;
+// [last hit][intensity], filled on the first frame.
+std::uint32_t colour_table[colour_hits][colour_intensities];
+bool colour_table_filled;
 
 }  // namespace
 
@@ -55,38 +53,24 @@ double greatest_rounding_to(float b)
 float near_ring_from(float ring_lo_sq) { return float_below(midpoint_above(ring_lo_sq) * (1 - 0x1p-21) - 0x1p-140); }
 float near_ring_to(float ring_hi_sq) { return float_above(midpoint_below(ring_hi_sq) * (1 + 0x1p-21) + 0x1p-140); }
 
-namespace {
-
-LaneFrame lane_frame(const RenderState& s)
-{
-    LaneFrame fr{};
-    fr.cx = s.cx;
-    fr.cy = s.cy;
-    fr.c_abs_sq = s.c_abs_sq;
-    fr.ring_width = s.ring_width;
-    fr.ring_lo_sq = s.ring_lo_sq;
-    fr.ring_hi_sq = s.ring_hi_sq;
-    fr.least_ring_hi = least_rounding_to(s.ring_hi_sq);
-    fr.greatest_ring_lo = greatest_rounding_to(s.ring_lo_sq);
-    fr.near_from = near_ring_from(s.ring_lo_sq);
-    fr.near_to = near_ring_to(s.ring_hi_sq);
-    fr.inverse_width = 1.0 / s.ring_width;
-    fr.tiny_square_limit = tiny_square_limit_for(s.cx);
-    return fr;
-}
-
-}  // namespace
-
 int render_pixels_lanes(const LanePath& lanes)
 {
-    if (!colour_table.filled) {
+    if (!colour_table_filled) {
         for (int hit = 0; hit < colour_hits; ++hit)
             for (int n = 0; n < colour_intensities; ++n)
-                colour_table.colours[hit][n] = ring_colour(n, hit);
-        colour_table.filled = 1;
+                colour_table[hit][n] = ring_colour(n, hit);
+        colour_table_filled = true;
     }
     RenderState& s = render_state;
-    const LaneFrame fr = lane_frame(s);
+    const LaneFrame fr{.cx = s.cx,
+                       .cy = s.cy,
+                       .c_abs_sq = s.c_abs_sq,
+                       .least_ring_hi = least_rounding_to(s.ring_hi_sq),
+                       .greatest_ring_lo = greatest_rounding_to(s.ring_lo_sq),
+                       .near_from = near_ring_from(s.ring_lo_sq),
+                       .near_to = near_ring_to(s.ring_hi_sq),
+                       .inverse_width = 1.0 / s.ring_width,
+                       .tiny_square_limit = tiny_square_limit_for(s.cx)};
     LaneRow row;
     int redone = 0;
     std::int32_t carried_hit = s.last_hit;
@@ -103,7 +87,7 @@ int render_pixels_lanes(const LanePath& lanes)
         // The reference leaves last_hit at the last hit of the last pixel that
         // had one; a lit pixel's colour uses its own last hit, and an unlit one
         // is black (intensity 0) whatever the hit.
-        carried_hit = lanes.colour_row(row, &colour_table.colours[0][0], s.top, s.bottom, carried_hit);
+        carried_hit = lanes.colour_row(row, &colour_table[0][0], s.top, s.bottom, carried_hit);
         s.top += frame_width;
         s.bottom -= frame_width;
     }

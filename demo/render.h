@@ -34,7 +34,7 @@ extern RenderState render_state;
 constexpr int ring_max_passes = 20;
 constexpr int ring_rows_computed = frame_height / 2;
 
-// Builds the view window and the coordinate tables; once, before the first frame.
+// Once, before the first frame.
 void render_setup();
 
 // Advances the frame counter and draws that frame into frame_buffer with the
@@ -45,7 +45,7 @@ void render_frame();
 // picture depends on its number alone.
 void render_seek(std::int32_t frame);
 
-// The first half of render_frame: frame counter, c and the ring for the new frame.
+// The first half of render_frame: the next frame's counter, c and ring.
 void render_advance();
 
 // The software arithmetic needs a 128-bit integer multiply, which 32-bit x86 lacks.
@@ -71,8 +71,8 @@ void render_advance();
 // path is the reference path with the x87 arithmetic done in software.
 enum class RenderPath { reference, software, sse2, avx2, avx512, neon, simd128 };
 
-// The paths this build has, whether or not this processor runs them: the
-// reference first, the lane paths last, from the narrowest to the widest.
+// The paths this build has, runnable here or not: the reference first, then the
+// lane paths from the narrowest to the widest.
 std::span<const RenderPath> all_render_paths();
 
 // "reference", "software", "sse2", "avx2", "avx512", "neon" or "simd128".
@@ -84,8 +84,7 @@ bool render_path_available(RenderPath path);
 // The widest lane path this processor runs, else the reference path.
 RenderPath render_best_path();
 
-// Chooses the path render_frame uses; false (and no change) when it is not available.
-// Until a path is chosen render_frame uses render_best_path().
+// The path render_frame uses (until then render_best_path()); false when unavailable.
 bool render_select_path(RenderPath path);
 
 // Pixels of the last frame that a lane path handed back to the reference path

@@ -74,12 +74,9 @@ const LanePath* runnable_lanes(RenderPath path)
     return entry && entry->lanes && entry->available() ? entry->lanes : nullptr;
 }
 
-struct Selection {
-    bool chosen;
-    RenderPath path;
-    int fallback_count;
-};
-Selection selection;
+bool path_chosen;
+RenderPath chosen_path;
+int fallback_count;
 
 }  // namespace
 
@@ -110,22 +107,22 @@ bool render_select_path(RenderPath path)
 {
     if (!render_path_available(path))
         return false;
-    selection.path = path;
-    selection.chosen = true;
+    chosen_path = path;
+    path_chosen = true;
     return true;
 }
 
 RenderPath render_selected_path()
 {
-    if (!selection.chosen)
+    if (!path_chosen)
         render_select_path(render_best_path());
-    return selection.path;
+    return chosen_path;
 }
 
 void render_pixels(RenderPath path)
 {
     if (const LanePath* lanes = runnable_lanes(path)) {
-        selection.fallback_count = render_pixels_lanes(*lanes);
+        fallback_count = render_pixels_lanes(*lanes);
         return;
     }
 #if VORLIX_RENDER_SOFTWARE
@@ -134,7 +131,7 @@ void render_pixels(RenderPath path)
     else
 #endif
         render_pixels_reference();
-    selection.fallback_count = 0;
+    fallback_count = 0;
 }
 
 void render_frame()
@@ -143,7 +140,7 @@ void render_frame()
     render_pixels(render_selected_path());
 }
 
-int render_fallback_count() { return selection.fallback_count; }
+int render_fallback_count() { return fallback_count; }
 
 int render_lane_width(RenderPath path)
 {

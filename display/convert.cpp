@@ -19,9 +19,8 @@ std::uint32_t green(std::uint32_t pixel) { return (pixel >> 8) & 0xFF; }
 std::uint32_t blue(std::uint32_t pixel) { return pixel & 0xFF; }
 
 std::uint32_t pack_xrgb8888(std::uint32_t p) { return p; }
-std::uint32_t pack_xbgr8888(std::uint32_t p) { return blue(p) << 16 | green(p) << 8 | red(p); }
 std::uint32_t pack_rgb888(std::uint32_t p) { return red(p) << 16 | green(p) << 8 | blue(p); }
-std::uint32_t pack_bgr888(std::uint32_t p) { return blue(p) << 16 | green(p) << 8 | red(p); }
+std::uint32_t pack_bgr888(std::uint32_t p) { return blue(p) << 16 | green(p) << 8 | red(p); }  // xbgr8888 too
 std::uint32_t pack_rgb565(std::uint32_t p) { return (red(p) >> 3) << 11 | (green(p) >> 2) << 5 | blue(p) >> 3; }
 std::uint32_t pack_bgr565(std::uint32_t p) { return (blue(p) >> 3) << 11 | (green(p) >> 2) << 5 | red(p) >> 3; }
 std::uint32_t pack_rgb555(std::uint32_t p) { return (red(p) >> 3) << 10 | (green(p) >> 3) << 5 | blue(p) >> 3; }
@@ -205,7 +204,7 @@ struct FormatRows {
 // Indexed by PixelFormat.
 constexpr FormatRows format_rows[pixel_format_count] = {
     {4, reference<pack_xrgb8888, 4>, convert_to_xrgb8888},
-    {4, reference<pack_xbgr8888, 4>, convert_to_xbgr8888},
+    {4, reference<pack_bgr888, 4>, convert_to_xbgr8888},
     {3, reference<pack_rgb888, 3>, convert_to_rgb888},
     {3, reference<pack_bgr888, 3>, convert_to_bgr888},
     {2, reference<pack_rgb565, 2>, convert_to_rgb565},

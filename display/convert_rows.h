@@ -11,8 +11,7 @@ constexpr int pixel_format_count = 8;
 
 std::uint32_t bytes_per_pixel(PixelFormat format);
 
-// The format's destination pixel, straight from its bit-field definition, one pixel
-// at a time; the yardstick for every other row.
+// Each pixel straight from the format's bit fields: the yardstick for every other row.
 PixelConverter reference_row(PixelFormat format);
 
 // The portable 64-bit-word block path: the named convert_to_... of the format.
@@ -22,12 +21,11 @@ PixelConverter block_row(PixelFormat format);
 enum class SimdLevel { none, sse2, ssse3, avx2 };
 const char* simd_level_name(SimdLevel level);
 
-// The highest level this processor supports; asks the CPU, so callers ask once.
+// The highest level this processor supports (asks the CPU: ask once).
 SimdLevel cpu_simd_level();
 
 // The row written for exactly that level, or null when the format has none there
 // (or the build is not for x86). Runs only on a processor that has the level.
 PixelConverter simd_row(PixelFormat format, SimdLevel level);
 
-// The fastest row for a processor of the given level.
 PixelConverter fastest_row(PixelFormat format, SimdLevel level);

@@ -115,32 +115,23 @@ __m128i pack24_sse2(__m128i p)
     return _mm_or_si128(_mm_move_epi64(halves), upper);
 }
 
-// Sixteen pixels of 12 bytes each (packed as above) into 48 bytes.
-void store48_sse2(Bytes destination, __m128i a, __m128i b, __m128i c, __m128i d)
-{
-    store128(destination, _mm_or_si128(a, _mm_slli_si128(b, 12)));
-    store128(destination + 16, _mm_or_si128(_mm_srli_si128(b, 4), _mm_slli_si128(c, 8)));
-    store128(destination + 32, _mm_or_si128(_mm_srli_si128(c, 8), _mm_slli_si128(d, 4)));
-}
+__m128i as_is(__m128i p) { return p; }
 
-void rgb888_sse2(Pixels source, Bytes destination, std::uint32_t count)
+// Sixteen pixels, each four arranged and packed as above, into 48 bytes.
+template <__m128i (*arrange)(__m128i), PixelConverter rest>
+void x888_sse2(Pixels source, Bytes destination, std::uint32_t count)
 {
     std::uint32_t i = 0;
-    for (; count - i >= 16; i += 16, destination += 48)
-        store48_sse2(destination, pack24_sse2(load128(source + i)), pack24_sse2(load128(source + i + 4)),
-                     pack24_sse2(load128(source + i + 8)), pack24_sse2(load128(source + i + 12)));
-    convert_to_rgb888(source + i, destination, count - i);
-}
-
-void bgr888_sse2(Pixels source, Bytes destination, std::uint32_t count)
-{
-    std::uint32_t i = 0;
-    for (; count - i >= 16; i += 16, destination += 48)
-        store48_sse2(destination, pack24_sse2(swap_red_blue_sse2(load128(source + i))),
-                     pack24_sse2(swap_red_blue_sse2(load128(source + i + 4))),
-                     pack24_sse2(swap_red_blue_sse2(load128(source + i + 8))),
-                     pack24_sse2(swap_red_blue_sse2(load128(source + i + 12))));
-    convert_to_bgr888(source + i, destination, count - i);
+    for (; count - i >= 16; i += 16, destination += 48) {
+        const __m128i a = pack24_sse2(arrange(load128(source + i)));
+        const __m128i b = pack24_sse2(arrange(load128(source + i + 4)));
+        const __m128i c = pack24_sse2(arrange(load128(source + i + 8)));
+        const __m128i d = pack24_sse2(arrange(load128(source + i + 12)));
+        store128(destination, _mm_or_si128(a, _mm_slli_si128(b, 12)));
+        store128(destination + 16, _mm_or_si128(_mm_srli_si128(b, 4), _mm_slli_si128(c, 8)));
+        store128(destination + 32, _mm_or_si128(_mm_srli_si128(c, 8), _mm_slli_si128(d, 4)));
+    }
+    rest(source + i, destination, count - i);
 }
 
 // Byte shuffles that build 48 output bytes from four registers of four pixels:
@@ -278,7 +269,8 @@ constexpr auto bgr555_sse2 = x16_sse2<bgr555_layout, convert_to_bgr555>;
 
 // Indexed by SimdLevel (from sse2) and PixelFormat; null where a level adds nothing.
 constexpr std::array<std::array<PixelConverter, pixel_format_count>, 3> rows_by_level = {{
-    {xrgb8888_sse2, xbgr8888_sse2, rgb888_sse2, bgr888_sse2, rgb565_sse2, bgr565_sse2, rgb555_sse2, bgr555_sse2},
+    {xrgb8888_sse2, xbgr8888_sse2, x888_sse2<as_is, convert_to_rgb888>, x888_sse2<swap_red_blue_sse2, convert_to_bgr888>,
+     rgb565_sse2, bgr565_sse2, rgb555_sse2, bgr555_sse2},
     {nullptr, xbgr8888_ssse3, rgb888_ssse3, bgr888_ssse3, nullptr, nullptr, nullptr, nullptr},
     {xrgb8888_avx2, xbgr8888_avx2, x888_avx2<rgb888_shuffles, rgb888_ssse3>, x888_avx2<bgr888_shuffles, bgr888_ssse3>,
      x16_avx2<rgb565_layout, rgb565_sse2>, x16_avx2<bgr565_layout, bgr565_sse2>,
@@ -309,11 +301,6 @@ PixelConverter simd_row(PixelFormat, SimdLevel) { return nullptr; }
 
 const char* simd_level_name(SimdLevel level)
 {
-    switch (level) {
-    case SimdLevel::sse2: return "sse2";
-    case SimdLevel::ssse3: return "ssse3";
-    case SimdLevel::avx2: return "avx2";
-    case SimdLevel::none: break;
-    }
-    return "none";
+    constexpr const char* names[] = {"none", "sse2", "ssse3", "avx2"};
+    return names[static_cast<int>(level)];
 }

@@ -5,16 +5,12 @@
 
 DisplayState display_state;
 
-namespace {
-
 using DirectDrawCreateProc = HRESULT(WINAPI*)(GUID*, LPDIRECTDRAW*, IUnknown*);
 
 // More than a frame's worth of input ever queues; the bound only matters when a
 // message keeps coming back (a WM_PAINT that is never validated), which would
 // otherwise hold the demo inside the pump for good.
 constexpr int max_messages_per_update = 1024;
-
-}  // namespace
 
 bool display_bind_ddraw()
 {
@@ -32,23 +28,17 @@ bool display_bind_ddraw()
 
 void display_register_class(const char* title, UINT style, HCURSOR cursor)
 {
+    // The other fields stay zero: no icon (it is the program's resource, not the
+    // class's) and no background brush (the display draws every pixel).
     WNDCLASSA& c = display_state.window_class;
     c.style = style;
     c.lpfnWndProc = display_window_proc;
-    c.cbClsExtra = 0;
-    c.cbWndExtra = 0;
-    c.hInstance = nullptr;
-    c.hIcon = nullptr;  // the icon is the program's resource, not the class's
     c.hCursor = cursor;
-    c.hbrBackground = nullptr;  // every pixel is drawn by the display
-    c.lpszMenuName = nullptr;
     c.lpszClassName = title;
     RegisterClassA(&c);  // a class left from an earlier open is fine as it is
 }
 
-namespace {
-
-bool display_choose_converter()
+bool display_finish_open()
 {
     DisplayState& d = display_state;
     DDPIXELFORMAT format{};
@@ -56,12 +46,8 @@ bool display_choose_converter()
     if (d.primary->GetPixelFormat(&format) < 0 || !(format.dwFlags & DDPF_RGB))
         return false;
     d.converter = select_converter(format.dwRGBBitCount, format.dwRBitMask, format.dwGBitMask, format.dwBBitMask);
-    return d.converter != nullptr;
-}
-
-void display_screensaver_off()
-{
-    DisplayState& d = display_state;
+    if (!d.converter)
+        return false;
     // Remember the user's setting so that close puts back exactly that, not "on".
     BOOL was_active = TRUE;
     if (!SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &was_active, 0))
@@ -69,15 +55,6 @@ void display_screensaver_off()
     d.screensaver_was_active = was_active;
     d.screensaver_saved = 1;
     SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, FALSE, nullptr, 0);
-}
-
-}  // namespace
-
-bool display_finish_open()
-{
-    if (!display_choose_converter())
-        return false;
-    display_screensaver_off();
     return true;
 }
 

@@ -2,14 +2,14 @@
 // to a mode of the picture's size, and a flipping chain that each frame is converted
 // into and flipped without waiting for the vertical blank.
 #include "display/display.h"
-#include "display/display_state.h"
 
-namespace {
+#include <algorithm>
+#include <iterator>
+
+#include "display/display_state.h"
 
 constexpr DWORD mode_bit_counts[] = {32, 24, 16};  // in order of preference
 constexpr DWORD back_buffer_counts[] = {2, 1};     // two let drawing run ahead of the screen
-
-}  // namespace
 
 int display_open(const char* title, std::int32_t width, std::int32_t height)
 {
@@ -29,30 +29,22 @@ int display_open(const char* title, std::int32_t width, std::int32_t height)
     if (d.ddraw->SetCooperativeLevel(d.window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN) < 0)
         return 0;
 
-    bool mode_set = false;
-    for (const DWORD bits : mode_bit_counts) {
-        if (d.ddraw->SetDisplayMode(static_cast<DWORD>(width), static_cast<DWORD>(height), bits) >= 0) {
-            mode_set = true;
-            break;
-        }
-    }
-    if (!mode_set)
+    const auto set_mode = [&](DWORD bits) {
+        return d.ddraw->SetDisplayMode(static_cast<DWORD>(width), static_cast<DWORD>(height), bits) >= 0;
+    };
+    if (std::none_of(std::begin(mode_bit_counts), std::end(mode_bit_counts), set_mode))
         return 0;
 
     // A lone primary would have no back buffer to draw into, so no third attempt.
-    bool chain_created = false;
-    for (const DWORD back_buffers : back_buffer_counts) {
+    const auto create_chain = [&](DWORD back_buffers) {
         DDSURFACEDESC desc{};
         desc.dwSize = sizeof desc;
         desc.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
         desc.dwBackBufferCount = back_buffers;
         desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX | DDSCAPS_VIDEOMEMORY;
-        if (d.ddraw->CreateSurface(&desc, &d.primary, nullptr) >= 0) {
-            chain_created = true;
-            break;
-        }
-    }
-    if (!chain_created)
+        return d.ddraw->CreateSurface(&desc, &d.primary, nullptr) >= 0;
+    };
+    if (std::none_of(std::begin(back_buffer_counts), std::end(back_buffer_counts), create_chain))
         return 0;
 
     DDSCAPS back_buffer_caps{};

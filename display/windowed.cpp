@@ -4,11 +4,7 @@
 #include "display/display.h"
 #include "display/display_state.h"
 
-namespace {
-
 constexpr DWORD window_style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;  // no sizing, no maximize
-
-}  // namespace
 
 int display_open(const char* title, std::int32_t width, std::int32_t height)
 {
