@@ -2,7 +2,7 @@
 
 #include <png.h>
 
-#include <cstddef>
+#include <vector>
 
 namespace {
 
@@ -14,7 +14,7 @@ namespace {
 
 }  // namespace
 
-bool write_png(std::FILE* file, int width, int height, const unsigned char* rgb)
+bool write_png(std::FILE* file, int width, int height, const std::uint32_t* xrgb)
 {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, quiet_error, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -22,6 +22,8 @@ bool write_png(std::FILE* file, int width, int height, const unsigned char* rgb)
         png_destroy_write_struct(&png, nullptr);
         return false;
     }
+    // Made before setjmp, so that libpng's longjmp crosses no constructor.
+    std::vector<png_byte> row(static_cast<std::size_t>(width) * 3);
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
         return false;
@@ -30,9 +32,12 @@ bool write_png(std::FILE* file, int width, int height, const unsigned char* rgb)
     png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
-    const std::size_t row_bytes = static_cast<std::size_t>(width) * 3;
-    for (int y = 0; y < height; ++y)
-        png_write_row(png, rgb + row_bytes * y);
+    for (const std::uint32_t* pixel = xrgb; pixel != xrgb + width * height; pixel += width) {
+        for (int x = 0; x < width; ++x)
+            for (int b = 0; b < 3; ++b)
+                row[static_cast<std::size_t>(x) * 3 + b] = static_cast<png_byte>(pixel[x] >> (16 - 8 * b));
+        png_write_row(png, row.data());
+    }
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return true;
