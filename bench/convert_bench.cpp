@@ -47,32 +47,28 @@ void memcpy_rows(const std::uint32_t* source, std::uint8_t* destination, std::ui
 const char* const format_names[pixel_format_count] = {"xrgb8888", "xbgr8888", "rgb888", "bgr888",
                                                       "rgb565",   "bgr565",   "rgb555", "bgr555"};
 
+void add(const std::string& name, PixelConverter row, std::uint32_t pixel_bytes)
+{
+    benchmark::RegisterBenchmark(name.c_str(), convert_frame, row, pixel_bytes)->Unit(benchmark::kMicrosecond);
+}
+
 bool register_all()
 {
-    benchmark::RegisterBenchmark("memcpy", convert_frame, memcpy_rows, 4)->Unit(benchmark::kMicrosecond);
+    add("memcpy", memcpy_rows, 4);
     const SimdLevel level = cpu_simd_level();
-    for (int f = 0; f < pixel_format_count; ++f) {
-        const auto format = static_cast<PixelFormat>(f);
-        // What select_converter hands the display on this processor.
-        benchmark::RegisterBenchmark((std::string("convert/") + format_names[f]).c_str(), convert_frame,
-                                     fastest_row(format, level), bytes_per_pixel(format))
-            ->Unit(benchmark::kMicrosecond);
-    }
+    const auto format = [](int f) { return static_cast<PixelFormat>(f); };
+    // What select_converter hands the display on this processor.
+    for (int f = 0; f < pixel_format_count; ++f)
+        add(std::string("convert/") + format_names[f], fastest_row(format(f), level), bytes_per_pixel(format(f)));
     // The portable converters, for comparison: what a processor without SIMD rows gets.
-    for (int f = 0; f < pixel_format_count; ++f) {
-        const auto format = static_cast<PixelFormat>(f);
-        benchmark::RegisterBenchmark((std::string("convert_block/") + format_names[f]).c_str(), convert_frame,
-                                     block_row(format), bytes_per_pixel(format))
-            ->Unit(benchmark::kMicrosecond);
-    }
+    for (int f = 0; f < pixel_format_count; ++f)
+        add(std::string("convert_block/") + format_names[f], block_row(format(f)), bytes_per_pixel(format(f)));
     // Each lower SIMD level on its own, for processors that stop short of this one's.
     for (SimdLevel lower : {SimdLevel::sse2, SimdLevel::ssse3})
         for (int f = 0; lower < level && f < pixel_format_count; ++f)
-            if (PixelConverter row = simd_row(static_cast<PixelFormat>(f), lower))
-                benchmark::RegisterBenchmark(
-                    (std::string("convert_") + simd_level_name(lower) + "/" + format_names[f]).c_str(),
-                    convert_frame, row, bytes_per_pixel(static_cast<PixelFormat>(f)))
-                    ->Unit(benchmark::kMicrosecond);
+            if (PixelConverter row = simd_row(format(f), lower))
+                add(std::string("convert_") + simd_level_name(lower) + "/" + format_names[f], row,
+                    bytes_per_pixel(format(f)));
     return true;
 }
 

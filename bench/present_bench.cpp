@@ -18,7 +18,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <new>
 #include <string>
 #include <vector>
@@ -128,33 +127,19 @@ void paced_run(benchmark::State& state)
         state.SkipWithError("no display could be opened again");
 }
 
-// The console table, then every time in frame copies: of wall time, which counts
+// After the console table, every time in frame copies: of wall time, which counts
 // the window system's work too, and of this process's processor time, which is
 // steadier on a busy machine.
-class CopiesReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration)
-                times_.push_back({run.benchmark_name(), {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()}});
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    void Finalize() override
-    {
-        ConsoleReporter::Finalize();
-        if (times_.empty() || times_.front().first != "frame_copy")
-            return;
-        const auto [copy_real, copy_cpu] = times_.front().second;
-        for (const auto& [name, time] : times_)
-            std::printf("%-24s %8.1f frame copies (%.1f in processor time)\n", name.c_str(), time.first / copy_real,
-                        time.second / copy_cpu);
-    }
-
-private:
-    std::vector<std::pair<std::string, std::pair<double, double>>> times_;
-};
+void in_frame_copies(const BenchRuns& runs)
+{
+    if (runs.empty() || runs.front().benchmark_name() != "frame_copy")
+        return;
+    const BenchRuns::value_type& copy = runs.front();
+    for (const auto& run : runs)
+        std::printf("%-24s %8.1f frame copies (%.1f in processor time)\n", run.benchmark_name().c_str(),
+                    run.GetAdjustedRealTime() / copy.GetAdjustedRealTime(),
+                    run.GetAdjustedCPUTime() / copy.GetAdjustedCPUTime());
+}
 
 }  // namespace
 
@@ -172,8 +157,7 @@ int main(int argc, char** argv)
         ->Unit(benchmark::kMicrosecond)
         ->UseRealTime()
         ->Iterations(120);
-    CopiesReporter reporter;
-    const int status = run_benchmarks(argc, argv, reporter);
+    const int status = run_benchmarks(argc, argv, in_frame_copies);
     display_close();
     return status;
 }
