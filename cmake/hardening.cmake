@@ -21,17 +21,12 @@ function(hardening_flags variable out)
     execute_process(
       COMMAND ${CMAKE_COMMAND} -E env DEB_BUILD_MAINT_OPTIONS=hardening=${setting} ${DPKG_BUILDFLAGS} --get ${variable}
       OUTPUT_VARIABLE flags OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
-    separate_arguments(flags UNIX_COMMAND "${flags}")
-    if(setting STREQUAL "+all")
-      set(hardened ${flags})
-    else()
-      set(plain ${flags})
-    endif()
+    separate_arguments(flags${setting} UNIX_COMMAND "${flags}")
   endforeach()
-  if(hardened AND plain)
-    list(REMOVE_ITEM hardened ${plain})
+  if(flags+all AND flags-all)
+    list(REMOVE_ITEM flags+all ${flags-all})
   endif()
-  set(${out} ${hardened} PARENT_SCOPE)
+  set(${out} ${flags+all} PARENT_SCOPE)
 endfunction()
 
 # The three programs as position-independent executables. Only them: on a library
