@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -135,11 +136,10 @@ std::optional<std::string> parse_options(int argc, char** argv, Options& options
     return std::nullopt;
 }
 
-// Where frames go. A regular file or a new name is written under a temporary name
-// and renamed over the final one when complete, so a failure never leaves a
-// half-written file there. Anything else is written through and left as it is: a
-// device, a FIFO or a socket is not a file to replace, and a symbolic link stands
-// for its target. "-" is standard output.
+// Where frames go. A regular file or a new name is written under a temporary name and
+// renamed when complete, so a failure never leaves a half-written file. Anything else
+// is written through: a device, a FIFO or a socket is not a file to replace, and a
+// symbolic link stands for its target. "-" is standard output.
 class Output {
 public:
     explicit Output(std::string name) : name_(std::move(name)) {}
@@ -153,7 +153,7 @@ public:
             std::remove(temp_.c_str());
     }
 
-    // Returns an error message naming the cause, or nothing when open.
+    // An error message naming the cause, or nothing when open.
     std::optional<std::string> open()
     {
         if (name_ == "-") {
@@ -178,8 +178,8 @@ public:
     std::FILE* get() const { return file_; }
     const std::string& name() const { return name_; }
 
-    // Flushes, closes and, for a replaced file, renames. Returns an error message
-    // naming the cause, or nothing when everything reached its place.
+    // Flushes, closes and, for a replaced file, renames: an error message naming the
+    // cause, or nothing when everything reached its place.
     std::optional<std::string> finish()
     {
         std::FILE* file = std::exchange(file_, nullptr);
@@ -207,13 +207,12 @@ private:
 
 // A line on standard error for a person waiting on a long capture: frames done, the
 // frames a second and the time left, rewritten in place at most ten times a second
-// and blanked at the end. Only on a terminal, where it is seen and then gone: in a
-// pipe or a file it would only be noise in someone's log. Not when the frames
-// themselves go to that terminal (standard output is one too), whose lines it
-// would break up.
+// and blanked at the end. Only on a terminal: in a pipe or a file it would be noise
+// in someone's log. Not when the frames go to that terminal too: it would break up
+// their lines.
 class Progress {
 public:
-    Progress(std::int64_t total, bool to_standard_output)
+    Progress(long long total, bool to_standard_output)
         : total_(total),
           shown_(capture_is_terminal(2) && !(to_standard_output && capture_is_terminal(1))),
           start_(Clock::now())
@@ -241,12 +240,10 @@ public:
         shown_at_ = now;
         const double seconds = std::chrono::duration<double>(now - start_).count();
         const double rate = seconds > 0 ? static_cast<double>(done_) / seconds : 0;
-        const auto left = rate > 0 ? static_cast<std::int64_t>(static_cast<double>(total_ - done_) / rate + 0.5) : 0;
+        const long long left = rate > 0 ? std::llround(static_cast<double>(total_ - done_) / rate) : 0;
         char text[96];
         const int length = std::snprintf(text, sizeof text, "%lld of %lld frames, %.0f frames/s, %lld:%02lld:%02lld left",
-                                         static_cast<long long>(done_), static_cast<long long>(total_), rate,
-                                         static_cast<long long>(left / 3600), static_cast<long long>(left / 60 % 60),
-                                         static_cast<long long>(left % 60));
+                                         done_, total_, rate, left / 3600, left / 60 % 60, left % 60);
         // Spaces over what a longer line before left standing.
         std::fprintf(stderr, "\r%s%*s", text, std::max(0, width_ - length), "");
         std::fflush(stderr);
@@ -255,8 +252,8 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
-    std::int64_t total_;
-    std::int64_t done_ = 0;
+    long long total_;
+    long long done_ = 0;
     bool shown_;
     Clock::time_point start_;
     Clock::time_point shown_at_;
@@ -304,8 +301,8 @@ std::optional<std::string> write_stream_frame(Output& out, std::int64_t n, bool 
     return std::nullopt;
 }
 
-// Frames first to last into their PNG files or their stream. Returns an error
-// message naming the cause, or nothing when every frame reached its place.
+// Frames first to last into their PNG files or their stream: an error message
+// naming the cause, or nothing when every frame reached its place.
 std::optional<std::string> capture(const Options& options)
 {
     const std::filesystem::path dir = options.png_dir;

@@ -71,14 +71,10 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 trap 'exit 129' HUP
-bind() {  # SOURCE TARGET [tmpfs OPTIONS]: a mount of the root, kept from spreading to the host's
-    if [ "${3-}" = tmpfs ]; then
-        mount -t tmpfs -o "mode=1777,$4" tmpfs "$2"
-    else
-        mount --bind "$1" "$2"
-    fi
-    mounted+=("$2")
-    mount --make-private "$2"
+mnt() {  # TARGET MOUNT-ARGUMENTS...: a mount in the root, kept from spreading to the host's
+    mount "${@:2}" "$1"
+    mounted+=("$1")
+    mount --make-private "$1"
 }
 
 start=$(date +%s)
@@ -103,13 +99,12 @@ cp -a "$pristine" "$root"
 cp -L /etc/resolv.conf "$root/etc/resolv.conf"
 [ -s "$root/etc/hosts" ] || printf '127.0.0.1\tlocalhost\n::1\t\tlocalhost ip6-localhost ip6-loopback\n' >"$root/etc/hosts"
 
-bind /proc "$root/proc"
-bind /sys "$root/sys"
-bind /dev "$root/dev"
-bind /dev/pts "$root/dev/pts"
-bind tmpfs "$root/dev/shm" tmpfs nosuid,nodev
+for point in proc sys dev dev/pts; do
+    mnt "$root/$point" --bind "/$point"
+done
+mnt "$root/dev/shm" -t tmpfs -o mode=1777,nosuid,nodev tmpfs
 # The capture tests make device nodes in a temporary folder.
-bind tmpfs "$root/tmp" tmpfs nosuid
+mnt "$root/tmp" -t tmpfs -o mode=1777,nosuid tmpfs
 
 # A proxy with its own certificate authority: the root trusts it as the host does.
 shopt -s nullglob
