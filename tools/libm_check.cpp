@@ -1,15 +1,13 @@
 // Tells whether this C library's sin, cos and sqrt return the correctly rounded double
-// for the arguments the renderer gives them: frames 0 to 3600 (the curve's period) and
-// a spread over the whole counter range. The arguments are formed with Extended, so
-// they are the same on every processor; MPFR gives the correctly rounded results.
+// (MPFR's) for the arguments the renderer gives them, formed with Extended as on every
+// processor: frames 0 to 3600 (the curve's period) and a spread over the counter range.
 //
 //     libm_check [--values] [spread]
 //
 // spread: frames sampled beyond the period (default 100000). Prints the counts per
-// function and the first few results that differ; with --values, instead one line per
-// frame with the library's four results, to compare the libraries of two builds.
-// Exit status 0 when every result was correctly rounded, 1 otherwise, 2 for bad
-// arguments.
+// function and the first few results that differ; --values prints instead a line per
+// frame of the library's four results, to compare two builds' libraries. Exit status
+// 0 when every result was correctly rounded, 1 otherwise, 2 for bad arguments.
 #include <mpfr.h>
 
 #include <cmath>

@@ -121,13 +121,9 @@ int main(int argc, char** argv)
     render_seek(icon_frame);
     render_frame();
     std::FILE* file = std::fopen(path, "wb");
-    bool written = false;
-    if (file && png_size) {
-        written = write_png(file, png_size, png_size, square_pixels(png_size).data());
-    } else if (file) {
-        const std::vector<unsigned char> icon = icon_file();
-        written = std::fwrite(icon.data(), 1, icon.size(), file) == icon.size();
-    }
+    const std::vector<unsigned char> icon = png_size ? std::vector<unsigned char>() : icon_file();
+    const bool written = file && (png_size ? write_png(file, png_size, png_size, square_pixels(png_size).data())
+                                           : std::fwrite(icon.data(), 1, icon.size(), file) == icon.size());
     if (!file || std::fclose(file) != 0 || !written) {
         std::fprintf(stderr, "make_icon: cannot write '%s'\n", path);
         return 2;

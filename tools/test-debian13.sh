@@ -24,18 +24,9 @@ debs=$dir/debs
 say() { printf '== debian13: %s\n' "$*"; }
 since() { local s=$(($(date +%s) - $1)); printf '%dm%02ds' $((s / 60)) $((s % 60)); }
 
-# The Debian archive this machine installs from: the first deb source (deb822 or
-# one-line) whose path ends in /debian.
-mirror() {
-    local file
-    for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
-        [ -f "$file" ] || continue
-        case "$file" in
-            *.sources) sed -n 's/^URIs:[[:space:]]*//p' "$file" | tr ' ' '\n' ;;
-            *) sed -En 's/^deb[[:space:]]+(\[[^]]*\][[:space:]]+)?([^[:space:]]+).*/\2/p' "$file" ;;
-        esac
-    done | grep -E '^https?://.*/debian/?$' | head -1
-}
+# The Debian archive this machine installs from: the first source whose path ends
+# in /debian.
+mirror() { apt-get indextargets --format '$(REPO_URI)' | grep -E '^https?://.*/debian/?$' | head -1; }
 
 # Mount points under the root, deepest last, so that they come off in reverse.
 mounted=()
