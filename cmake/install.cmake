@@ -1,8 +1,7 @@
 # Installation and packaging. On Linux: the programs, their manual pages, desktop
-# entries and icons, the documents, and the display library as the CMake package
-# VorlixDisplay; CPack makes two .debs of that tree (the programs, and the library's
-# development files) and one .tar.gz. On Windows: a folder of the three executables
-# with a README.txt and LICENSE.txt, zipped by CPack.
+# entries, icons and documents, and the display library as the CMake package
+# VorlixDisplay, packed as two .debs (programs, development files) and a .tar.gz.
+# On Windows: the three executables, README.txt and LICENSE.txt in a zip.
 
 # Debian keeps libraries in its multiarch directory, and find_package looks there
 # under any prefix.
@@ -123,13 +122,10 @@ write_basic_package_version_file(VorlixDisplayConfigVersion.cmake COMPATIBILITY 
 install(FILES ${PROJECT_BINARY_DIR}/VorlixDisplayConfig.cmake ${PROJECT_BINARY_DIR}/VorlixDisplayConfigVersion.cmake
         DESTINATION ${package_dir} COMPONENT development)
 
-# The same libraries for pkg-config, a file per presentation. The archives are
-# static, so Libs names each of them in the order the linker takes them: the
-# presentation, the converters, then the stand-in and its host, which call each
-# other, in a group that the linker scans until nothing more resolves (the CMake
-# package repeats them instead, but pkg-config folds a repeated -l into one). The
-# host's own libraries come through Requires: SDL2, and Xlib, through which it
-# watches its X connection.
+# The same libraries for pkg-config, a file per presentation. Libs names the static
+# archives in the linker's order, the stand-in and its host, which call each other,
+# in a group (pkg-config folds the CMake package's repeated -l into one). The host's
+# own libraries, SDL2 and Xlib, come through Requires.
 if(NOT WIN32)
   set(pkgconfig_dir ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
   file(RELATIVE_PATH pc_prefix /${pkgconfig_dir} /)
