@@ -73,8 +73,9 @@ int main(int argc, char** argv)
         RenderState s{};
         s.frame_counter = frames[i];
         render_rule::frame_parameters<Extended>(s);
-        const double arguments[] = {s.angle, s.angle, static_cast<double>(Extended{s.angle} * render_rule::second_rate),
-                                    static_cast<double>(Extended{s.cx} * s.cx + Extended{s.cy} * s.cy)};
+        const double slow = static_cast<double>(Extended{s.angle} * render_rule::second_rate);
+        const double c_abs_sq = static_cast<double>(Extended{s.cx} * s.cx + Extended{s.cy} * s.cy);
+        const double arguments[] = {s.angle, s.angle, slow, c_abs_sq};
         double got[4], want[4];
         const long wrong_before = wrong;
         for (int k = 0; k < 4; ++k) {
@@ -84,8 +85,8 @@ int main(int argc, char** argv)
                 continue;
             ++wrong;
             if (++checks[k].wrong <= 5 && !values)
-                std::printf("  frame %d: %s(%a) = %a, correctly rounded %a\n", frames[i], checks[k].name, arguments[k],
-                            got[k], want[k]);
+                std::printf("  frame %d: %s(%a) = %a, correctly rounded %a\n", frames[i], checks[k].name,
+                            arguments[k], got[k], want[k]);
         }
         if (i <= 3600 && wrong != wrong_before)
             ++period_wrong;
@@ -106,9 +107,9 @@ int main(int argc, char** argv)
     if (values)
         return wrong == 0 ? 0 : 1;
     std::printf("%zu frames (0-3600 and %ld over the counter range)\n", frames.size(), spread);
+    const long checked = static_cast<long>(frames.size());
     for (const Check& check : checks)
-        std::printf("%-10s %ld correctly rounded, %ld not\n", check.name, static_cast<long>(frames.size()) - check.wrong,
-                    check.wrong);
+        std::printf("%-10s %ld correctly rounded, %ld not\n", check.name, checked - check.wrong, check.wrong);
     std::printf("frames 0-3600 with a result not correctly rounded: %ld\n", period_wrong);
     std::printf("frames whose c would change with correctly rounded sin and cos: %ld\n", c_changed);
     return wrong == 0 ? 0 : 1;

@@ -306,9 +306,10 @@ std::optional<std::string> write_stream_frame(Output& out, std::int64_t n, bool 
 std::optional<std::string> capture(const Options& options)
 {
     const std::filesystem::path dir = options.png_dir;
+    const bool hashes = !options.hash_file.empty();
     std::optional<Output> stream;
     if (dir.empty()) {
-        if (auto error = stream.emplace(options.hash_file.empty() ? options.raw_file : options.hash_file).open())
+        if (auto error = stream.emplace(hashes ? options.hash_file : options.raw_file).open())
             return error;
     } else {
         std::error_code ec;
@@ -322,7 +323,7 @@ std::optional<std::string> capture(const Options& options)
     render_seek(options.first);
     for (std::int64_t n = options.first; n <= options.last; ++n) {
         render_frame();
-        if (auto error = stream ? write_stream_frame(*stream, n, !options.hash_file.empty()) : write_png_frame(dir, n))
+        if (auto error = stream ? write_stream_frame(*stream, n, hashes) : write_png_frame(dir, n))
             return error;
         progress.frame_done();
     }
