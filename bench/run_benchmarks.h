@@ -5,40 +5,28 @@
 
 #include <benchmark/benchmark.h>
 
-#include <functional>
-#include <utility>
 #include <vector>
 
 using BenchRuns = std::vector<benchmark::BenchmarkReporter::Run>;
 
 // 1 when the command line has arguments the library does not know, else 0.
-inline int run_benchmarks(int& argc, char** argv, std::function<void(const BenchRuns&)> summary)
+inline int run_benchmarks(int& argc, char** argv, void (*summary)(const BenchRuns&))
 {
-    class Reporter : public benchmark::ConsoleReporter {
-    public:
-        explicit Reporter(std::function<void(const BenchRuns&)> summary) : summary_(std::move(summary)) {}
-        void ReportRuns(const BenchRuns& runs) override
+    struct Collector : benchmark::ConsoleReporter {
+        BenchRuns runs;
+        void ReportRuns(const BenchRuns& these) override
         {
-            for (const Run& run : runs)
+            for (const Run& run : these)
                 if (run.run_type == Run::RT_Iteration)
-                    runs_.push_back(run);
-            ConsoleReporter::ReportRuns(runs);
+                    runs.push_back(run);
+            ConsoleReporter::ReportRuns(these);
         }
-        void Finalize() override
-        {
-            ConsoleReporter::Finalize();
-            summary_(runs_);
-        }
-
-    private:
-        std::function<void(const BenchRuns&)> summary_;
-        BenchRuns runs_;
-    };
+    } reporter;
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    Reporter reporter(std::move(summary));
     benchmark::RunSpecifiedBenchmarks(&reporter);
+    summary(reporter.runs);
     benchmark::Shutdown();
     return 0;
 }

@@ -218,8 +218,6 @@ public:
           start_(Clock::now())
     {
     }
-    Progress(const Progress&) = delete;
-    Progress& operator=(const Progress&) = delete;
 
     // Blanks the line, with spaces rather than a terminal's erase sequence, which not
     // every console knows.
