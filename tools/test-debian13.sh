@@ -1,10 +1,9 @@
 #!/bin/bash
 # Runs make targets (default: test) on a fresh Debian 13, as on a new machine: a
-# minimal trixie root made once with debootstrap and kept in build-debian13/pristine,
-# copied anew for every run, the committed HEAD of this checkout cloned into the
-# copy, and make run there as root, so that the project's own install script puts in
-# every package and architecture it needs. The host's own system is only read: its
-# apt sources for the mirror, its resolver and its extra certificate authorities.
+# minimal trixie root made once with debootstrap (build-debian13/pristine), copied
+# anew for every run, this checkout's committed HEAD cloned into it and make run there
+# as root, so that the project's install script puts in everything it needs. The
+# host's system is only read: its apt sources, resolver and extra certificate authorities.
 #
 #   tools/test-debian13.sh [TARGET...]
 #
