@@ -16,18 +16,12 @@ constexpr std::uint32_t width = 320;
 constexpr std::uint32_t height = 240;
 constexpr std::int64_t frame_bytes = std::int64_t{width} * height * 4;
 
-std::vector<std::uint32_t> picture()
-{
-    std::mt19937 random(1);
-    std::vector<std::uint32_t> pixels(width * height);
-    for (std::uint32_t& p : pixels)
-        p = static_cast<std::uint32_t>(random()) & 0xFFFFFF;
-    return pixels;
-}
-
 void convert_frame(benchmark::State& state, PixelConverter convert, std::uint32_t pixel_bytes)
 {
-    const std::vector<std::uint32_t> source = picture();
+    std::mt19937 random(1);
+    std::vector<std::uint32_t> source(width * height);
+    for (std::uint32_t& p : source)
+        p = static_cast<std::uint32_t>(random()) & 0xFFFFFF;
     const std::uint32_t pitch = width * pixel_bytes;
     std::vector<std::uint8_t> surface(std::size_t{pitch} * height);
     for (auto _ : state) {
@@ -47,32 +41,29 @@ void memcpy_rows(const std::uint32_t* source, std::uint8_t* destination, std::ui
 const char* const format_names[pixel_format_count] = {"xrgb8888", "xbgr8888", "rgb888", "bgr888",
                                                       "rgb565",   "bgr565",   "rgb555", "bgr555"};
 
+// Format f's converter `row` as "group/<format>".
+void add(const std::string& group, int f, PixelConverter row)
+{
+    const std::uint32_t pixel_bytes = bytes_per_pixel(static_cast<PixelFormat>(f));
+    benchmark::RegisterBenchmark((group + "/" + format_names[f]).c_str(), convert_frame, row, pixel_bytes)
+        ->Unit(benchmark::kMicrosecond);
+}
+
 bool register_all()
 {
     benchmark::RegisterBenchmark("memcpy", convert_frame, memcpy_rows, 4)->Unit(benchmark::kMicrosecond);
     const SimdLevel level = cpu_simd_level();
-    for (int f = 0; f < pixel_format_count; ++f) {
-        const auto format = static_cast<PixelFormat>(f);
-        // What select_converter hands the display on this processor.
-        benchmark::RegisterBenchmark((std::string("convert/") + format_names[f]).c_str(), convert_frame,
-                                     fastest_row(format, level), bytes_per_pixel(format))
-            ->Unit(benchmark::kMicrosecond);
-    }
+    // What select_converter hands the display on this processor.
+    for (int f = 0; f < pixel_format_count; ++f)
+        add("convert", f, fastest_row(static_cast<PixelFormat>(f), level));
     // The portable converters, for comparison: what a processor without SIMD rows gets.
-    for (int f = 0; f < pixel_format_count; ++f) {
-        const auto format = static_cast<PixelFormat>(f);
-        benchmark::RegisterBenchmark((std::string("convert_block/") + format_names[f]).c_str(), convert_frame,
-                                     block_row(format), bytes_per_pixel(format))
-            ->Unit(benchmark::kMicrosecond);
-    }
+    for (int f = 0; f < pixel_format_count; ++f)
+        add("convert_block", f, block_row(static_cast<PixelFormat>(f)));
     // Each lower SIMD level on its own, for processors that stop short of this one's.
     for (SimdLevel lower : {SimdLevel::sse2, SimdLevel::ssse3})
         for (int f = 0; lower < level && f < pixel_format_count; ++f)
             if (PixelConverter row = simd_row(static_cast<PixelFormat>(f), lower))
-                benchmark::RegisterBenchmark(
-                    (std::string("convert_") + simd_level_name(lower) + "/" + format_names[f]).c_str(),
-                    convert_frame, row, bytes_per_pixel(static_cast<PixelFormat>(f)))
-                    ->Unit(benchmark::kMicrosecond);
+                add(std::string("convert_") + simd_level_name(lower), f, row);
     return true;
 }
 

@@ -1,24 +1,21 @@
 // What one presented frame costs on the SDL host, next to what drawing it costs:
 // a memcpy of one frame (the yardstick), render_frame, and the demo's per-frame
-// work around it, demo_count_frame (the title) and display_update (convert,
-// blit or flip, present). Each time is also given in frame copies. present is
-// unpaced (VORLIX_VSYNC=0); paced_run is the demo's whole frame loop as the
-// programs run by default, at most one frame a display refresh, and what it
-// costs: the processor time of the whole process (SDL's threads too) a second,
-// as a share of one core. Both count the frames they show a second, as the
-// demo's title does.
+// work around it, demo_count_frame (the title) and display_update (convert, blit or
+// flip, present), each also in frame copies. present is unpaced (VORLIX_VSYNC=0);
+// paced_run is the demo's whole loop as the programs run by default, at most one
+// frame a refresh, and its processor time a second as a share of one core. Both
+// count the frames they show a second, as the demo's title does.
 //
 // The host is whatever SDL finds: SDL_VIDEODRIVER=dummy for no display at all,
 // or an X server (Xvfb) through DISPLAY; SDL_RENDER_DRIVER=opengl keeps the
 // accelerated renderer that a software rasteriser would otherwise lose.
 #include <benchmark/benchmark.h>
-#include <time.h>
 
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <new>
 #include <string>
 #include <vector>
@@ -93,13 +90,6 @@ void present(benchmark::State& state)
                                                              benchmark::Counter::kIsRate);
 }
 
-double process_seconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + now.tv_nsec * 1e-9;
-}
-
 // A new window's first frames wait for it to be shown (on Wayland up to half a
 // second): they are left out.
 void paced_run(benchmark::State& state)
@@ -111,7 +101,8 @@ void paced_run(benchmark::State& state)
     }
     for (int frame = 0; frame < 10; ++frame)
         display_update(frame_buffer);
-    const double processor_before = process_seconds();
+    // The C library's clock is the processor time of the whole process, SDL's threads too.
+    const std::clock_t processor_before = std::clock();
     const auto before = std::chrono::steady_clock::now();
     for (auto _ : state) {
         render_frame();
@@ -120,7 +111,8 @@ void paced_run(benchmark::State& state)
         benchmark::DoNotOptimize(key_poll());
     }
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - before;
-    state.counters["core_percent"] = 100 * (process_seconds() - processor_before) / elapsed.count();
+    const double processor = static_cast<double>(std::clock() - processor_before) / CLOCKS_PER_SEC;
+    state.counters["core_percent"] = 100 * processor / elapsed.count();
     state.counters["frames_per_second"] = benchmark::Counter(static_cast<double>(state.iterations()),
                                                              benchmark::Counter::kIsRate);
     display_close();
@@ -128,33 +120,19 @@ void paced_run(benchmark::State& state)
         state.SkipWithError("no display could be opened again");
 }
 
-// The console table, then every time in frame copies: of wall time, which counts
+// After the console table, every time in frame copies: of wall time, which counts
 // the window system's work too, and of this process's processor time, which is
 // steadier on a busy machine.
-class CopiesReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration)
-                times_.push_back({run.benchmark_name(), {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()}});
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    void Finalize() override
-    {
-        ConsoleReporter::Finalize();
-        if (times_.empty() || times_.front().first != "frame_copy")
-            return;
-        const auto [copy_real, copy_cpu] = times_.front().second;
-        for (const auto& [name, time] : times_)
-            std::printf("%-24s %8.1f frame copies (%.1f in processor time)\n", name.c_str(), time.first / copy_real,
-                        time.second / copy_cpu);
-    }
-
-private:
-    std::vector<std::pair<std::string, std::pair<double, double>>> times_;
-};
+void in_frame_copies(const BenchRuns& runs)
+{
+    if (runs.empty() || runs.front().benchmark_name() != "frame_copy")
+        return;
+    const BenchRuns::value_type& copy = runs.front();
+    for (const auto& run : runs)
+        std::printf("%-24s %8.1f frame copies (%.1f in processor time)\n", run.benchmark_name().c_str(),
+                    run.GetAdjustedRealTime() / copy.GetAdjustedRealTime(),
+                    run.GetAdjustedCPUTime() / copy.GetAdjustedCPUTime());
+}
 
 }  // namespace
 
@@ -172,8 +150,7 @@ int main(int argc, char** argv)
         ->Unit(benchmark::kMicrosecond)
         ->UseRealTime()
         ->Iterations(120);
-    CopiesReporter reporter;
-    const int status = run_benchmarks(argc, argv, reporter);
+    const int status = run_benchmarks(argc, argv, in_frame_copies);
     display_close();
     return status;
 }

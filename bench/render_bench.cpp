@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -75,96 +76,77 @@ void plain_scalar_pixels()
     render_state.last_hit = last_hit;
 }
 
-void plain_scalar_frame(benchmark::State& state)
+// path: a RenderPath, or none for the plain loop.
+void render_frame_with(benchmark::State& state, std::optional<RenderPath> path)
 {
     precision_setup();
     render_setup();
-    std::int32_t frame = 1;
-    for (auto _ : state) {
-        render_seek(frame);
-        render_advance();
-        plain_scalar_pixels();
-        benchmark::DoNotOptimize(frame_buffer[frame_pixel_count / 2]);
-        frame = frame % 360 + 1;
-    }
-}
-
-void render_frame_with(benchmark::State& state, RenderPath path)
-{
-    precision_setup();
-    render_setup();
-    render_select_path(path);
+    if (path)
+        render_select_path(*path);
     std::int32_t frame = 1;
     double fallbacks = 0;
     for (auto _ : state) {
         render_seek(frame);
-        render_frame();
+        if (path) {
+            render_frame();
+            fallbacks += render_fallback_count();
+        } else {
+            render_advance();
+            plain_scalar_pixels();
+        }
         benchmark::DoNotOptimize(frame_buffer[frame_pixel_count / 2]);
-        fallbacks += render_fallback_count();
         frame = frame % 360 + 1;
     }
-    state.SetItemsProcessed(state.iterations());
-    state.counters["fallbacks_per_frame"] = benchmark::Counter(fallbacks, benchmark::Counter::kAvgIterations);
+    if (path) {
+        state.SetItemsProcessed(state.iterations());
+        state.counters["fallbacks_per_frame"] = benchmark::Counter(fallbacks, benchmark::Counter::kAvgIterations);
+    }
 }
 
-// The console table, then one line per path: its time per frame, its speed
-// against the reference path's, and the pixels per frame it handed back to the
-// reference path. Times are CPU time (the machine may be shared), the best of
-// the repetitions when there are several.
-class PathTableReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Iteration)
-                continue;
-            Row& row = rows_[run.run_name.function_name];
-            const double ms = run.GetAdjustedCPUTime();
-            if (row.ms == 0 || ms < row.ms)
-                row.ms = ms;
-            const auto fallbacks = run.counters.find("fallbacks_per_frame");
-            row.fallbacks = fallbacks == run.counters.end() ? -1 : fallbacks->second.value;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    void Finalize() override
-    {
-        ConsoleReporter::Finalize();
-        const auto reference = rows_.find("render_frame/reference");
-        if (reference == rows_.end())
-            return;
-        std::printf("\n%-14s %10s %14s %20s\n", "path", "ms/frame", "vs reference", "fallback px/frame");
-        std::vector<std::string> names = {"plain_scalar"};
-        for (RenderPath path : all_render_paths())
-            names.push_back(render_path_name(path));
-        for (const std::string& name : names) {
-            const auto row = rows_.find("render_frame/" + name);
-            if (row == rows_.end())
-                continue;
-            std::printf("%-14s %10.3f %13.2fx", name.c_str(), row->second.ms, reference->second.ms / row->second.ms);
-            if (row->second.fallbacks >= 0)
-                std::printf(" %20.3f", row->second.fallbacks);
-            std::printf("\n");
-        }
-        const auto plain = rows_.find("render_frame/plain_scalar");
-        if (plain != rows_.end())
-            std::printf("the reference path is %.2fx the plain scalar loop\n", plain->second.ms / reference->second.ms);
-    }
-
-private:
+// After the console table, one line per path: its time per frame, its speed against
+// the reference path's, and the pixels per frame it handed back to the reference
+// path. Times are CPU time (the machine may be shared), the best of the repetitions.
+void path_table(const BenchRuns& runs)
+{
     struct Row {
         double ms = 0;
         double fallbacks = -1;
     };
-    std::map<std::string, Row> rows_;
-};
+    std::map<std::string, Row> rows;
+    for (const auto& run : runs) {
+        Row& row = rows[run.run_name.function_name];
+        const double ms = run.GetAdjustedCPUTime();
+        if (row.ms == 0 || ms < row.ms)
+            row.ms = ms;
+        const auto fallbacks = run.counters.find("fallbacks_per_frame");
+        row.fallbacks = fallbacks == run.counters.end() ? -1 : fallbacks->second.value;
+    }
+    const auto reference = rows.find("render_frame/reference");
+    if (reference == rows.end())
+        return;
+    std::printf("\n%-14s %10s %14s %20s\n", "path", "ms/frame", "vs reference", "fallback px/frame");
+    std::vector<std::string> names = {"plain_scalar"};
+    for (RenderPath path : all_render_paths())
+        names.push_back(render_path_name(path));
+    for (const std::string& name : names) {
+        const auto row = rows.find("render_frame/" + name);
+        if (row == rows.end())
+            continue;
+        std::printf("%-14s %10.3f %13.2fx", name.c_str(), row->second.ms, reference->second.ms / row->second.ms);
+        if (row->second.fallbacks >= 0)
+            std::printf(" %20.3f", row->second.fallbacks);
+        std::printf("\n");
+    }
+    const auto plain = rows.find("render_frame/plain_scalar");
+    if (plain != rows.end())
+        std::printf("the reference path is %.2fx the plain scalar loop\n", plain->second.ms / reference->second.ms);
+}
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    benchmark::RegisterBenchmark("render_frame/plain_scalar", plain_scalar_frame)
+    benchmark::RegisterBenchmark("render_frame/plain_scalar", render_frame_with, std::nullopt)
         ->Unit(benchmark::kMillisecond)
         ->Repetitions(3);
     for (RenderPath path : all_render_paths())
@@ -172,6 +154,5 @@ int main(int argc, char** argv)
             benchmark::RegisterBenchmark((std::string("render_frame/") + render_path_name(path)).c_str(),
                                          render_frame_with, path)
                 ->Unit(benchmark::kMillisecond)->Repetitions(3);
-    PathTableReporter reporter;
-    return run_benchmarks(argc, argv, reporter);
+    return run_benchmarks(argc, argv, path_table);
 }

@@ -1,9 +1,7 @@
-# Hardened as Debian builds its packages: the flags that dpkg-buildflags gives for
-# hardening=+all and not for hardening=-all (the stack protector, _FORTIFY_SOURCE,
-# the format checks, RELRO and immediate binding), and nothing else it gives
-# packages: -O2, -g and the file prefix map stay this project's choice, since the
-# renderer's code generation is part of its picture. Position-independent
-# executables are CMake's own switch (harden_programs below).
+# Hardened as Debian builds its packages: only the flags dpkg-buildflags adds for
+# hardening=+all over hardening=-all (stack protector, _FORTIFY_SOURCE, format checks,
+# RELRO, immediate binding); -O2, -g and the rest stay this project's choice, since the
+# renderer's code generation is part of its picture. PIE is CMake's own switch.
 #
 # On by default in a native Linux tree that has dpkg-buildflags and no sanitizers
 # (they bring checks of their own, which _FORTIFY_SOURCE would blind).
@@ -21,17 +19,12 @@ function(hardening_flags variable out)
     execute_process(
       COMMAND ${CMAKE_COMMAND} -E env DEB_BUILD_MAINT_OPTIONS=hardening=${setting} ${DPKG_BUILDFLAGS} --get ${variable}
       OUTPUT_VARIABLE flags OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
-    separate_arguments(flags UNIX_COMMAND "${flags}")
-    if(setting STREQUAL "+all")
-      set(hardened ${flags})
-    else()
-      set(plain ${flags})
-    endif()
+    separate_arguments(flags${setting} UNIX_COMMAND "${flags}")
   endforeach()
-  if(hardened AND plain)
-    list(REMOVE_ITEM hardened ${plain})
+  if(flags+all AND flags-all)
+    list(REMOVE_ITEM flags+all ${flags-all})
   endif()
-  set(${out} ${hardened} PARENT_SCOPE)
+  set(${out} ${flags+all} PARENT_SCOPE)
 endfunction()
 
 # The three programs as position-independent executables. Only them: on a library

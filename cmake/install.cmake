@@ -1,8 +1,7 @@
 # Installation and packaging. On Linux: the programs, their manual pages, desktop
-# entries and icons, the documents, and the display library as the CMake package
-# VorlixDisplay; CPack makes two .debs of that tree (the programs, and the library's
-# development files) and one .tar.gz. On Windows: a folder of the three executables
-# with a README.txt and LICENSE.txt, zipped by CPack.
+# entries, icons and documents, and the display library as the CMake package
+# VorlixDisplay, packed as two .debs (programs, development files) and a .tar.gz.
+# On Windows: the three executables, README.txt and LICENSE.txt in a zip.
 
 # Debian keeps libraries in its multiarch directory, and find_package looks there
 # under any prefix.
@@ -15,14 +14,7 @@ include(CMakePackageConfigHelpers)
 set(doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/vorlix-rings)
 set(dev_doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/vorlix-rings-dev)
 
-# A tree without the renderer (a cross build that cannot draw frames yet) installs
-# the display library alone.
-set(programs "")
-foreach(program rings_window rings_fullscreen rings_capture)
-  if(TARGET ${program})
-    list(APPEND programs ${program})
-  endif()
-endforeach()
+set(programs rings_window rings_fullscreen rings_capture)
 if(WIN32)
   install(TARGETS ${programs} RUNTIME DESTINATION . COMPONENT programs)
   # Which of the two builds this is, for the zip's name and its README.
@@ -33,9 +25,7 @@ if(WIN32)
   configure_file(LICENSE LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
   install(FILES ${PROJECT_BINARY_DIR}/README.txt ${PROJECT_BINARY_DIR}/LICENSE.txt DESTINATION . COMPONENT programs)
 else()
-  if(programs)
-    install(TARGETS ${programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT programs)
-  endif()
+  install(TARGETS ${programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT programs)
   # Debian's record of the licence and the releases, in both packages' folders: the
   # copyright file in its machine-readable form around LICENSE's text, the
   # changelog compressed as Debian wants it.
@@ -132,33 +122,23 @@ write_basic_package_version_file(VorlixDisplayConfigVersion.cmake COMPATIBILITY 
 install(FILES ${PROJECT_BINARY_DIR}/VorlixDisplayConfig.cmake ${PROJECT_BINARY_DIR}/VorlixDisplayConfigVersion.cmake
         DESTINATION ${package_dir} COMPONENT development)
 
-# The same libraries for pkg-config, a file per presentation. The archives are
-# static, so Libs names each of them in the order the linker takes them: the
-# presentation, the converters, then the stand-in and its host, which call each
-# other, in a group that the linker scans until nothing more resolves (the CMake
-# package repeats them instead, but pkg-config folds a repeated -l into one). The
-# host's own libraries come through Requires: SDL2, and Xlib, through which it
-# watches its X connection.
+# The same libraries for pkg-config, a file per presentation. Libs names the static
+# archives in the linker's order, the stand-in and its host, which call each other,
+# in a group (pkg-config folds the CMake package's repeated -l into one). The host's
+# own libraries, SDL2 and Xlib, come through Requires.
 if(NOT WIN32)
   set(pkgconfig_dir ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
   file(RELATIVE_PATH pc_prefix /${pkgconfig_dir} /)
   string(REGEX REPLACE "/$" "" pc_prefix "${pc_prefix}")
   set(pc_requires "sdl2 x11")
+  set(pc_where_windowed "in a window centred on the desktop")
+  set(pc_where_fullscreen "full screen in a display mode")
   foreach(variant windowed fullscreen)
-    if(variant STREQUAL windowed)
-      set(pc_description "Vorlix Julia Rings' pixel-buffer display library, in a window centred on the desktop")
-    else()
-      set(pc_description "Vorlix Julia Rings' pixel-buffer display library, full screen in a display mode")
-    endif()
-    set(pc_libs "")
-    foreach(archive vorlix_display_${variant} vorlix_convert -Wl,--start-group vorlix_platform ${display_host}
-                    -Wl,--end-group)
-      if(TARGET ${archive})
-        set(archive "-l$<TARGET_FILE_BASE_NAME:${archive}>")
-      endif()
-      list(APPEND pc_libs "${archive}")
-    endforeach()
-    list(JOIN pc_libs " " pc_libs)
+    set(pc_description "Vorlix Julia Rings' pixel-buffer display library, ${pc_where_${variant}}")
+    set(pc_libs vorlix_display_${variant} vorlix_convert vorlix_platform ${display_host})
+    list(TRANSFORM pc_libs REPLACE "^(.+)$" "-l$<TARGET_FILE_BASE_NAME:\\1>")
+    list(INSERT pc_libs 2 -Wl,--start-group)
+    string(JOIN " " pc_libs ${pc_libs} -Wl,--end-group)
     set(pc_file ${PROJECT_BINARY_DIR}/pkgconfig/vorlix-display-${variant}.pc)
     configure_file(cmake/vorlix-display.pc.in ${pc_file}.in @ONLY)
     file(GENERATE OUTPUT ${pc_file} INPUT ${pc_file}.in)

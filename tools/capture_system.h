@@ -1,6 +1,5 @@
-// What rings_capture asks of the system it runs on, beside the renderer: raw
-// bytes on standard output, whether a stream is a terminal, and the processor
-// time its --bench measures. Windows, POSIX, and node under Emscripten.
+// What rings_capture asks of the system beside the renderer, on Windows, POSIX and
+// node: raw bytes on standard output, terminals, and the time --bench measures.
 #pragma once
 
 #ifdef _WIN32

@@ -45,11 +45,8 @@ echo "installing:$missing"
 # that did come are still good to install from.
 for try in 1 2 3; do
     $sudo apt-get update -qq && break
-    if [ $try = 3 ]; then
-        echo "apt-get update failed three times; installing from the package lists there are" >&2
-    else
-        sleep 20
-    fi
+    [ $try = 3 ] || { sleep 20; continue; }
+    echo "apt-get update failed three times; installing from the package lists there are" >&2
 done
 if [ -z "$note" ]; then
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "demo/precision.h"
@@ -54,45 +55,29 @@ std::uint32_t cell_colour(int column, int row, int columns, int rows, int left, 
     return best;
 }
 
-void put16(std::vector<unsigned char>& out, unsigned value)
+void put(std::vector<unsigned char>& out, std::uint32_t value, int bytes)
 {
-    out.push_back(static_cast<unsigned char>(value));
-    out.push_back(static_cast<unsigned char>(value >> 8));
-}
-
-void put32(std::vector<unsigned char>& out, std::uint32_t value)
-{
-    put16(out, value & 0xFFFF);
-    put16(out, value >> 16);
+    for (int b = 0; b < bytes; ++b)
+        out.push_back(static_cast<unsigned char>(value >> (8 * b)));
 }
 
 std::vector<unsigned char> icon_file()
 {
-    constexpr std::uint32_t image_bytes = 40 + 256 * 4 + xor_row_bytes * icon_height + and_row_bytes * icon_height;
+    constexpr std::uint32_t pixel_bytes = (xor_row_bytes + and_row_bytes) * icon_height;
+    // The icon directory and its one entry, then the image's BITMAPINFOHEADER, whose
+    // height counts the colour and the mask rows: {value, bytes} little-endian.
+    constexpr std::pair<std::uint32_t, int> header[] = {
+        {0, 2}, {1, 2}, {1, 2},  // reserved, type 1 (icon), one image
+        {icon_width, 1}, {icon_height, 1}, {0, 1}, {0, 1},  // size, 256 colours (0), reserved
+        {1, 2}, {8, 2}, {40 + 256 * 4 + pixel_bytes, 4}, {22, 4},  // planes, bits, size, offset
+        {40, 4}, {icon_width, 4}, {icon_height * 2, 4}, {1, 2}, {8, 2}, {0, 4}, {pixel_bytes, 4},
+        {0, 4}, {0, 4}, {0, 4}, {0, 4},
+    };
     std::vector<unsigned char> out;
-    put16(out, 0);  // icon directory: reserved, type 1 (icon), one image
-    put16(out, 1);
-    put16(out, 1);
-    out.push_back(icon_width);
-    out.push_back(icon_height);
-    out.push_back(0);  // 256 colours
-    out.push_back(0);
-    put16(out, 1);  // planes
-    put16(out, 8);  // bits per pixel
-    put32(out, image_bytes);
-    put32(out, 22);  // image offset
-
-    put32(out, 40);  // BITMAPINFOHEADER; the height counts the colour and mask rows
-    put32(out, icon_width);
-    put32(out, icon_height * 2);
-    put16(out, 1);
-    put16(out, 8);
-    put32(out, 0);
-    put32(out, xor_row_bytes * icon_height + and_row_bytes * icon_height);
-    for (int i = 0; i < 4; ++i)
-        put32(out, 0);
+    for (const auto& [value, bytes] : header)
+        put(out, value, bytes);
     for (int i = 0; i < 256; ++i)
-        put32(out, palette_colour(i));  // B, G, R, 0 in memory
+        put(out, palette_colour(i), 4);  // B, G, R, 0 in memory
     for (int row = icon_height - 1; row >= 0; --row) {  // bottom row first
         for (int column = 0; column < icon_width; ++column)
             out.push_back(static_cast<unsigned char>(
@@ -103,18 +88,14 @@ std::vector<unsigned char> icon_file()
     return out;
 }
 
-// size x size RGB pixels of the frame's middle square, at least one frame pixel a cell:
+// size x size pixels of the frame's middle square, at least one frame pixel a cell:
 // the rings on black, as in the .ico.
-std::vector<unsigned char> square_pixels(int size)
+std::vector<std::uint32_t> square_pixels(int size)
 {
-    std::vector<unsigned char> out;
+    std::vector<std::uint32_t> out;
     for (int row = 0; row < size; ++row)
-        for (int column = 0; column < size; ++column) {
-            const std::uint32_t p =
-                cell_colour(column, row, size, size, (frame_width - frame_height) / 2, frame_height);
-            for (int shift : {16, 8, 0})
-                out.push_back(static_cast<unsigned char>(p >> shift));
-        }
+        for (int column = 0; column < size; ++column)
+            out.push_back(cell_colour(column, row, size, size, (frame_width - frame_height) / 2, frame_height));
     return out;
 }
 
@@ -140,13 +121,9 @@ int main(int argc, char** argv)
     render_seek(icon_frame);
     render_frame();
     std::FILE* file = std::fopen(path, "wb");
-    bool written = false;
-    if (file && png_size) {
-        written = write_png(file, png_size, png_size, square_pixels(png_size).data());
-    } else if (file) {
-        const std::vector<unsigned char> icon = icon_file();
-        written = std::fwrite(icon.data(), 1, icon.size(), file) == icon.size();
-    }
+    const std::vector<unsigned char> icon = png_size ? std::vector<unsigned char>() : icon_file();
+    const bool written = file && (png_size ? write_png(file, png_size, png_size, square_pixels(png_size).data())
+                                           : std::fwrite(icon.data(), 1, icon.size(), file) == icon.size());
     if (!file || std::fclose(file) != 0 || !written) {
         std::fprintf(stderr, "make_icon: cannot write '%s'\n", path);
         return 2;

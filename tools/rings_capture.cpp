@@ -1,9 +1,11 @@
 // rings_capture: renders frames of the demo without a display, into PNG files or
 // a raw stream of 0x00RRGGBB pixels, with the renderer the demo itself uses.
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -20,11 +22,11 @@
 #include "tools/capture_system.h"
 #include "vorlix_version.h"
 
-#ifndef RINGS_CAPTURE_PNG
-#define RINGS_CAPTURE_PNG 0
-#endif
-#if RINGS_CAPTURE_PNG
+#ifdef RINGS_CAPTURE_PNG
 #include "tools/png_file.h"
+#else
+#define RINGS_CAPTURE_PNG 0
+static bool write_png(std::FILE*, int, int, const std::uint32_t*) { return false; }  // --png is refused
 #endif
 
 namespace {
@@ -63,10 +65,10 @@ struct Options {
     bool bench = false;
 };
 
-int fail(const std::string& message)
+int fail(int status, const std::string& message)
 {
     std::fprintf(stderr, "rings_capture: %s\n", message.c_str());
-    return exit_usage;
+    return status;
 }
 
 std::optional<std::int32_t> parse_frame(std::string_view text)
@@ -113,12 +115,8 @@ std::optional<std::string> parse_options(int argc, char** argv, Options& options
             have_frames = true;
         } else if (value.empty()) {
             return std::string(arg) + " needs a non-empty value";
-        } else if (arg == "--png") {
-            options.png_dir = value;
-        } else if (arg == "--raw") {
-            options.raw_file = value;
         } else {
-            options.hash_file = value;
+            (arg == "--png" ? options.png_dir : arg == "--raw" ? options.raw_file : options.hash_file) = value;
         }
     }
     const int outputs = !options.png_dir.empty() + !options.raw_file.empty() + !options.hash_file.empty();
@@ -133,43 +131,15 @@ std::optional<std::string> parse_options(int argc, char** argv, Options& options
         return std::string("--frames is required");
     if (outputs != 1)
         return std::string("give exactly one of --png DIR, --raw FILE and --hash FILE");
+    if (!RINGS_CAPTURE_PNG && !options.png_dir.empty())
+        return std::string("this build writes --raw only (it has no PNG library)");
     return std::nullopt;
 }
 
-// Bytes of the frame buffer in memory order of little-endian 0x00RRGGBB pixels.
-void frame_bytes(std::vector<unsigned char>& bytes)
-{
-    bytes.resize(static_cast<std::size_t>(frame_pixel_count) * 4);
-    for (int i = 0; i < frame_pixel_count; ++i) {
-        const std::uint32_t p = frame_buffer[i];
-        for (int b = 0; b < 4; ++b)
-            bytes[static_cast<std::size_t>(i) * 4 + b] = static_cast<unsigned char>(p >> (8 * b));
-    }
-}
-
-// The frame buffer as one PNG image of 8-bit red, green and blue.
-bool write_frame_png(std::FILE* file)
-{
-#if RINGS_CAPTURE_PNG
-    std::vector<unsigned char> rgb(static_cast<std::size_t>(frame_pixel_count) * 3);
-    for (int i = 0; i < frame_pixel_count; ++i) {
-        const std::uint32_t p = frame_buffer[i];
-        rgb[static_cast<std::size_t>(i) * 3 + 0] = static_cast<unsigned char>(p >> 16);
-        rgb[static_cast<std::size_t>(i) * 3 + 1] = static_cast<unsigned char>(p >> 8);
-        rgb[static_cast<std::size_t>(i) * 3 + 2] = static_cast<unsigned char>(p);
-    }
-    return write_png(file, frame_width, frame_height, rgb.data());
-#else
-    (void)file;
-    return false;
-#endif
-}
-
-// Where frames go. A regular file or a new name is written under a temporary name
-// and renamed over the final one when complete, so a failure never leaves a
-// half-written file there. Anything else is written through and left as it is: a
-// device, a FIFO or a socket is not a file to replace, and a symbolic link stands
-// for its target. "-" is standard output.
+// Where frames go. A regular file or a new name is written under a temporary name and
+// renamed when complete, so a failure never leaves a half-written file. Anything else
+// is written through: a device, a FIFO or a socket is not a file to replace, and a
+// symbolic link stands for its target. "-" is standard output.
 class Output {
 public:
     explicit Output(std::string name) : name_(std::move(name)) {}
@@ -183,7 +153,7 @@ public:
             std::remove(temp_.c_str());
     }
 
-    // Returns an error message naming the cause, or nothing when open.
+    // An error message naming the cause, or nothing when open.
     std::optional<std::string> open()
     {
         if (name_ == "-") {
@@ -193,14 +163,12 @@ public:
         }
         std::error_code ec;
         const auto type = std::filesystem::symlink_status(name_, ec).type();
-        const bool replace = type == std::filesystem::file_type::not_found ||
-                             type == std::filesystem::file_type::regular;
-        if (replace)
+        if (type == std::filesystem::file_type::not_found || type == std::filesystem::file_type::regular)
             temp_ = name_ + ".partial";
-        file_ = std::fopen(replace ? temp_.c_str() : name_.c_str(), "wb");
+        file_ = std::fopen(temp_.empty() ? name_.c_str() : temp_.c_str(), "wb");
         if (!file_) {
             const int cause = errno;
-            const std::string through = replace ? " (through '" + temp_ + "')" : "";
+            const std::string through = temp_.empty() ? "" : " (through '" + temp_ + "')";
             temp_.clear();  // not created
             return "cannot write '" + name_ + "'" + through + ": " + std::strerror(cause);
         }
@@ -210,8 +178,8 @@ public:
     std::FILE* get() const { return file_; }
     const std::string& name() const { return name_; }
 
-    // Flushes, closes and, for a replaced file, renames. Returns an error message
-    // naming the cause, or nothing when everything reached its place.
+    // Flushes, closes and, for a replaced file, renames: an error message naming the
+    // cause, or nothing when everything reached its place.
     std::optional<std::string> finish()
     {
         std::FILE* file = std::exchange(file_, nullptr);
@@ -222,10 +190,9 @@ public:
             cause = errno;
         if (cause)
             return "writing '" + name_ + "' failed: " + std::strerror(cause);
-        if (temp_.empty())
-            return std::nullopt;
         std::error_code ec;
-        std::filesystem::rename(temp_, name_, ec);
+        if (!temp_.empty())
+            std::filesystem::rename(temp_, name_, ec);
         if (ec)
             return "cannot rename '" + temp_ + "' to '" + name_ + "': " + ec.message();
         temp_.clear();
@@ -238,29 +205,27 @@ private:
     std::FILE* file_ = nullptr;
 };
 
-int io_failure(const std::string& message)
-{
-    std::fprintf(stderr, "rings_capture: %s\n", message.c_str());
-    return exit_failure;
-}
-
 // A line on standard error for a person waiting on a long capture: frames done, the
 // frames a second and the time left, rewritten in place at most ten times a second
-// and blanked at the end. Only on a terminal, where it is seen and then gone: in a
-// pipe or a file it would only be noise in someone's log. Not when the frames
-// themselves go to that terminal (standard output is one too), whose lines it
-// would break up.
+// and blanked at the end. Only on a terminal: in a pipe or a file it would be noise
+// in someone's log. Not when the frames go to that terminal too: it would break up
+// their lines.
 class Progress {
 public:
-    Progress(std::int64_t total, bool to_standard_output)
+    Progress(long long total, bool to_standard_output)
         : total_(total),
           shown_(capture_is_terminal(2) && !(to_standard_output && capture_is_terminal(1))),
           start_(Clock::now())
     {
     }
-    Progress(const Progress&) = delete;
-    Progress& operator=(const Progress&) = delete;
-    ~Progress() { clear(); }
+
+    // Blanks the line, with spaces rather than a terminal's erase sequence, which not
+    // every console knows.
+    ~Progress()
+    {
+        if (width_ > 0)
+            std::fprintf(stderr, "\r%*s\r", width_, "");
+    }
 
     void frame_done()
     {
@@ -273,77 +238,25 @@ public:
         shown_at_ = now;
         const double seconds = std::chrono::duration<double>(now - start_).count();
         const double rate = seconds > 0 ? static_cast<double>(done_) / seconds : 0;
-        const auto left = rate > 0 ? static_cast<std::int64_t>(static_cast<double>(total_ - done_) / rate + 0.5) : 0;
+        const long long left = rate > 0 ? std::llround(static_cast<double>(total_ - done_) / rate) : 0;
         char text[96];
         const int length = std::snprintf(text, sizeof text, "%lld of %lld frames, %.0f frames/s, %lld:%02lld:%02lld left",
-                                         static_cast<long long>(done_), static_cast<long long>(total_), rate,
-                                         static_cast<long long>(left / 3600), static_cast<long long>(left / 60 % 60),
-                                         static_cast<long long>(left % 60));
+                                         done_, total_, rate, left / 3600, left / 60 % 60, left % 60);
         // Spaces over what a longer line before left standing.
-        std::string line(1, '\r');
-        line.append(text, static_cast<std::size_t>(length));
-        line.append(static_cast<std::size_t>(std::max(0, width_ - length)), ' ');
+        std::fprintf(stderr, "\r%s%*s", text, std::max(0, width_ - length), "");
+        std::fflush(stderr);
         width_ = length;
-        std::fputs(line.c_str(), stderr);
-        std::fflush(stderr);
-    }
-
-    // io_failure with the line out of the message's way.
-    int failed(const std::string& message)
-    {
-        clear();
-        return io_failure(message);
-    }
-
-    // Blanks the line, before a message or at the end; spaces rather than a terminal's
-    // erase sequence, which not every console knows.
-    void clear()
-    {
-        if (width_ == 0)
-            return;
-        std::fprintf(stderr, "\r%*s\r", width_, "");
-        std::fflush(stderr);
-        width_ = 0;
     }
 
 private:
     using Clock = std::chrono::steady_clock;
-    std::int64_t total_;
-    std::int64_t done_ = 0;
+    long long total_;
+    long long done_ = 0;
     bool shown_;
     Clock::time_point start_;
     Clock::time_point shown_at_;
     int width_ = 0;  // characters of the line on the terminal, 0 when none is
 };
-
-int capture_png(const Options& options)
-{
-    if (!RINGS_CAPTURE_PNG)
-        return fail("this build writes --raw only (it has no PNG library)");
-    const std::filesystem::path dir = options.png_dir;
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (ec)
-        return io_failure("cannot create the directory '" + options.png_dir + "': " + ec.message());
-    if (!std::filesystem::is_directory(dir, ec))
-        return io_failure("'" + options.png_dir + "' is not a directory");
-    Progress progress(std::int64_t{options.last} - options.first + 1, false);
-    render_seek(options.first);
-    for (std::int64_t n = options.first; n <= options.last; ++n) {
-        render_frame();
-        Output out((dir / ("frame-" + std::to_string(n) + ".png")).string());
-        if (auto error = out.open())
-            return progress.failed(*error);
-        errno = 0;
-        if (!write_frame_png(out.get()))
-            return progress.failed("writing '" + out.name() + "' failed: " +
-                                   (errno ? std::strerror(errno) : "the PNG library failed"));
-        if (auto error = out.finish())
-            return progress.failed(*error);
-        progress.frame_done();
-    }
-    return 0;
-}
 
 // FNV-1a over the frame buffer's pixels as 32-bit words: a fingerprint that lets
 // two builds be compared frame by frame without moving every pixel.
@@ -355,35 +268,64 @@ std::uint64_t frame_hash()
     return hash;
 }
 
-// The raw frames, or their hashes, into one file.
-int capture_stream(const Options& options)
+// The frame as DIR/frame-<n>.png, a file of its own.
+std::optional<std::string> write_png_frame(const std::filesystem::path& dir, std::int64_t n)
 {
-    const bool hashes = !options.hash_file.empty();
-    const std::string& name = hashes ? options.hash_file : options.raw_file;
-    Output out(name);
+    Output out((dir / ("frame-" + std::to_string(n) + ".png")).string());
     if (auto error = out.open())
-        return io_failure(*error);
-    Progress progress(std::int64_t{options.last} - options.first + 1, name == "-");
-    std::vector<unsigned char> bytes;
+        return error;
+    errno = 0;
+    if (!write_png(out.get(), frame_width, frame_height, frame_buffer))
+        return "writing '" + out.name() + "' failed: " + (errno ? std::strerror(errno) : "the PNG library failed");
+    return out.finish();
+}
+
+// The frame's pixels, or its hash line, onto the stream.
+std::optional<std::string> write_stream_frame(Output& out, std::int64_t n, bool hashes)
+{
+    // The pixels go out as they lie in memory: little-endian 0x00RRGGBB on every
+    // processor this builds for.
+    static_assert(std::endian::native == std::endian::little);
+    char line[32];
+    const void* bytes = frame_buffer;
+    std::size_t size = sizeof frame_buffer;
+    if (hashes) {
+        bytes = line;
+        size = static_cast<std::size_t>(std::snprintf(line, sizeof line, "%lld %016llx\n", static_cast<long long>(n),
+                                                      static_cast<unsigned long long>(frame_hash())));
+    }
+    if (std::fwrite(bytes, 1, size, out.get()) != size)
+        return "writing frame " + std::to_string(n) + " to '" + out.name() + "' failed: " + std::strerror(errno);
+    return std::nullopt;
+}
+
+// Frames first to last into their PNG files or their stream: an error message
+// naming the cause, or nothing when every frame reached its place.
+std::optional<std::string> capture(const Options& options)
+{
+    const std::filesystem::path dir = options.png_dir;
+    const bool hashes = !options.hash_file.empty();
+    std::optional<Output> stream;
+    if (dir.empty()) {
+        if (auto error = stream.emplace(hashes ? options.hash_file : options.raw_file).open())
+            return error;
+    } else {
+        std::error_code ec;
+        std::filesystem::create_directories(dir, ec);
+        if (ec)
+            return "cannot create the directory '" + options.png_dir + "': " + ec.message();
+        if (!std::filesystem::is_directory(dir, ec))
+            return "'" + options.png_dir + "' is not a directory";
+    }
+    Progress progress(std::int64_t{options.last} - options.first + 1, stream && stream->name() == "-");
     render_seek(options.first);
     for (std::int64_t n = options.first; n <= options.last; ++n) {
         render_frame();
-        if (hashes) {
-            char line[32];
-            const int length = std::snprintf(line, sizeof line, "%lld %016llx\n", static_cast<long long>(n),
-                                             static_cast<unsigned long long>(frame_hash()));
-            bytes.assign(line, line + length);
-        } else {
-            frame_bytes(bytes);
-        }
-        if (std::fwrite(bytes.data(), 1, bytes.size(), out.get()) != bytes.size())
-            return progress.failed("writing frame " + std::to_string(n) + " to '" + name + "' failed: " +
-                                   std::strerror(errno));
+        if (auto error = stream ? write_stream_frame(*stream, n, hashes) : write_png_frame(dir, n))
+            return error;
         progress.frame_done();
     }
-    if (auto error = out.finish())
-        return progress.failed(*error);
-    return 0;
+    return stream ? stream->finish() : std::nullopt;
 }
 
 // Processor time of the frames, the best of several runs: on a shared machine
@@ -434,12 +376,13 @@ int main(int argc, char** argv)
     }
     Options options;
     if (const auto error = parse_options(argc, argv, options))
-        return fail(*error + " (see --help)");
+        return fail(exit_usage, *error + " (see --help)");
 
     precision_setup();
     render_setup();
     if (options.bench)
         return bench(options);
     render_select_path(options.reference ? RenderPath::reference : render_best_path());
-    return options.png_dir.empty() ? capture_stream(options) : capture_png(options);
+    const auto error = capture(options);  // the progress line is gone before its message
+    return error ? fail(exit_failure, *error) : 0;
 }

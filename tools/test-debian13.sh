@@ -1,10 +1,9 @@
 #!/bin/bash
 # Runs make targets (default: test) on a fresh Debian 13, as on a new machine: a
-# minimal trixie root made once with debootstrap and kept in build-debian13/pristine,
-# copied anew for every run, the committed HEAD of this checkout cloned into the
-# copy, and make run there as root, so that the project's own install script puts in
-# every package and architecture it needs. The host's own system is only read: its
-# apt sources for the mirror, its resolver and its extra certificate authorities.
+# minimal trixie root made once with debootstrap (build-debian13/pristine), copied
+# anew for every run, this checkout's committed HEAD cloned into it and make run there
+# as root, so that the project's install script puts in everything it needs. The
+# host's system is only read: its apt sources, resolver and extra certificate authorities.
 #
 #   tools/test-debian13.sh [TARGET...]
 #
@@ -24,18 +23,9 @@ debs=$dir/debs
 say() { printf '== debian13: %s\n' "$*"; }
 since() { local s=$(($(date +%s) - $1)); printf '%dm%02ds' $((s / 60)) $((s % 60)); }
 
-# The Debian archive this machine installs from: the first deb source (deb822 or
-# one-line) whose path ends in /debian.
-mirror() {
-    local file
-    for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
-        [ -f "$file" ] || continue
-        case "$file" in
-            *.sources) sed -n 's/^URIs:[[:space:]]*//p' "$file" | tr ' ' '\n' ;;
-            *) sed -En 's/^deb[[:space:]]+(\[[^]]*\][[:space:]]+)?([^[:space:]]+).*/\2/p' "$file" ;;
-        esac
-    done | grep -E '^https?://.*/debian/?$' | head -1
-}
+# The Debian archive this machine installs from: the first source whose path ends
+# in /debian.
+mirror() { apt-get indextargets --format '$(REPO_URI)' | grep -E '^https?://.*/debian/?$' | head -1; }
 
 # Mount points under the root, deepest last, so that they come off in reverse.
 mounted=()
@@ -71,14 +61,10 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 trap 'exit 129' HUP
-bind() {  # SOURCE TARGET [tmpfs OPTIONS]: a mount of the root, kept from spreading to the host's
-    if [ "${3-}" = tmpfs ]; then
-        mount -t tmpfs -o "mode=1777,$4" tmpfs "$2"
-    else
-        mount --bind "$1" "$2"
-    fi
-    mounted+=("$2")
-    mount --make-private "$2"
+mnt() {  # TARGET MOUNT-ARGUMENTS...: a mount in the root, kept from spreading to the host's
+    mount "${@:2}" "$1"
+    mounted+=("$1")
+    mount --make-private "$1"
 }
 
 start=$(date +%s)
@@ -103,13 +89,12 @@ cp -a "$pristine" "$root"
 cp -L /etc/resolv.conf "$root/etc/resolv.conf"
 [ -s "$root/etc/hosts" ] || printf '127.0.0.1\tlocalhost\n::1\t\tlocalhost ip6-localhost ip6-loopback\n' >"$root/etc/hosts"
 
-bind /proc "$root/proc"
-bind /sys "$root/sys"
-bind /dev "$root/dev"
-bind /dev/pts "$root/dev/pts"
-bind tmpfs "$root/dev/shm" tmpfs nosuid,nodev
+for point in proc sys dev dev/pts; do
+    mnt "$root/$point" --bind "/$point"
+done
+mnt "$root/dev/shm" -t tmpfs -o mode=1777,nosuid,nodev tmpfs
 # The capture tests make device nodes in a temporary folder.
-bind tmpfs "$root/tmp" tmpfs nosuid
+mnt "$root/tmp" -t tmpfs -o mode=1777,nosuid tmpfs
 
 # A proxy with its own certificate authority: the root trusts it as the host does.
 shopt -s nullglob
