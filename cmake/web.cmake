@@ -5,13 +5,11 @@ set(web_dir ${PROJECT_BINARY_DIR}/web)
 set(web_sources ${PROJECT_SOURCE_DIR}/platform/browser/pages)
 
 foreach(program rings_window rings_fullscreen)
-  if(TARGET ${program})
-    set_target_properties(${program} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${web_dir}
-      LINK_DEPENDS ${PROJECT_SOURCE_DIR}/platform/browser/host.js)
-    set(PROGRAM ${program})
-    configure_file(${web_sources}/program.html.in ${web_dir}/${program}.html @ONLY)
-    configure_file(${web_sources}/program.webmanifest.in ${web_dir}/${program}.webmanifest @ONLY)
-  endif()
+  set_target_properties(${program} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${web_dir}
+    LINK_DEPENDS ${PROJECT_SOURCE_DIR}/platform/browser/host.js)
+  set(PROGRAM ${program})
+  configure_file(${web_sources}/program.html.in ${web_dir}/${program}.html @ONLY)
+  configure_file(${web_sources}/program.webmanifest.in ${web_dir}/${program}.webmanifest @ONLY)
 endforeach()
 foreach(file index.html page.css load.js)
   configure_file(${web_sources}/${file} ${web_dir}/${file} COPYONLY)

@@ -7,7 +7,6 @@
 # that need them skip, saying why); on a kernel that runs no 32-bit code, i386
 # packages are not even tried. NOTE is removed once they are installed.
 set -eu
-here=$(cd "$(dirname "$0")" && pwd)
 note=""
 if [ "${1:-}" = --optional ]; then
     note=$2
@@ -30,7 +29,7 @@ if [ -z "$missing" ]; then
     exit 0
 fi
 case "$missing" in
-    *:i386*) [ -z "$note" ] || "$here/runs-32bit-code.sh" || exit 0 ;;
+    *:i386*) [ -z "$note" ] || "$(dirname "$0")/runs-32bit-code.sh" || exit 0 ;;
 esac
 
 sudo=""

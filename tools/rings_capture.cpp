@@ -258,16 +258,6 @@ private:
     int width_ = 0;  // characters of the line on the terminal, 0 when none is
 };
 
-// FNV-1a over the frame buffer's pixels as 32-bit words: a fingerprint that lets
-// two builds be compared frame by frame without moving every pixel.
-std::uint64_t frame_hash()
-{
-    std::uint64_t hash = 0xCBF29CE484222325;
-    for (const std::uint32_t pixel : frame_buffer)
-        hash = (hash ^ pixel) * 0x100000001B3;
-    return hash;
-}
-
 // The frame as DIR/frame-<n>.png, a file of its own.
 std::optional<std::string> write_png_frame(const std::filesystem::path& dir, std::int64_t n)
 {
@@ -286,15 +276,19 @@ std::optional<std::string> write_stream_frame(Output& out, std::int64_t n, bool 
     // The pixels go out as they lie in memory: little-endian 0x00RRGGBB on every
     // processor this builds for.
     static_assert(std::endian::native == std::endian::little);
-    char line[32];
-    const void* bytes = frame_buffer;
-    std::size_t size = sizeof frame_buffer;
+    bool written;
     if (hashes) {
-        bytes = line;
-        size = static_cast<std::size_t>(std::snprintf(line, sizeof line, "%lld %016llx\n", static_cast<long long>(n),
-                                                      static_cast<unsigned long long>(frame_hash())));
+        // FNV-1a over the pixels as 32-bit words: a fingerprint that lets two builds
+        // be compared frame by frame without moving every pixel.
+        std::uint64_t hash = 0xCBF29CE484222325;
+        for (const std::uint32_t pixel : frame_buffer)
+            hash = (hash ^ pixel) * 0x100000001B3;
+        written = std::fprintf(out.get(), "%lld %016llx\n", static_cast<long long>(n),
+                               static_cast<unsigned long long>(hash)) > 0;
+    } else {
+        written = std::fwrite(frame_buffer, sizeof frame_buffer, 1, out.get()) == 1;
     }
-    if (std::fwrite(bytes, 1, size, out.get()) != size)
+    if (!written)
         return "writing frame " + std::to_string(n) + " to '" + out.name() + "' failed: " + std::strerror(errno);
     return std::nullopt;
 }

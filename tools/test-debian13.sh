@@ -23,10 +23,6 @@ debs=$dir/debs
 say() { printf '== debian13: %s\n' "$*"; }
 since() { local s=$(($(date +%s) - $1)); printf '%dm%02ds' $((s / 60)) $((s % 60)); }
 
-# The Debian archive this machine installs from: the first source whose path ends
-# in /debian.
-mirror() { apt-get indextargets --format '$(REPO_URI)' | grep -E '^https?://.*/debian/?$' | head -1; }
-
 # Mount points under the root, deepest last, so that they come off in reverse.
 mounted=()
 mounted_under() { awk -v r="$1/" 'index($5, r) == 1 { print $5 }' /proc/self/mountinfo; }
@@ -41,7 +37,6 @@ cleanup() {
         umount "${mounted[i]}" 2>/dev/null || umount -l "${mounted[i]}" ||
             echo "debian13: could not unmount ${mounted[i]}" >&2
     done
-    mounted=()
     # The packages this run installed, for the next one: only those, so the cache
     # holds the current versions alone.
     if [ -d "$root/var/cache/apt/archives" ]; then
@@ -69,7 +64,9 @@ mnt() {  # TARGET MOUNT-ARGUMENTS...: a mount in the root, kept from spreading t
 
 start=$(date +%s)
 if [ ! -f "$pristine/etc/debian_version" ]; then
-    archive=${DEBIAN13_MIRROR:-$(mirror)}
+    # The Debian archive this machine installs from: the first source whose path ends in /debian.
+    archive=${DEBIAN13_MIRROR:-$(apt-get indextargets --format '$(REPO_URI)' | grep -E '^https?://.*/debian/?$' |
+        head -1)}
     [ -n "$archive" ] || { echo "debian13: no Debian archive in /etc/apt/sources*; set DEBIAN13_MIRROR" >&2; exit 1; }
     say "debootstrap trixie from $archive"
     t=$(date +%s)
