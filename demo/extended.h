@@ -335,9 +335,8 @@ public:
     [[gnu::always_inline]] friend Extended operator+(Extended a, Extended b)
     {
         if (a.lo_ == 0 && b.lo_ == 0) {
-            const double s = a.hi_ + b.hi_;
-            const double b_part = s - a.hi_;
-            const double e = (a.hi_ - (s - b_part)) + (b.hi_ - b_part);
+            double s, e;
+            two_sum(a.hi_, b.hi_, s, e);
             if (e == 0)
                 return Extended(s);
             if (std::fabs(s) >= tiny)
@@ -389,9 +388,6 @@ public:
 
     // The value in the x87 format's fields.
     ExtendedBits bits() const { return slow_bits(*this); }
-    bool negative() const { return bits().negative(); }
-    int exponent() const { return bits().exponent(); }
-    std::uint64_t significand() const { return bits().significand(); }
 
 private:
     // Below this the pair's rest could fall beneath the normal doubles, and the
@@ -443,15 +439,18 @@ private:
         return true;
     }
 
+    // x + y exactly as sum + error (TwoSum).
+    [[gnu::always_inline]] static void two_sum(double x, double y, double& sum, double& error)
+    {
+        sum = x + y;
+        const double y_part = sum - x;
+        error = (x - (sum - y_part)) + (y - y_part);
+    }
+
     // Two pairs: the exact sum as a double and a rest known to a few of its last
     // places, then rounded unless that is too close to call.
     [[gnu::noinline]] static Extended pair_add(Extended a, Extended b)
     {
-        const auto two_sum = [](double x, double y, double& sum, double& error) {
-            sum = x + y;
-            const double y_part = sum - x;
-            error = (x - (sum - y_part)) + (y - y_part);
-        };
         double s, e, t, f, u, g, v, w;
         two_sum(a.hi_, b.hi_, s, e);
         two_sum(a.lo_, b.lo_, t, f);
