@@ -54,8 +54,7 @@ struct LaneKernel : P {
             return m_and(m, gt(a, b));
     }
 
-    // r is half way between two floats, for r in float's normal range (fact 4);
-    // callers deal with tiny r themselves.
+    // r is a float midpoint, for r in float's normal range (fact 4).
     static mask float_midpoint(vd r) { return low_bits_are(r, float_midpoint_low_bits, float_midpoint_pattern); }
 
     // Set where d = fl53(a - b) is exact (fact 5).
@@ -90,9 +89,8 @@ struct LaneKernel : P {
         return blend(tiny, r, plain);
     }
 
-    // The lanes where a square is below `limit`, told from the squares as floats
-    // (the doubles hold the same values). A NaN square, as in a lane long escaped,
-    // counts as not tiny.
+    // The lanes where a square (as a float, the same value) is below `limit`; a NaN
+    // square, as in a lane long escaped, is not tiny.
     static fmask tiny_square(vf sx, vf sy, vf limit) { return lt(fmin(sx, sy), limit); }
 
     // zy = cy + txy needs no test (fact 2).
@@ -134,10 +132,9 @@ struct LaneKernel : P {
         return blend(lit, n, set1(0.0));
     }
 
-    // Whether an orbit goes on, told from mf = fl24(sx' + sy'), the float sum of the
-    // next pass's squares (fact 10): below stay_below it goes on, from leave_from it
-    // ends, and between the two the pixel is doubted, told from the largest mf of the
-    // live passes.
+    // Whether an orbit goes on, told from mf, the float sum of the next pass's squares
+    // (fact 10): below stay_below it goes on, from leave_from it ends, and between the
+    // two the pixel is doubted, told from the largest mf of its live passes.
     static constexpr float stay_below = 4.0f - 0x1p-20f;
     static constexpr float leave_from = 4.0f + 0x1p-19f;
 
@@ -165,8 +162,6 @@ struct LaneKernel : P {
                                                    std::int32_t* n_out, std::int32_t* hit_out,
                                                    std::uint64_t& doubt_out)
     {
-        // The float lanes of `pack` groups share a vector; each group widens its
-        // part of it to double.
         static_assert(groups % pack == 0, "groups pair up in the float vectors");
         constexpr int float_groups = groups / pack;
         const vd cx = set1(fr.cx);
