@@ -89,8 +89,8 @@ struct LaneKernel : P {
         return blend(tiny, r, plain);
     }
 
-    // The lanes where a square (as a float, the same value) is below `limit`; a NaN
-    // square, as in a lane long escaped, is not tiny.
+    // The lanes where a square is below `limit`, told from the floats; a NaN square,
+    // as in a lane long escaped, is not tiny.
     static fmask tiny_square(vf sx, vf sy, vf limit) { return lt(fmin(sx, sy), limit); }
 
     // zy = cy + txy needs no test (fact 2).
