@@ -4,35 +4,11 @@
 //
 // ExtendedBits does every operation with integers, on the x87 format's own fields.
 // Extended, the type the renderer uses, holds a value as two doubles instead, hi + lo
-// exactly: hi the value rounded to double (ties to even), lo the rest (at most 11
-// bits; 0 when the value is a double), and works with the processor's doubles:
-// - A sum or product of two doubles is computed exactly as a double and an error term
-//   (TwoSum; the product's error by FMA or Dekker's splitting), and the error is
-//   rounded to the sum's 64-bit last place by adding and taking away 1.5 * 2^52 of
-//   those places: the double is an even multiple of the place, so that is the 64-bit
-//   rounding to nearest even. Products whose significands have 53 bits or fewer
-//   between them (float times float) are exact and skip all that.
-// - To float: float(hi), unless hi lies exactly half way between two floats, where lo
-//   decides (fact 16 of docs/exactness.md). To double: hi.
-// - Compare: hi, then lo; the pairs order as the values do because hi is the nearest
-//   double, ties to even, so that equal values have equal pairs.
-// - Sums with a rest on either side and quotients of doubles are formed the same
-//   way, their rest known only to a few of its last places: when that could round
-//   either way, and for everything else (products with a rest, values too small for
-//   the pair), ExtendedBits decides.
-//
-// Range. The renderer's operands are floats, doubles (sin, cos and sqrt results and
-// constants) and 32-bit integers, and each of its expressions combines at most three of
-// them before the result is stored. Every non-zero value it can form therefore lies
-// between 2^-447 (a product of three floats near the smallest subnormal; in practice
-// 2^-298 is the least) and 2^64 (frame_counter * 3.141593 is below 2^33). ExtendedBits
-// covers the extended format's whole normal range, 2^-16382 to 2^16384, with no
-// infinity, NaN or extended subnormals (none is reachable; nor is division by zero).
-// Extended covers 2^-960 to 2^1000, where both its doubles stay normal; below 2^-900 an
-// inexact result is left to ExtendedBits. Results rounded to float or double do go
-// subnormal (squares of small orbit values), and are rounded as the x87 rounds them,
-// once, at the subnormal position. extended_in_range() tells whether a value is inside
-// Extended's range; tests check the renderer's values against it.
+// exactly, and works with the processor's doubles: a sum or product of two doubles is
+// computed exactly as a double and an error term, the error rounded to the sum's
+// 64-bit last place, and whatever it cannot prove is left to ExtendedBits. Neither
+// has infinities, NaNs or extended subnormals, which the renderer never reaches;
+// docs/exactness.md ("Without an x87") gives the range each covers.
 //
 // Everything is inline: the renderer's inner loop runs these a dozen times a pass.
 #pragma once
@@ -359,9 +335,8 @@ public:
     [[gnu::always_inline]] friend Extended operator+(Extended a, Extended b)
     {
         if (a.lo_ == 0 && b.lo_ == 0) {
-            const double s = a.hi_ + b.hi_;
-            const double b_part = s - a.hi_;
-            const double e = (a.hi_ - (s - b_part)) + (b.hi_ - b_part);
+            double s, e;
+            two_sum(a.hi_, b.hi_, s, e);
             if (e == 0)
                 return Extended(s);
             if (std::fabs(s) >= tiny)
@@ -375,6 +350,7 @@ public:
     {
         if (a.lo_ == 0 && b.lo_ == 0) {
             const double p = a.hi_ * b.hi_;
+            // Exact with 53 significand bits or fewer between them (float times float).
             if (significant_bits(a.hi_) + significant_bits(b.hi_) <= 53 && (std::fabs(p) >= DBL_MIN || p == 0))
                 return Extended(p);
             if (std::fabs(p) >= tiny)
@@ -400,8 +376,8 @@ public:
         return Extended(nearbyint(slow_bits(a)));
     }
 
-    // -1, 0 or 1; +0 and -0 are equal. hi_ is the value rounded to double, so the
-    // pairs order as the values do.
+    // -1, 0 or 1; +0 and -0 are equal. hi_ is the value rounded to double, ties to
+    // even, so the pairs order as the values do.
     [[gnu::always_inline]] friend int compare(Extended a, Extended b)
     {
         if (a.hi_ != b.hi_)
@@ -412,9 +388,6 @@ public:
 
     // The value in the x87 format's fields.
     ExtendedBits bits() const { return slow_bits(*this); }
-    bool negative() const { return bits().negative(); }
-    int exponent() const { return bits().exponent(); }
-    std::uint64_t significand() const { return bits().significand(); }
 
 private:
     // Below this the pair's rest could fall beneath the normal doubles, and the
@@ -466,15 +439,18 @@ private:
         return true;
     }
 
+    // x + y exactly as sum + error (TwoSum).
+    [[gnu::always_inline]] static void two_sum(double x, double y, double& sum, double& error)
+    {
+        sum = x + y;
+        const double y_part = sum - x;
+        error = (x - (sum - y_part)) + (y - y_part);
+    }
+
     // Two pairs: the exact sum as a double and a rest known to a few of its last
     // places, then rounded unless that is too close to call.
     [[gnu::noinline]] static Extended pair_add(Extended a, Extended b)
     {
-        const auto two_sum = [](double x, double y, double& sum, double& error) {
-            sum = x + y;
-            const double y_part = sum - x;
-            error = (x - (sum - y_part)) + (y - y_part);
-        };
         double s, e, t, f, u, g, v, w;
         two_sum(a.hi_, b.hi_, s, e);
         two_sum(a.lo_, b.lo_, t, f);

@@ -20,9 +20,8 @@ constexpr To bits_as(const From& from) noexcept
 #endif
 }
 
-// A double in float's normal range (at least 2^-126 in magnitude) is a float
-// midpoint exactly when the 29 significand bits below a float's last place read a
-// one and 28 zeros. The lanes test a vector's doubles with the same two words.
+// Fact 4's test, for a double of at least 2^-126 in magnitude; the lanes test a
+// vector's doubles with the same two words.
 constexpr std::uint64_t float_midpoint_low_bits = 0x1FFFFFFF;
 constexpr std::uint64_t float_midpoint_pattern = 0x10000000;
 

@@ -1,17 +1,12 @@
 // The orbit loop for `groups` x `lanes` pixels at once, written once for every
 // instruction set: LaneKernel<P> runs it on the primitives P of one set (listed
-// below). Each lanes_<set>.cpp includes this header
-// where its compiler builds for that set (the x86 files switch with a pragma
-// first), so the kernel is built for it; nothing here may be a function other
-// than a template on P, nor include a header lane_path.h does not (see there).
+// below). Each lanes_<set>.cpp includes this header where its compiler builds for
+// that set, so nothing here may be a function other than a template on P, nor
+// include a header lane_path.h does not (see there).
 //
-// Every lane value that stands for a single-precision variable holds a float
-// exactly. The reference rounds each expression to 64 bits and then to float;
-// these lanes round the products and cy + txy once to float (as exact as the
-// reference's) and the two compound sums to 53 bits and then to float. Each such
-// store below is paired with a test that raises `doubt` when the two paths might
-// part; a doubtful pixel is redone on the reference path. The facts cited by
-// number, with their proofs, are those of docs/exactness.md.
+// Each store that could round apart from the reference's is paired with a test
+// that raises `doubt`; a doubtful pixel is redone on the reference path. The
+// facts cited by number are those of docs/exactness.md.
 #pragma once
 
 #include "demo/lane_path.h"
@@ -59,8 +54,7 @@ struct LaneKernel : P {
             return m_and(m, gt(a, b));
     }
 
-    // r is half way between two floats, for r in float's normal range (fact 4);
-    // callers deal with tiny r themselves.
+    // r is a float midpoint, for r in float's normal range (fact 4).
     static mask float_midpoint(vd r) { return low_bits_are(r, float_midpoint_low_bits, float_midpoint_pattern); }
 
     // Set where d = fl53(a - b) is exact (fact 5).
@@ -70,25 +64,17 @@ struct LaneKernel : P {
     static mask exact_sum_of(vd a, vd b, vd r) { return m_and(eq(sub(r, a), b), eq(sub(r, b), a)); }
 
     // The distance from float f to the nearer end of its rounding cell, or less
-    // (fact 6): 2^-24 of the power of two of f (1 - 2^-24), which is the lower one
-    // exactly when f is a power of two. Zero for f == 0 and too small for float
-    // subnormals, which only makes the test stricter.
+    // (fact 6); zero or too small for a zero or subnormal f, which is stricter.
     static vd half_gap(vd f) { return mul(exponent(mul(f, set1(1.0 - 0x1p-24))), set1(0x1p-24)); }
 
-    // Set where a float midpoint may lie within `bound` of r, f = fl24(r): where a
-    // 64-bit result within that bound of r might store another float (fact 6).
+    // Set where a float midpoint may lie within `bound` of r, f = fl24(r) (fact 6).
     static mask near_midpoint(vd r, vd f, vd bound) { return ge(add(abs(sub(r, f)), bound), half_gap(f)); }
 
-    // zx = (sx - sy) + cx, two roundings in either format; returns the double r
-    // that the lanes round to float. While no square is below `tiny_square_limit`
-    // the sum is exact (fact 7), in any order, and (sx + cx) - sy puts one
-    // operation fewer after sy, the last of the orbit's values to be ready.
+    // zx = sx - sy + cx as the double r the lanes round to float; exact while no
+    // square is below `tiny_square_limit` (fact 7). sy is ready last, so it comes last.
     static vd plain_difference_sum(vd sx, vd sy, vd c) { return sub(add(sx, c), sy); }
 
-    // The same for the lanes of `tiny`, checked (fact 7): with an exact difference,
-    // doubtful on a midpoint that the sum does not hold exactly; with an inexact
-    // one, where a midpoint lies within 2^-51 (sx + sy + |cx|) of r. The other lanes
-    // keep `plain`.
+    // The same for the lanes of `tiny`, checked (fact 7); the other lanes keep `plain`.
     static vd checked_difference_sum(vd sx, vd sy, vd c, mask tiny, vd plain, mask& doubt)
     {
         const vd d = sub(sx, sy);
@@ -103,21 +89,18 @@ struct LaneKernel : P {
         return blend(tiny, r, plain);
     }
 
-    // The lanes where a square is below `limit`, told from the squares as floats
-    // (the doubles hold the same values). A NaN square, as in a lane long escaped,
-    // counts as not tiny.
+    // The lanes where a square is below `limit`, told from the floats; a NaN square,
+    // as in a lane long escaped, is not tiny.
     static fmask tiny_square(vf sx, vf sy, vf limit) { return lt(fmin(sx, sy), limit); }
 
     // zy = cy + txy needs no test (fact 2).
     static vd exact_sum(vd a, vd b) { return to_float(add(a, b)); }
 
-    // m = zx * zx + zy * zy, one rounding of an exact sum (fact 8). Returns the
-    // double r; m is fl24(r).
+    // m = zx * zx + zy * zy as the double r, m = fl24(r) (fact 8).
     static vd square_sum(vd x, vd y) { return add(mul(x, x), mul(y, y)); }
 
-    // Whether such an r may round apart from the reference's (fact 8): a midpoint,
-    // or a sum below 2^-126, that is not exact (fact 5, on the larger and the
-    // smaller square). Asked only in the lanes near the ring (fact 11).
+    // Whether such an r may round apart from the reference's: an inexact midpoint
+    // or tiny sum (facts 5 and 8). Asked only in the lanes near the ring (fact 11).
     static mask square_sum_doubt(vd x, vd y, vd r, mask live)
     {
         const vd p = mul(x, x), q = mul(y, y);
@@ -128,9 +111,8 @@ struct LaneKernel : P {
         return m_and(odd, ne(err, set1(0.0)));
     }
 
-    // acc = ((-(|m - c_abs_sq| / ring_width)) + acc) + 1.0, four roundings; the lanes
-    // multiply by the rounded reciprocal of ring_width instead of dividing, and doubt
-    // where a midpoint lies within 2^-49 (|acc| + q + 1) of r (fact 13).
+    // acc = ((-(|m - c_abs_sq| / ring_width)) + acc) + 1.0, multiplying by the
+    // rounded reciprocal of ring_width instead of dividing (fact 13).
     static vd ring_hit(vd m, vd acc, vd c_abs_sq, vd inverse_width, mask& doubt)
     {
         const vd q = mul(abs(sub(m, c_abs_sq)), inverse_width);
@@ -140,9 +122,7 @@ struct LaneKernel : P {
         return f;
     }
 
-    // n = round(sqrt(acc) * 500.0) for acc > 0, else 0: adding and taking away 2^52
-    // rounds s to the nearest integer, ties to even, which is the reference's unless
-    // s lies within 2^-40 of a half (fact 14).
+    // n = round(sqrt(acc) * 500.0) for acc > 0, else 0 (fact 14).
     static vd intensity(vd acc, mask& doubt)
     {
         const mask lit = gt(acc, set1(0.0));
@@ -152,15 +132,9 @@ struct LaneKernel : P {
         return blend(lit, n, set1(0.0));
     }
 
-    // Whether an orbit goes on, told from mf = fl24(sx' + sy'), the float sum of the
-    // next pass's squares, instead of from m and the next pass's sum (fact 10):
-    // below stay_below it goes on, from leave_from it ends, and between the two the
-    // pixel is doubted. A lane leaves on the first pass whose mf is not below
-    // stay_below, so the mf of its last live pass tells whether it left unsure
-    // (after the last pass this may doubt an orbit that was over anyway, which
-    // costs nothing but the redo). The loop keeps the largest mf of the live passes
-    // instead, which tells the same: every live pass before the last has mf below
-    // stay_below.
+    // Whether an orbit goes on, told from mf, the float sum of the next pass's squares
+    // (fact 10): below stay_below it goes on, from leave_from it ends, and between the
+    // two the pixel is doubted, told from the largest mf of its live passes.
     static constexpr float stay_below = 4.0f - 0x1p-20f;
     static constexpr float leave_from = 4.0f + 0x1p-19f;
 
@@ -174,32 +148,20 @@ struct LaneKernel : P {
     // The lanes whose m may lie near the ring (fact 11).
     static fmask near_ring(vf mf, vf from, vf to) { return m_and(ge(mf, from), le(mf, to)); }
 
-    // A lane that has left never comes back, so the loop need not mask it out: its
-    // mf stays above stay_below, or is NaN, which no compare here lets through, and
-    // it is never near the ring (fact 12).
+    // A lane that has left never comes back, so the loop need not mask it out (fact 12).
 
     // The bits of one group's lanes.
     static constexpr unsigned lane_bits = (1u << lanes) - 1;
 
     // groups x lanes neighbouring pixels of a row, with the orbit of
-    // ring_accumulate. The groups are independent, so their passes overlap; lanes
-    // that have left the loop keep computing but change nothing, and the block
-    // stops when every lane has left. zx and zy live in single-precision lanes:
-    // sx, sy and txy are products of two floats and zy is the sum cy + txy, each
-    // rounded once to float as the reference rounds its exact 64-bit result (facts
-    // 1 and 2). A pass ends with the next pass's squares, so their float sum mf
-    // decides whether the orbit goes on (see stays).
-    //
-    // m itself is needed only near the ring: only in the lanes whose mf lies between
-    // near_from and near_to is its double r computed, once the block's orbits are
-    // done, compared with the ring's bounds (fact 9) and its rounding checked
-    // (fact 11).
+    // ring_accumulate. The groups are independent, so their passes overlap; the
+    // block stops when every lane has left. zx and zy live in single-precision
+    // lanes (facts 1 and 2). m is computed only for the passes whose mf came near
+    // the ring, once the block's orbits are done (facts 9 and 11).
     [[gnu::always_inline]] static void shade_block(const float* xs, float y, const LaneFrame& fr,
                                                    std::int32_t* n_out, std::int32_t* hit_out,
                                                    std::uint64_t& doubt_out)
     {
-        // The float lanes of `pack` groups share a vector; each group widens its
-        // part of it to double.
         static_assert(groups % pack == 0, "groups pair up in the float vectors");
         constexpr int float_groups = groups / pack;
         const vd cx = set1(fr.cx);

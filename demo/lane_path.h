@@ -20,10 +20,9 @@
 #include "demo/render.h"
 #include "demo/render_testing.h"
 
-// The frame's constants, as the lanes read them. The lanes hold m as the double
-// r it is rounded from; fl24(r) < ring_hi_sq exactly when r < least_ring_hi,
-// fl24(r) > ring_lo_sq exactly when r > greatest_ring_lo (fact 9 of
-// docs/exactness.md, as the other facts cited by number).
+// The frame's constants, as the lanes read them. The lanes hold m as the double r
+// it is rounded from and compare r with least_ring_hi and greatest_ring_lo (fact 9
+// of docs/exactness.md, as the other facts cited by number).
 struct LaneFrame {
     float cx, cy, c_abs_sq;
     double least_ring_hi, greatest_ring_lo;

@@ -34,16 +34,14 @@ bool colour_table_filled;
 
 float tiny_square_limit_for(float cx) { return std::fabs(cx) >= 0x1p-20f ? 0x1p-26f : INFINITY; }
 
-// fl24(r) <= p, the float below b, exactly when r lies below the midpoint of p
-// and b, or on it when the tie goes to p (p even).
+// The midpoint beside b, or the next double towards b where its tie goes away from b
+// (fact 9).
 double least_rounding_to(float b)
 {
     const double mid = midpoint_below(b);
     return even_float(std::nextafter(b, -INFINITY)) ? std::nextafter(mid, INFINITY) : mid;
 }
 
-// fl24(r) >= n, the float above b, exactly when r lies above the midpoint of b
-// and n, or on it when the tie goes to n.
 double greatest_rounding_to(float b)
 {
     const double mid = midpoint_above(b);

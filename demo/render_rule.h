@@ -96,8 +96,7 @@ inline Ring frame_ring(const RenderState& s)
 // and `hit` set to the pass when the orbit touches the ring. `hit` is the caller's
 // own copy of last_hit, so that it stays in a register rather than in memory that
 // every store into the frame buffer might change. Each expression asks Wide's
-// Shortcuts first (render_shortcuts.h) and is evaluated as written when they
-// decline.
+// Shortcuts (render_shortcuts.h) first.
 template <class Wide>
 inline __attribute__((always_inline)) float orbit(const Ring& r, float zx, float zy, std::int32_t& hit)
 {

@@ -74,9 +74,7 @@ struct Shortcuts<Extended> {
         return true;
     }
 
-    // a - b + c (fact 7): with d = fl53(a - b) exact, one rounding of an exact value,
-    // doubtful only on a midpoint it does not hold exactly (facts 3 to 5); with d
-    // inexact, no float midpoint within the bound of r (fact 6).
+    // a - b + c (fact 7).
     static bool difference_sum(float a, float b, float c, float& out)
     {
         const double d = double{a} - b;
@@ -97,8 +95,7 @@ struct Shortcuts<Extended> {
         return true;
     }
 
-    // One rounding of an exact sum, doubtful only on a midpoint it does not hold
-    // exactly, or below the normal floats where the midpoint test is blind (fact 8).
+    // One rounding of an exact sum (fact 8).
     static bool square_sum(float a, float b, float& out)
     {
         const double p = double{a} * a, q = double{b} * b;
@@ -109,8 +106,7 @@ struct Shortcuts<Extended> {
         return proven;
     }
 
-    // No float midpoint within the bound of r (facts 6 and 13), with
-    // S = |acc| + q + |gain|.
+    // No float midpoint within the bound of r (fact 13), with S = |acc| + q + |gain|.
     static bool ring_hit(float m, float centre, float width, float gain, float& acc)
     {
         const double q = std::fabs(double{m} - centre) / width;
@@ -123,8 +119,7 @@ struct Shortcuts<Extended> {
     }
 
     // p = fl53(root * scale) below 2^30, farther than 2^-22 from every half-integer
-    // (fact 14). Adding and taking away 2^52 rounds p to the nearest integer, ties to
-    // even, and p - n is exact.
+    // (fact 14).
     static bool intensity(double root, double scale, std::int32_t& out)
     {
         const double p = root * scale;
@@ -141,9 +136,8 @@ private:
     // Whether r = fl53(x + y) is exact (fact 5).
     static bool exact_sum_of(double x, double y, double r) { return r - x == y && r - y == x; }
 
-    // Whether every value within `bound` of r stores f = fl24(r) too (fact 6): r's
-    // distance from f plus the bound stays below that from f to the nearer end of its
-    // rounding cell. Zero and subnormal f are left to the rule.
+    // Whether every value within `bound` of r stores f = fl24(r) too (fact 6); zero
+    // and subnormal f are left to the rule.
     static bool rounds_alike(double r, float f, double bound)
     {
         const std::uint32_t magnitude = bits_as<std::uint32_t>(f) & 0x7FFFFFFF;

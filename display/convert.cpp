@@ -195,43 +195,27 @@ void convert_to_bgr555(const std::uint32_t* source, std::uint8_t* destination, s
 
 namespace {
 
+// Indexed by PixelFormat: the surface's bit count and colour masks, and the rows.
 struct FormatRows {
-    std::uint32_t bytes;
+    std::uint32_t bit_count, red_mask, green_mask, blue_mask;
     PixelConverter reference;
     PixelConverter block;
 };
 
-// Indexed by PixelFormat.
 constexpr FormatRows format_rows[pixel_format_count] = {
-    {4, reference<pack_xrgb8888, 4>, convert_to_xrgb8888},
-    {4, reference<pack_bgr888, 4>, convert_to_xbgr8888},
-    {3, reference<pack_rgb888, 3>, convert_to_rgb888},
-    {3, reference<pack_bgr888, 3>, convert_to_bgr888},
-    {2, reference<pack_rgb565, 2>, convert_to_rgb565},
-    {2, reference<pack_bgr565, 2>, convert_to_bgr565},
-    {2, reference<pack_rgb555, 2>, convert_to_rgb555},
-    {2, reference<pack_bgr555, 2>, convert_to_bgr555},
-};
-
-struct SurfaceFormat {
-    std::uint32_t bit_count, red_mask, green_mask, blue_mask;
-    PixelFormat format;
-};
-
-constexpr SurfaceFormat surface_formats[] = {
-    {32, 0xFF0000, 0xFF00, 0xFF, PixelFormat::xrgb8888},
-    {32, 0xFF, 0xFF00, 0xFF0000, PixelFormat::xbgr8888},
-    {24, 0xFF0000, 0xFF00, 0xFF, PixelFormat::rgb888},
-    {24, 0xFF, 0xFF00, 0xFF0000, PixelFormat::bgr888},
-    {16, 0xF800, 0x07E0, 0x001F, PixelFormat::rgb565},
-    {16, 0x001F, 0x07E0, 0xF800, PixelFormat::bgr565},
-    {16, 0x7C00, 0x03E0, 0x001F, PixelFormat::rgb555},
-    {16, 0x001F, 0x03E0, 0x7C00, PixelFormat::bgr555},
+    {32, 0xFF0000, 0xFF00, 0xFF, reference<pack_xrgb8888, 4>, convert_to_xrgb8888},
+    {32, 0xFF, 0xFF00, 0xFF0000, reference<pack_bgr888, 4>, convert_to_xbgr8888},
+    {24, 0xFF0000, 0xFF00, 0xFF, reference<pack_rgb888, 3>, convert_to_rgb888},
+    {24, 0xFF, 0xFF00, 0xFF0000, reference<pack_bgr888, 3>, convert_to_bgr888},
+    {16, 0xF800, 0x07E0, 0x001F, reference<pack_rgb565, 2>, convert_to_rgb565},
+    {16, 0x001F, 0x07E0, 0xF800, reference<pack_bgr565, 2>, convert_to_bgr565},
+    {16, 0x7C00, 0x03E0, 0x001F, reference<pack_rgb555, 2>, convert_to_rgb555},
+    {16, 0x001F, 0x03E0, 0x7C00, reference<pack_bgr555, 2>, convert_to_bgr555},
 };
 
 }  // namespace
 
-std::uint32_t bytes_per_pixel(PixelFormat format) { return format_rows[static_cast<int>(format)].bytes; }
+std::uint32_t bytes_per_pixel(PixelFormat format) { return format_rows[static_cast<int>(format)].bit_count / 8; }
 PixelConverter reference_row(PixelFormat format) { return format_rows[static_cast<int>(format)].reference; }
 PixelConverter block_row(PixelFormat format) { return format_rows[static_cast<int>(format)].block; }
 
@@ -247,9 +231,11 @@ PixelConverter select_converter(std::uint32_t bit_count, std::uint32_t red_mask,
                                 std::uint32_t blue_mask)
 {
     // Exact matches only: a format that agrees with a row in part gets no converter.
-    for (const SurfaceFormat& f : surface_formats)
-        if (f.bit_count == bit_count && f.red_mask == red_mask && f.green_mask == green_mask &&
-            f.blue_mask == blue_mask)
-            return fastest_row(f.format, cpu_simd_level());
+    for (int f = 0; f < pixel_format_count; ++f) {
+        const FormatRows& rows = format_rows[f];
+        if (rows.bit_count == bit_count && rows.red_mask == red_mask && rows.green_mask == green_mask &&
+            rows.blue_mask == blue_mask)
+            return fastest_row(static_cast<PixelFormat>(f), cpu_simd_level());
+    }
     return nullptr;
 }

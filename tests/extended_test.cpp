@@ -47,7 +47,11 @@ std::string describe(const Fields& f)
     return text;
 }
 
-Fields fields_of(const Extended& x) { return {x.negative(), x.exponent(), x.significand()}; }
+Fields fields_of(const Extended& x)
+{
+    const ExtendedBits bits = x.bits();
+    return {bits.negative(), bits.exponent(), bits.significand()};
+}
 Extended extended_of(const Fields& f) { return Extended::from_fields(f.negative, f.exponent, f.significand); }
 
 // One MPFR value at the x87's precision.

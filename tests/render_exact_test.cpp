@@ -205,9 +205,9 @@ private:
     void note() const
     {
         all_in_range = all_in_range && extended_in_range(v_);
-        if (v_.significand() != 0) {
-            lowest = std::min(lowest, v_.exponent());
-            highest = std::max(highest, v_.exponent());
+        if (const ExtendedBits bits = v_.bits(); bits.significand() != 0) {
+            lowest = std::min(lowest, bits.exponent());
+            highest = std::max(highest, bits.exponent());
         }
     }
     Extended v_;
