@@ -93,12 +93,11 @@ public:
     virtual void window_changed(const Window&) {}  // shown, hidden, moved, retitled
     virtual void window_destroyed(HWND) {}
     virtual void exclusive_changed(HWND) {}        // null when released
-    virtual void mode_changed(const DisplayMode&) {}
     // Whether the screen may switch to mode, an offered one: a host may refuse, or
     // wait for the person's consent first (a browser goes full screen only after a
     // click, and not at all in a frame without permission).
     virtual bool allow_mode_switch(const DisplayMode&) { return true; }
-    virtual void screen_changed() {}               // new pixels to show
+    virtual void screen_changed() {}               // new pixels to show, or a new display mode
     virtual void cursor_changed(bool /*shown*/) {}
     virtual void screensaver_changed(bool /*on*/) {}
 };

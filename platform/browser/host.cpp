@@ -162,7 +162,6 @@ public:
         return !fullscreen_refused;
     }
 
-    void mode_changed(const DisplayMode&) override { changed = true; }
     void screen_changed() override { changed = true; }
     void cursor_changed(bool shown_now) override { browser_show_cursor(shown_now); }
     void screensaver_changed(bool on) override { browser_keep_screen_on(!on); }

@@ -162,8 +162,6 @@ public:
         screen_changed();
     }
 
-    void mode_changed(const DisplayMode&) override { screen_changed(); }
-
     void screen_changed() override
     {
         wait_for_refresh();
