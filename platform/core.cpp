@@ -184,4 +184,12 @@ void activate(HWND window)
         set_app_active(window, true);
 }
 
+MSG key_message(int virtual_key, bool alt_held, int scan_code, bool repeat)
+{
+    const bool alt = alt_held || virtual_key == VK_MENU;
+    const LPARAM lParam = 1 | LPARAM{scan_code & 0xFF} << 16 | LPARAM{alt} << 29 | LPARAM{repeat} << 30;
+    const UINT message = alt || virtual_key == VK_F10 ? WM_SYSKEYDOWN : WM_KEYDOWN;
+    return MSG{nullptr, message, static_cast<WPARAM>(virtual_key), lParam, 0, {}};
+}
+
 }  // namespace platform

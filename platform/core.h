@@ -56,7 +56,13 @@ struct DisplayMode { int width = 0, height = 0; PixelFormat format; };
 struct ScreenSetup {
     DisplayMode desktop{1024, 768, formats::xrgb8888};
     std::vector<DisplayMode> modes;
-    Palette palette{};
+    // Every host shows an 8-bit screen in greys: index i as i * 0x010101.
+    Palette palette = [] {
+        Palette greys{};
+        for (std::uint32_t i = 0; i < 256; ++i)
+            greys[i] = i * 0x010101u;
+        return greys;
+    }();
     std::uint32_t desktop_rgb = 0;
     bool screensaver_on = true;
     bool no_display = false;       // nothing to show on: DirectDraw finds no display driver
@@ -87,12 +93,11 @@ public:
     virtual void window_changed(const Window&) {}  // shown, hidden, moved, retitled
     virtual void window_destroyed(HWND) {}
     virtual void exclusive_changed(HWND) {}        // null when released
-    virtual void mode_changed(const DisplayMode&) {}
     // Whether the screen may switch to mode, an offered one: a host may refuse, or
     // wait for the person's consent first (a browser goes full screen only after a
     // click, and not at all in a frame without permission).
     virtual bool allow_mode_switch(const DisplayMode&) { return true; }
-    virtual void screen_changed() {}               // new pixels to show
+    virtual void screen_changed() {}               // new pixels to show, or a new display mode
     virtual void cursor_changed(bool /*shown*/) {}
     virtual void screensaver_changed(bool /*on*/) {}
 };
@@ -144,6 +149,11 @@ bool set_minimized(HWND window, bool minimized);
 void set_app_active(HWND window, bool active);
 // Makes window the foreground one unless the machine keeps focus elsewhere.
 void activate(HWND window);
+
+// A key press as Win32 posts it: WM_SYSKEYDOWN for Alt combinations and F10,
+// which belong to the system menu, else WM_KEYDOWN; lParam holds the repeat
+// count 1, the scan code, bit 29 for Alt held and bit 30 for a repeat.
+MSG key_message(int virtual_key, bool alt_held, int scan_code, bool repeat);
 
 // DirectDraw side, in ddraw.cpp.
 struct LiveObjects { int directdraws = 0, surfaces = 0, clippers = 0; };

@@ -46,7 +46,8 @@ DDPIXELFORMAT pixel_format_record(const PixelFormat& format)
     return DDPIXELFORMAT{sizeof(DDPIXELFORMAT), kind, 0, format.bits, format.red, format.green, format.blue, 0};
 }
 
-// The one DirectDraw object a process may have.
+// The one DirectDraw object a process may have; the surfaces and clippers it
+// made live no longer than it.
 std::unique_ptr<DirectDrawObject>& directdraw()
 {
     static std::unique_ptr<DirectDrawObject> instance;
@@ -369,7 +370,7 @@ struct DirectDrawObject final : IDirectDraw {
             covering->outer = RECT{0, 0, mode.width, mode.height};
             host().window_changed(*covering);
         }
-        host().mode_changed(mode);
+        host().screen_changed();
     }
     void restore_desktop_mode()
     {
@@ -387,9 +388,6 @@ struct DirectDrawObject final : IDirectDraw {
     std::vector<std::unique_ptr<ClipperObject>> clippers;
 };
 
-// Surfaces and clippers live no longer than the object that made them.
-DirectDrawObject& maker() { return *directdraw(); }
-
 // The methods that reach the DirectDraw object, defined once it is complete.
 
 ULONG ClipperObject::Release()
@@ -398,7 +396,7 @@ ULONG ClipperObject::Release()
     if (call.forced()) return call.forced_result();
     const ULONG left = --references;
     if (left == 0)
-        maker().destroy_clipper(this);
+        directdraw()->destroy_clipper(this);
     return call(left);
 }
 
@@ -411,7 +409,7 @@ ULONG SurfaceObject::Release()
         return call(references > 0 ? --references : 0);
     const ULONG left = --references;
     if (left == 0)
-        maker().destroy_surface(this);
+        directdraw()->destroy_surface(this);
     return call(left);
 }
 
@@ -424,7 +422,7 @@ HRESULT SurfaceObject::Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE lpDDSrcSurface
     // Plain copies only: no colour fills, keys, raster operations or effects.
     if (!lpDDSrcSurface || (dwFlags & ~static_cast<DWORD>(DDBLT_WAIT)))
         return call(DDERR_INVALIDPARAMS);
-    SurfaceObject* source = find(maker().surfaces, lpDDSrcSurface);
+    SurfaceObject* source = find(directdraw()->surfaces, lpDDSrcSurface);
     if (!source)
         return call(DDERR_INVALIDOBJECT);
     for (const SurfaceObject* surface : {this, source})
@@ -476,14 +474,14 @@ HRESULT SurfaceObject::SetClipper(LPDIRECTDRAWCLIPPER lpDDClipper)
 {
     Call<Status> call("IDirectDrawSurface::SetClipper", this, lpDDClipper);
     if (call.forced()) return call.forced_result();
-    ClipperObject* next = find(maker().clippers, lpDDClipper);
+    ClipperObject* next = find(directdraw()->clippers, lpDDClipper);
     if (lpDDClipper && !next)
         return call(DDERR_INVALIDOBJECT);
     if (next)
         ++next->references;
     ClipperObject* previous = std::exchange(clipper, next);
     if (previous && --previous->references == 0)
-        maker().destroy_clipper(previous);
+        directdraw()->destroy_clipper(previous);
     return call(DD_OK);
 }
 
@@ -520,20 +518,20 @@ LiveObjects live_directdraw()
 void release_all_directdraw()
 {
     if (directdraw())
-        maker().destroy_everything();
+        directdraw()->destroy_everything();
     directdraw().reset();
 }
 
 void lose_all_surfaces()
 {
     if (directdraw())
-        for (const auto& surface : maker().surfaces)
+        for (const auto& surface : directdraw()->surfaces)
             surface->lost = true;
 }
 
 void app_deactivated()
 {
-    if (directdraw() && maker().level == Level::exclusive)
+    if (directdraw() && directdraw()->level == Level::exclusive)
         lose_all_surfaces();
 }
 

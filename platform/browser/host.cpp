@@ -47,8 +47,6 @@ public:
         browser_screen_size(&width, &height);
         setup.desktop = DisplayMode{std::max(width, 640), std::max(height, 480), formats::xbgr8888};
         apply_screen_settings(setup, browser_setting, page_names);
-        for (std::uint32_t i = 0; i < 256; ++i)
-            setup.palette[i] = i * 0x010101u;
         scale = scale_setting(browser_setting, page_names.scale, 1);
         vsync = vsync_setting(browser_setting, page_names.vsync);
         return setup;
@@ -92,11 +90,8 @@ public:
             switch (kind) {
             case key_pressed:
             case alt_key_pressed: {
-                // Alt combinations and F10 belong to the system menu.
-                const bool alt = kind == alt_key_pressed || value == VK_MENU;
-                const LPARAM lParam = 1 | (alt ? LPARAM{1} << 29 : 0);
-                post_message(shown, alt || value == VK_F10 ? WM_SYSKEYDOWN : WM_KEYDOWN, static_cast<WPARAM>(value),
-                             lParam);
+                const MSG key = key_message(value, kind == alt_key_pressed, 0, false);
+                post_message(shown, key.message, key.wParam, key.lParam);
                 break;
             }
             case close_box: post_message(shown, WM_CLOSE, 0, 0); break;
@@ -167,7 +162,6 @@ public:
         return !fullscreen_refused;
     }
 
-    void mode_changed(const DisplayMode&) override { changed = true; }
     void screen_changed() override { changed = true; }
     void cursor_changed(bool shown_now) override { browser_show_cursor(shown_now); }
     void screensaver_changed(bool on) override { browser_keep_screen_on(!on); }

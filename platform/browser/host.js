@@ -3,7 +3,7 @@
 // the end of the run. Linked in with --js-library; pages/load.js loads the program.
 
 var LibraryBrowserHost = {
-  $Page__deps: ['$callUserCallback'],
+  $Page__deps: ['$callUserCallback', 'browser_keep_screen_on'],
   $Page__postset: 'Page.start();',
   $Page: {
     // [kind, value] pairs for browser_next_event, of host.cpp's kinds.
@@ -199,8 +199,7 @@ var LibraryBrowserHost = {
       if (Page.fullscreen()) Page.leaveFullscreen();
       Page.events = [];
       document.documentElement.classList.remove('running');
-      if (Page.wakeLock) Page.wakeLock.release().catch(function() {});
-      Page.wakeLock = null;
+      _browser_keep_screen_on(0);
       Page.window.hidden = true;
       document.getElementById('ended-text').textContent = text;
       document.getElementById('ended').hidden = false;

@@ -21,8 +21,6 @@ public:
         for (const FakeMode& mode : screen.modes)
             setup.modes.push_back(
                 DisplayMode{mode.width, mode.height, format_for_depth(static_cast<std::uint32_t>(mode.bits), screen.format)});
-        for (std::uint32_t i = 0; i < 256; ++i)
-            setup.palette[i] = i * 0x010101u;  // fake_pal8 shows greys
         setup.desktop_rgb = screen.desktop_rgb;
         setup.screensaver_on = screen.screensaver_on;
         setup.focus_elsewhere = screen.focus_elsewhere;

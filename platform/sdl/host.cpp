@@ -61,8 +61,6 @@ public:
         scale = desktop_scale();
         setup.desktop.width = std::max(1, setup.desktop.width / scale);
         setup.desktop.height = std::max(1, setup.desktop.height / scale);
-        for (std::uint32_t i = 0; i < 256; ++i)
-            setup.palette[i] = i * 0x010101u;
         setup.screensaver_on = SDL_IsScreenSaverEnabled() == SDL_TRUE;
         return setup;
     }
@@ -163,8 +161,6 @@ public:
         }
         screen_changed();
     }
-
-    void mode_changed(const DisplayMode&) override { screen_changed(); }
 
     void screen_changed() override
     {

@@ -22,20 +22,12 @@ int virtual_key_of(std::int32_t key)
     return found != others.end() ? found->second : 0;
 }
 
-std::optional<KeyMessage> key_message(const SDL_Keysym& key, bool repeat)
+std::optional<MSG> key_message(const SDL_Keysym& key, bool repeat)
 {
     const int code = virtual_key_of(key.sym);
     if (!code)
         return std::nullopt;
-    // lParam: repeat count 1, the scan code, bit 29 for Alt held, bit 30 for a repeat.
-    const bool alt = (key.mod & KMOD_ALT) != 0 || code == VK_MENU;
-    LPARAM lParam = 1 | static_cast<LPARAM>(key.scancode & 0xFF) << 16;
-    if (alt)
-        lParam |= LPARAM{1} << 29;
-    if (repeat)
-        lParam |= LPARAM{1} << 30;
-    const UINT message = alt || code == VK_F10 ? WM_SYSKEYDOWN : WM_KEYDOWN;
-    return KeyMessage{message, static_cast<WPARAM>(code), lParam};
+    return key_message(code, (key.mod & KMOD_ALT) != 0, key.scancode, repeat);
 }
 
 }  // namespace platform

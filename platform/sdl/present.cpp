@@ -13,13 +13,12 @@ namespace platform {
 namespace {
 
 // SDL's names differ: its RGB888 is 32-bit xRGB, BGR24 holds bytes B, G, R
-// (our 24-bit rgb888), RGB555 is xRGB1555. pal8 is shown through 32-bit xRGB.
+// (our 24-bit rgb888), RGB555 is xRGB1555. pal8, left out, is shown through 32-bit xRGB.
 const std::pair<PixelFormat, std::uint32_t> sdl_formats[] = {
     {formats::xrgb8888, SDL_PIXELFORMAT_RGB888}, {formats::xbgr8888, SDL_PIXELFORMAT_BGR888},
     {formats::rgb888, SDL_PIXELFORMAT_BGR24},    {formats::bgr888, SDL_PIXELFORMAT_RGB24},
     {formats::rgb565, SDL_PIXELFORMAT_RGB565},   {formats::bgr565, SDL_PIXELFORMAT_BGR565},
     {formats::rgb555, SDL_PIXELFORMAT_RGB555},   {formats::bgr555, SDL_PIXELFORMAT_BGR555},
-    {formats::pal8, SDL_PIXELFORMAT_RGB888},
 };
 
 // Rows on their way to the window, kept for the next frame.
@@ -243,7 +242,7 @@ void close_view(View& view)
 std::optional<PixelFormat> format_of_sdl(std::uint32_t sdl)
 {
     for (const auto& [format, sdl_format] : sdl_formats)
-        if (sdl_format == sdl && !format.palette)
+        if (sdl_format == sdl)
             return format;
     return std::nullopt;
 }
@@ -253,7 +252,7 @@ std::uint32_t sdl_format_of(const PixelFormat& format)
     for (const auto& [named, sdl] : sdl_formats)
         if (named == format)
             return sdl;
-    return SDL_PIXELFORMAT_RGB888;
+    return SDL_PIXELFORMAT_RGB888;  // pal8
 }
 
 RefreshPace::Clock::time_point RefreshPace::shown_at(Clock::time_point now)
