@@ -183,10 +183,7 @@ fi
 
 if [ "$wine" = 1 ]; then
     export WINEPREFIX=$work/prefix
-    # The new prefix is made before the program starts, not around it: on a loaded
-    # machine one run crashed (status 139) with nothing said but the prefix's creation.
-    timeout 120 "$wine_loader" wineboot -i >/dev/null 2>&1 && timeout 60 wineserver -w ||
-        fail "Wine could not make its prefix"
+    make_prefix || fail "Wine could not make its prefix"
     launch=("$wine_loader" "$program")
 else
     launch=($emulator "$program")

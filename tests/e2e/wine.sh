@@ -22,5 +22,9 @@ use_wine() {
     esac
     export WINELOADER=$wine_loader WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 }
+# Makes the prefix WINEPREFIX before any program runs in it, not around the first
+# one: on a loaded machine a run crashed (status 139), and another lost its Wine
+# server mid-frame, with nothing said but the prefix's creation.
+make_prefix() { timeout 120 "$wine_loader" wineboot -i >/dev/null 2>&1 && timeout 60 wineserver -w; }
 # Ends the prefix's Wine server, with whatever it still runs.
 end_wine() { [ -z "${WINEPREFIX:-}" ] || wineserver -k 2>/dev/null; }

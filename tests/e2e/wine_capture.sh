@@ -9,13 +9,19 @@ use_wine "$windows"
 work=$(mktemp -d)
 trap 'end_wine; rm -rf "$work"' EXIT
 export WINEPREFIX=$work/prefix
+make_prefix || { echo "FAIL: Wine could not make its prefix" >&2; exit 1; }
 
 status=0
 for frames in 1-360 0 89-91 1073741824 2147483640-2147483647; do
     for path in "" --reference; do
         want=$("$linux" --frames "$frames" --raw - $path | sha256sum)
-        got=$(timeout 300 "$wine_loader" "$windows" --frames "$frames" --raw - $path | sha256sum)
-        if [ "$want" = "$got" ]; then
+        got=$(timeout 300 "$wine_loader" "$windows" --frames "$frames" --raw - $path | sha256sum;
+              exit "${PIPESTATUS[0]}")
+        ran=$?
+        if [ $ran != 0 ]; then
+            echo "FAIL: frames $frames ${path:-fast}: the Windows build ended with status $ran" >&2
+            status=1
+        elif [ "$want" = "$got" ]; then
             echo "frames $frames ${path:-fast}: identical"
         else
             echo "FAIL: frames $frames ${path:-fast}: the Windows build's pixels differ" >&2
