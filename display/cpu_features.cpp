@@ -1,6 +1,8 @@
 #include "display/cpu_features.h"
 
-CpuFeatures cpu_features()
+namespace {
+
+CpuFeatures detect()
 {
 #if defined(__i386__) || defined(__x86_64__)
     __builtin_cpu_init();
@@ -12,4 +14,13 @@ CpuFeatures cpu_features()
 #else
     return {};
 #endif
+}
+
+}  // namespace
+
+// Asked once: the renderer asks again for every frame it draws.
+CpuFeatures cpu_features()
+{
+    static const CpuFeatures features = detect();
+    return features;
 }

@@ -455,14 +455,15 @@ HRESULT SurfaceObject::Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE lpDDSrcSurface
         const LONG from_y = from_area.top + static_cast<LONG>((y - to_area.top) * from_height / to_height);
         std::uint8_t* to_row = to.row(y);
         const std::uint8_t* from_row = from.row(from_y);
-        if (visible.left < visible.right && from_width == to_width) {
+        if (from_width != to_width) {
+            for (LONG x = visible.left; x < visible.right; ++x) {
+                const long long column = from_area.left + (x - to_area.left) * from_width / to_width;
+                std::memcpy(to_row + x * bytes, from_row + column * bytes, static_cast<std::size_t>(bytes));
+            }
+        } else if (visible.left < visible.right) {
             const LONG column = from_area.left + visible.left - to_area.left;
             std::memmove(to_row + visible.left * bytes, from_row + column * bytes,
                          static_cast<std::size_t>(visible.right - visible.left) * bytes);
-        }
-        for (LONG x = visible.left; x < visible.right && from_width != to_width; ++x) {
-            const long long column = from_area.left + (x - to_area.left) * from_width / to_width;
-            std::memcpy(to_row + x * bytes, from_row + column * bytes, static_cast<std::size_t>(bytes));
         }
     }
     if (on_screen() && visible.left < visible.right && visible.top < visible.bottom)

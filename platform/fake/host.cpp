@@ -113,8 +113,9 @@ bool fake_activate(bool active, HWND window)
 
 bool fake_expose(HWND window)
 {
-    invalidate(target(window));  // no window, nothing to paint
-    return target(window) != nullptr;
+    const HWND to = target(window);
+    invalidate(to);  // no window, nothing to paint
+    return to != nullptr;
 }
 
 bool fake_mouse_over(HWND window)
