@@ -1,9 +1,6 @@
 // The SDL host under SDL_VIDEODRIVER=dummy: its formats, keys, icon and pace; the
 // watch on the display connection, on a Wayland socket and an X server of its own.
-#include "platform/sdl/display_connection.h"
-#include "platform/sdl/keys.h"
-#include "platform/sdl/present.h"
-#include "platform/sdl/window_icon.h"
+#include "platform/sdl/host.h"
 
 #include <SDL.h>
 #include <fcntl.h>

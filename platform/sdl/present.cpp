@@ -1,7 +1,7 @@
 // With a GPU the picture goes through a streaming texture in the screen's own
 // format; without one, straight into the window's surface, each screen row
 // converted and widened once.
-#include "present.h"
+#include "host.h"
 
 #include <algorithm>
 #include <cstring>
