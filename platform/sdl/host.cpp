@@ -40,23 +40,12 @@ std::optional<MSG> key_message(const SDL_Keysym& key, bool repeat)
 
 namespace {
 
-// The desktop's scale factor: VORLIX_SCALE, else GDK_SCALE, else 1; a bad
-// value is named on stderr and passed over.
-int desktop_scale()
-{
-    if (const auto scale = parse_scale(environment_setting(environment_names.scale)))
-        return *scale;
-    return scale_setting(environment_setting, environment_names.scale,
-                         scale_setting(environment_setting, "GDK_SCALE", 1));
-}
-
 class SdlHost final : public Host {
 public:
     ~SdlHost() override
     {
         for (auto& [handle, view] : views)
             close_view(view);
-        views.clear();
         if (started) {
             SDL_FreeSurface(icon);
             stop_watching_display_connection();
@@ -74,9 +63,14 @@ public:
         apply_screen_settings(setup, environment_setting, environment_names);
         vsync = vsync_setting(environment_setting, environment_names.vsync);
         pace.reset();
-        // A program that knows nothing of the scale factor sees a desktop that
-        // many times smaller; its windows are shown that many times larger.
-        scale = desktop_scale();
+        // The desktop's scale factor: VORLIX_SCALE, else GDK_SCALE, else 1, a bad
+        // value named on stderr and passed over. A program that knows nothing of
+        // it sees a desktop that many times smaller; its windows are shown that
+        // many times larger.
+        const auto asked = parse_scale(environment_setting(environment_names.scale));
+        scale = asked ? *asked
+                      : scale_setting(environment_setting, environment_names.scale,
+                                      scale_setting(environment_setting, "GDK_SCALE", 1));
         setup.desktop.width = std::max(1, setup.desktop.width / scale);
         setup.desktop.height = std::max(1, setup.desktop.height / scale);
         setup.screensaver_on = SDL_IsScreenSaverEnabled() == SDL_TRUE;

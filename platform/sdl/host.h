@@ -53,8 +53,7 @@ std::uint32_t sdl_format_of(const PixelFormat& format);
 class RefreshPace {
 public:
     using Clock = std::chrono::steady_clock;
-    // A period of zero shows every frame at once.
-    explicit RefreshPace(Clock::duration period = {}) : period(period) {}
+    explicit RefreshPace(Clock::duration period) : period(period) {}
     // When the frame ready at now is to be shown.
     Clock::time_point shown_at(Clock::time_point now);
 
