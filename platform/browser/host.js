@@ -179,11 +179,6 @@ var LibraryBrowserHost = {
       canvas.style.height = canvas.height * factor / ratio + 'px';
     },
 
-    // Wakes a suspended program; it may end while it runs on, which is no error.
-    resume: function(wakeUp, value) {
-      callUserCallback(function() { wakeUp(value); });
-    },
-
     end: function(text, status) {
       if (Page.frame) cancelAnimationFrame(Page.frame);
       Page.frame = 0;
@@ -259,7 +254,8 @@ var LibraryBrowserHost = {
     return Asyncify.handleSleep(function(wakeUp) {
       Page.frame = requestAnimationFrame(function(time) {
         Page.frame = 0;
-        Page.resume(wakeUp, time);
+        // The program may end while it runs on, which is no error.
+        callUserCallback(function() { wakeUp(time); });
       });
     });
   },
@@ -273,7 +269,7 @@ var LibraryBrowserHost = {
       Page.ask('Click for full screen');
       Page.waiting = function(granted) {
         Page.waiting = null;
-        Page.resume(wakeUp, granted);
+        callUserCallback(function() { wakeUp(granted); });
       };
     });
   },
