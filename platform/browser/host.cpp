@@ -143,7 +143,6 @@ public:
             return;
         browser_hide_window();
         shown = nullptr;
-        shown_title.clear();
     }
 
     void exclusive_changed(HWND window) override

@@ -3,7 +3,7 @@
 // the end of the run. Linked in with --js-library; pages/load.js loads the program.
 
 var LibraryBrowserHost = {
-  $Page__deps: ['$callUserCallback', 'browser_keep_screen_on'],
+  $Page__deps: ['$callUserCallback', '$Asyncify', '$stringToNewUTF8', 'browser_keep_screen_on'],
   $Page__postset: 'Page.start();',
   $Page: {
     // [kind, value] pairs for browser_next_event, of host.cpp's kinds.
@@ -95,13 +95,6 @@ var LibraryBrowserHost = {
       return Page.api ? document.fullscreenElement === Page.window : Page.filling;
     },
 
-    // Settles when the window has the screen, or the browser refused it.
-    enterFullscreen: function() {
-      if (Page.api) return Page.window.requestFullscreen({navigationUI: 'hide'});
-      Page.fill(true);
-      return Promise.resolve();
-    },
-
     leaveFullscreen: function() {
       if (!Page.api) Page.fill(false);
       else if (document.fullscreenElement) document.exitFullscreen().catch(function() {});
@@ -149,8 +142,10 @@ var LibraryBrowserHost = {
       var answer = function(granted) {
         return function() { if (Page.waiting) Page.waiting(granted); };
       };
-      // Full screen only from a person's gesture: this click.
-      Page.enterFullscreen().then(answer(1), answer(0));
+      // Full screen only from a person's gesture: this click. Settles when the
+      // window has the screen, or the browser refused it.
+      var entered = Page.api ? Page.window.requestFullscreen({navigationUI: 'hide'}) : Promise.resolve(Page.fill(true));
+      entered.then(answer(1), answer(0));
     },
 
     // A message over the canvas; null takes it away.
@@ -184,17 +179,11 @@ var LibraryBrowserHost = {
       canvas.style.height = canvas.height * factor / ratio + 'px';
     },
 
-    // Wakes a suspended program; it may end while it runs on, which is no error.
-    resume: function(wakeUp, value) {
-      callUserCallback(function() { wakeUp(value); });
-    },
-
     end: function(text, status) {
       if (Page.frame) cancelAnimationFrame(Page.frame);
       Page.frame = 0;
       Page.waiting = null;
       Page.listeners.forEach(function(listener) { listener[0].removeEventListener(listener[1], listener[2]); });
-      Page.listeners = [];
       Page.exclusive = false;
       if (Page.fullscreen()) Page.leaveFullscreen();
       Page.events = [];
@@ -211,7 +200,6 @@ var LibraryBrowserHost = {
   },
 
   // Each item's text is made once and kept: the settings hold on to it.
-  browser_setting__deps: ['$stringToNewUTF8'],
   browser_setting: function(name) {
     name = UTF8ToString(name);
     if (!(name in Page.settings)) {
@@ -262,17 +250,16 @@ var LibraryBrowserHost = {
     Page.context.putImageData(new ImageData(bytes, width, height), 0, 0);
   },
 
-  browser_wait_refresh__deps: ['$Asyncify'],
   browser_wait_refresh: function() {
     return Asyncify.handleSleep(function(wakeUp) {
       Page.frame = requestAnimationFrame(function(time) {
         Page.frame = 0;
-        Page.resume(wakeUp, time);
+        // The program may end while it runs on, which is no error.
+        callUserCallback(function() { wakeUp(time); });
       });
     });
   },
 
-  browser_enter_fullscreen__deps: ['$Asyncify'],
   browser_enter_fullscreen: function() {
     // Through handleSleep even when answered at once: resuming passes here again.
     return Asyncify.handleSleep(function(wakeUp) {
@@ -282,7 +269,7 @@ var LibraryBrowserHost = {
       Page.ask('Click for full screen');
       Page.waiting = function(granted) {
         Page.waiting = null;
-        Page.resume(wakeUp, granted);
+        callUserCallback(function() { wakeUp(granted); });
       };
     });
   },

@@ -1,4 +1,4 @@
-#include "display_connection.h"
+#include "host.h"
 
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>

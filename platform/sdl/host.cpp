@@ -3,34 +3,42 @@
 // the exclusive window is a fullscreen-desktop window (present.cpp). The windows
 // carry the rings icon; their class (X11) and app_id (Wayland) are SDL's, the
 // program's file name, which the desktop entries name as StartupWMClass.
-#include "display_connection.h"
-#include "keys.h"
-#include "present.h"
+#include "host.h"
 #include "platform/settings.h"
-#include "window_icon.h"
 
-#include <SDL.h>
-
-#include <chrono>
 #include <cstdlib>
 #include <map>
-#include <optional>
-#include <string>
 #include <thread>
 
 namespace platform {
 
-namespace {
-
-// The desktop's scale factor: VORLIX_SCALE, else GDK_SCALE, else 1; a bad
-// value is named on stderr and passed over.
-int desktop_scale()
+int virtual_key_of(std::int32_t key)
 {
-    if (const auto scale = parse_scale(environment_setting(environment_names.scale)))
-        return *scale;
-    return scale_setting(environment_setting, environment_names.scale,
-                         scale_setting(environment_setting, "GDK_SCALE", 1));
+    if (key >= SDLK_a && key <= SDLK_z)
+        return 'A' + (key - SDLK_a);
+    if (key >= SDLK_0 && key <= SDLK_9)
+        return '0' + (key - SDLK_0);
+    if (key >= SDLK_F1 && key <= SDLK_F12)
+        return VK_F1 + (key - SDLK_F1);
+    static const std::map<std::int32_t, int> others = {
+        {SDLK_ESCAPE, VK_ESCAPE}, {SDLK_SPACE, VK_SPACE},   {SDLK_RETURN, VK_RETURN}, {SDLK_BACKSPACE, VK_BACK},
+        {SDLK_TAB, VK_TAB},       {SDLK_LEFT, VK_LEFT},     {SDLK_UP, VK_UP},         {SDLK_RIGHT, VK_RIGHT},
+        {SDLK_DOWN, VK_DOWN},     {SDLK_LSHIFT, VK_SHIFT},  {SDLK_RSHIFT, VK_SHIFT},  {SDLK_LCTRL, VK_CONTROL},
+        {SDLK_RCTRL, VK_CONTROL}, {SDLK_LALT, VK_MENU},     {SDLK_RALT, VK_MENU},
+    };
+    const auto found = others.find(key);
+    return found != others.end() ? found->second : 0;
 }
+
+std::optional<MSG> key_message(const SDL_Keysym& key, bool repeat)
+{
+    const int code = virtual_key_of(key.sym);
+    if (!code)
+        return std::nullopt;
+    return key_message(code, (key.mod & KMOD_ALT) != 0, key.scancode, repeat);
+}
+
+namespace {
 
 class SdlHost final : public Host {
 public:
@@ -38,7 +46,6 @@ public:
     {
         for (auto& [handle, view] : views)
             close_view(view);
-        views.clear();
         if (started) {
             SDL_FreeSurface(icon);
             stop_watching_display_connection();
@@ -56,9 +63,14 @@ public:
         apply_screen_settings(setup, environment_setting, environment_names);
         vsync = vsync_setting(environment_setting, environment_names.vsync);
         pace.reset();
-        // A program that knows nothing of the scale factor sees a desktop that
-        // many times smaller; its windows are shown that many times larger.
-        scale = desktop_scale();
+        // The desktop's scale factor: VORLIX_SCALE, else GDK_SCALE, else 1, a bad
+        // value named on stderr and passed over. A program that knows nothing of
+        // it sees a desktop that many times smaller; its windows are shown that
+        // many times larger.
+        const auto asked = parse_scale(environment_setting(environment_names.scale));
+        scale = asked ? *asked
+                      : scale_setting(environment_setting, environment_names.scale,
+                                      scale_setting(environment_setting, "GDK_SCALE", 1));
         setup.desktop.width = std::max(1, setup.desktop.width / scale);
         setup.desktop.height = std::max(1, setup.desktop.height / scale);
         setup.screensaver_on = SDL_IsScreenSaverEnabled() == SDL_TRUE;

@@ -1,7 +1,7 @@
 // With a GPU the picture goes through a streaming texture in the screen's own
 // format; without one, straight into the window's surface, each screen row
 // converted and widened once.
-#include "present.h"
+#include "host.h"
 
 #include <algorithm>
 #include <cstring>
@@ -182,29 +182,24 @@ void present_direct(View& view, const Window& window, int width, int height, con
 void attach_renderer(View& view, bool vsync)
 {
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-    const char* named = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
-    const bool wayland = std::strcmp(SDL_GetCurrentVideoDriver(), "wayland") == 0;
-    SDL_Renderer* renderer = nullptr;
-    if (named && *named) {
-        renderer = SDL_CreateRenderer(view.window, -1, 0);
-    } else {
-        renderer = SDL_CreateRenderer(view.window, -1, SDL_RENDERER_ACCELERATED);
-        if (renderer && !wayland && drawn_in_software(renderer)) {
-            SDL_DestroyRenderer(renderer);
-            renderer = nullptr;
-        }
-        // Else SDL would back the window surface with the same rasteriser; the
-        // X server's shared-memory images are cheaper.
-        if (!renderer && !wayland)
-            SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    const char* driver = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
+    const bool named = driver && *driver, wayland = std::strcmp(SDL_GetCurrentVideoDriver(), "wayland") == 0;
+    SDL_Renderer* renderer = SDL_CreateRenderer(view.window, -1, named ? 0 : SDL_RENDERER_ACCELERATED);
+    const bool rasterised = renderer && !wayland && drawn_in_software(renderer);
+    if (!named && rasterised) {
+        SDL_DestroyRenderer(renderer);
+        renderer = nullptr;
     }
+    // Else SDL would back the window surface with the same rasteriser; the X
+    // server's shared-memory images are cheaper.
+    if (!named && !renderer && !wayland)
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     view.renderer = renderer;
     // A GPU's vertical sync waits for the display, and on Wayland any accelerated
     // one's (the compositor paces it); a software rasteriser's on X11 may not.
     SDL_RendererInfo info{};
-    view.renderer_paced = vsync && renderer && SDL_GetRendererInfo(renderer, &info) == 0 &&
-                          !(info.flags & SDL_RENDERER_SOFTWARE) && (wayland || !drawn_in_software(renderer)) &&
-                          SDL_RenderSetVSync(renderer, 1) == 0;
+    view.renderer_paced = vsync && renderer && !rasterised && SDL_GetRendererInfo(renderer, &info) == 0 &&
+                          !(info.flags & SDL_RENDERER_SOFTWARE) && SDL_RenderSetVSync(renderer, 1) == 0;
 }
 
 void present(View& view, const Window& window)
@@ -228,10 +223,9 @@ void present(View& view, const Window& window)
         present_direct(view, window, width, height, into, from);
 }
 
+// The renderer takes its texture with it.
 void close_view(View& view)
 {
-    if (view.texture)
-        SDL_DestroyTexture(view.texture);
     if (view.renderer)
         SDL_DestroyRenderer(view.renderer);
     if (view.window)
@@ -257,8 +251,6 @@ std::uint32_t sdl_format_of(const PixelFormat& format)
 
 RefreshPace::Clock::time_point RefreshPace::shown_at(Clock::time_point now)
 {
-    if (period <= Clock::duration::zero())
-        return now;
     if (!started) {
         origin = next = now;
         started = true;

@@ -1,4 +1,4 @@
-#include "window_icon.h"
+#include "host.h"
 
 #include <cstdint>
 
