@@ -90,11 +90,6 @@ typedef struct _DDSCAPS {
     DWORD dwCaps;
 } DDSCAPS, *LPDDSCAPS;
 
-typedef struct _DDCOLORKEY {
-    DWORD dwColorSpaceLowValue;
-    DWORD dwColorSpaceHighValue;
-} DDCOLORKEY, *LPDDCOLORKEY;
-
 // Only the RGB and palette members: the system describes no other kind of pixel.
 typedef struct _DDPIXELFORMAT {
     DWORD dwSize;
@@ -121,10 +116,7 @@ typedef struct _DDSURFACEDESC {
     DWORD dwAlphaBitDepth;
     DWORD dwReserved;
     LPVOID lpSurface;
-    DDCOLORKEY ddckCKDestOverlay;
-    DDCOLORKEY ddckCKDestBlt;
-    DDCOLORKEY ddckCKSrcOverlay;
-    DDCOLORKEY ddckCKSrcBlt;
+    DWORD dwColorKeys[8];  // four colour keys, low and high: the system sets none
     DDPIXELFORMAT ddpfPixelFormat;
     DDSCAPS ddsCaps;
 } DDSURFACEDESC, *LPDDSURFACEDESC;
