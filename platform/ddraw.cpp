@@ -54,8 +54,13 @@ std::unique_ptr<DirectDrawObject>& directdraw()
     return instance;
 }
 
+// Clippers, like back buffers, go with what made them: their references are only counted.
 struct ClipperObject final : IDirectDrawClipper {
-    ULONG Release() override;
+    ULONG Release() override
+    {
+        Call<ULONG> call("IDirectDrawClipper::Release", this);
+        return call.forced() ? call.forced_result() : call(references > 0 ? --references : 0);
+    }
     HRESULT SetHWnd(DWORD dwFlags, HWND hWnd) override
     {
         Call<Status> call("IDirectDrawClipper::SetHWnd", this, Hex{dwFlags}, hWnd);
@@ -334,18 +339,8 @@ struct DirectDrawObject final : IDirectDraw {
     {
         for (SurfaceObject* back : surface->backs)
             destroy_surface(back);
-        if (ClipperObject* clipper = surface->clipper; clipper && --clipper->references == 0)
-            destroy_clipper(clipper);
         forget_object(surface);
         std::erase_if(surfaces, [surface](const std::unique_ptr<SurfaceObject>& s) { return s.get() == surface; });
-    }
-    void destroy_clipper(ClipperObject* clipper)
-    {
-        for (const auto& surface : surfaces)
-            if (surface->clipper == clipper)
-                surface->clipper = nullptr;
-        forget_object(clipper);
-        std::erase_if(clippers, [clipper](const std::unique_ptr<ClipperObject>& c) { return c.get() == clipper; });
     }
     // Everything this object made goes with it, whatever references remain.
     void destroy_everything()
@@ -362,8 +357,7 @@ struct DirectDrawObject final : IDirectDraw {
     {
         State& s = state();
         s.mode = mode;
-        s.screen = std::make_unique<Buffer>(mode.width, mode.height, mode.format);
-        s.screen->fill(rgb_to_pixel(rgb, mode.format));
+        s.screen = std::make_unique<Buffer>(mode.width, mode.height, mode.format, rgb_to_pixel(rgb, mode.format));
         lose_all_surfaces();
         // The exclusive window covers the screen in every mode.
         if (Window* covering = level == Level::exclusive ? find_window(window) : nullptr) {
@@ -389,16 +383,6 @@ struct DirectDrawObject final : IDirectDraw {
 };
 
 // The methods that reach the DirectDraw object, defined once it is complete.
-
-ULONG ClipperObject::Release()
-{
-    Call<ULONG> call("IDirectDrawClipper::Release", this);
-    if (call.forced()) return call.forced_result();
-    const ULONG left = --references;
-    if (left == 0)
-        directdraw()->destroy_clipper(this);
-    return call(left);
-}
 
 ULONG SurfaceObject::Release()
 {
@@ -478,11 +462,7 @@ HRESULT SurfaceObject::SetClipper(LPDIRECTDRAWCLIPPER lpDDClipper)
     ClipperObject* next = find(directdraw()->clippers, lpDDClipper);
     if (lpDDClipper && !next)
         return call(DDERR_INVALIDOBJECT);
-    if (next)
-        ++next->references;
-    ClipperObject* previous = std::exchange(clipper, next);
-    if (previous && --previous->references == 0)
-        directdraw()->destroy_clipper(previous);
+    clipper = next;
     return call(DD_OK);
 }
 

@@ -526,7 +526,7 @@ TEST_F(DirectDraw, ReleasingTheObjectReleasesWhatItMade)
     LPDIRECTDRAWCLIPPER clipper = nullptr;
     ddraw->CreateClipper(0, &clipper, nullptr);
     primary->SetClipper(clipper);
-    EXPECT_EQ(clipper->Release(), 1u);  // the primary still holds it
+    EXPECT_EQ(clipper->Release(), 0u);  // counted only: it goes with the DirectDraw object
     EXPECT_EQ(fake_live(), (FakeCounts{1, 2, 1, 1, 0}));
     EXPECT_EQ(ddraw->Release(), 0u);
     EXPECT_EQ(fake_live(), (FakeCounts{1, 0, 0, 0, 0}));
