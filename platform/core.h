@@ -37,7 +37,7 @@ constexpr std::uint8_t slack_sentinel = 0xA5;
 constexpr int slack_bytes = 12;
 
 struct Buffer {
-    Buffer(int width, int height, const PixelFormat& format);
+    Buffer(int width, int height, const PixelFormat& format, std::uint32_t pixel = 0);
     std::uint8_t* row(int y) { return bytes.data() + static_cast<std::size_t>(y) * pitch; }
     const std::uint8_t* row(int y) const { return bytes.data() + static_cast<std::size_t>(y) * pitch; }
     void fill(std::uint32_t pixel);
