@@ -86,10 +86,10 @@ struct Windowed {
 TEST_F(DirectDraw, CreateChecksItsArguments)
 {
     LPDIRECTDRAW ddraw = nullptr;
-    GUID guid{};
+    unsigned char guid[16]{};  // any driver's identity but the default's
     EXPECT_EQ(DirectDrawCreate(nullptr, nullptr, nullptr), DDERR_INVALIDPARAMS);
-    EXPECT_EQ(DirectDrawCreate(&guid, &ddraw, nullptr), DDERR_INVALIDDIRECTDRAWGUID);
-    EXPECT_EQ(DirectDrawCreate(nullptr, &ddraw, reinterpret_cast<IUnknown*>(&guid)), DDERR_INVALIDPARAMS);
+    EXPECT_EQ(DirectDrawCreate(reinterpret_cast<GUID*>(guid), &ddraw, nullptr), DDERR_INVALIDDIRECTDRAWGUID);
+    EXPECT_EQ(DirectDrawCreate(nullptr, &ddraw, reinterpret_cast<IUnknown*>(guid)), DDERR_INVALIDPARAMS);
     EXPECT_EQ(ddraw, nullptr);
     ddraw = create();
     EXPECT_EQ(fake_live().directdraws, 1);

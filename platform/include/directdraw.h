@@ -7,12 +7,8 @@
 
 typedef LONG HRESULT;
 
-typedef struct _GUID {
-    DWORD Data1;
-    WORD Data2;
-    WORD Data3;
-    BYTE Data4[8];
-} GUID;
+// A display driver's identity: only the default one is known, asked for by NULL.
+typedef struct _GUID GUID;
 
 // Only Release: nothing takes a reference of its own.
 struct IUnknown {
