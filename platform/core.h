@@ -158,7 +158,7 @@ MSG key_message(int virtual_key, bool alt_held, int scan_code, bool repeat);
 // DirectDraw side, in ddraw.cpp.
 struct LiveObjects { int directdraws = 0, surfaces = 0, clippers = 0; };
 LiveObjects live_directdraw();
-void release_all_directdraw();
+void release_all_directdraw();  // for reset, whose new journal forgets their names
 void lose_all_surfaces();
 // Exclusive programs lose their surfaces when they lose the foreground.
 void app_deactivated();

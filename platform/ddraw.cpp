@@ -210,10 +210,15 @@ struct DirectDrawObject final : IDirectDraw {
         if (call.forced()) return call.forced_result();
         const ULONG left = --references;
         if (left == 0) {
-            destroy_everything();
             restore_desktop_mode();
             if (level == Level::exclusive)
                 host().exclusive_changed(nullptr);
+            // Everything this object made goes with it, whatever references remain.
+            for (const auto& surface : surfaces)
+                forget_object(surface.get());
+            for (const auto& clipper : clippers)
+                forget_object(clipper.get());
+            forget_object(this);
             directdraw().reset();
         }
         return call(left);
@@ -341,17 +346,6 @@ struct DirectDrawObject final : IDirectDraw {
             destroy_surface(back);
         forget_object(surface);
         std::erase_if(surfaces, [surface](const std::unique_ptr<SurfaceObject>& s) { return s.get() == surface; });
-    }
-    // Everything this object made goes with it, whatever references remain.
-    void destroy_everything()
-    {
-        for (const auto& surface : surfaces)
-            forget_object(surface.get());
-        for (const auto& clipper : clippers)
-            forget_object(clipper.get());
-        surfaces.clear();
-        clippers.clear();
-        forget_object(this);
     }
     void set_mode(const DisplayMode& mode, std::uint32_t rgb)
     {
@@ -496,12 +490,7 @@ LiveObjects live_directdraw()
              : LiveObjects{};
 }
 
-void release_all_directdraw()
-{
-    if (directdraw())
-        directdraw()->destroy_everything();
-    directdraw().reset();
-}
+void release_all_directdraw() { directdraw().reset(); }
 
 void lose_all_surfaces()
 {
