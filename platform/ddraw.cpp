@@ -26,13 +26,6 @@ bool inside(const RECT& rect, const RECT& bounds)
            rect.bottom <= bounds.bottom && rect.left < rect.right && rect.top < rect.bottom;
 }
 
-RECT intersect(const RECT& a, const RECT& b)
-{
-    // Inverted when they do not meet: every use takes that for empty.
-    return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-                std::min(a.bottom, b.bottom)};
-}
-
 template <class Object>
 Object* find(const std::vector<std::unique_ptr<Object>>& objects, const void* pointer)
 {
@@ -419,7 +412,10 @@ HRESULT SurfaceObject::Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE lpDDSrcSurface
             return call(DDERR_NOCLIPLIST);
         const Window* window = find_window(clipper->window);
         const RECT client = window && window->visible ? window->client_on_screen() : RECT{};  // empty if minimised
-        visible = intersect(intersect(visible, client), whole(to));
+        // Inverted when they do not meet: the copy below takes that for empty.
+        visible = RECT{std::max({to_area.left, client.left, LONG{0}}), std::max({to_area.top, client.top, LONG{0}}),
+                       std::min({to_area.right, client.right, LONG{to.width}}),
+                       std::min({to_area.bottom, client.bottom, LONG{to.height}})};
     } else if (!inside(to_area, whole(to))) {
         return call(DDERR_INVALIDRECT);
     }
