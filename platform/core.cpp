@@ -178,10 +178,13 @@ void set_app_active(HWND window, bool active)
         app_deactivated();
 }
 
-void activate(HWND window)
+void show_window(Window& window)
 {
+    window.visible = window.needs_paint = true;
+    window.minimized = false;
     if (!state().setup.focus_elsewhere)
-        set_app_active(window, true);
+        set_app_active(window.handle, true);
+    host().window_changed(window);
 }
 
 MSG key_message(int virtual_key, bool alt_held, int scan_code, bool repeat)

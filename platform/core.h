@@ -147,8 +147,9 @@ void invalidate(HWND window);
 bool set_minimized(HWND window, bool minimized);
 // The program gains (window given) or loses the foreground; WM_ACTIVATEAPP follows.
 void set_app_active(HWND window, bool active);
-// Makes window the foreground one unless the machine keeps focus elsewhere.
-void activate(HWND window);
+// Shows window, unminimised and to be painted, in the foreground unless the
+// machine keeps focus elsewhere.
+void show_window(Window& window);
 
 // A key press as Win32 posts it: WM_SYSKEYDOWN for Alt combinations and F10,
 // which belong to the system menu, else WM_KEYDOWN; lParam holds the repeat

@@ -302,10 +302,7 @@ struct DirectDrawObject final : IDirectDraw {
         window = hWnd;
         // The exclusive window is shown over the whole screen and brought to the front.
         target->outer = RECT{0, 0, state().mode.width, state().mode.height};
-        target->visible = target->needs_paint = true;
-        target->minimized = false;
-        activate(hWnd);
-        host().window_changed(*target);
+        show_window(*target);
         host().exclusive_changed(hWnd);
         return call(DD_OK);
     }
@@ -355,10 +352,8 @@ struct DirectDrawObject final : IDirectDraw {
     }
     void restore_desktop_mode()
     {
-        if (changed_mode) {
-            changed_mode = false;
+        if (std::exchange(changed_mode, false))
             set_mode(state().setup.desktop, state().setup.desktop_rgb);
-        }
     }
 
     ULONG references = 1;
