@@ -69,12 +69,12 @@ std::uint32_t rgb_to_pixel(std::uint32_t rgb, const PixelFormat& format)
            narrow(rgb & 0xFF, format.blue);
 }
 
-Buffer::Buffer(int width, int height, const PixelFormat& format)
+Buffer::Buffer(int width, int height, const PixelFormat& format, std::uint32_t pixel)
     : width(width), height(height), format(format),
       pitch(static_cast<std::int32_t>((width * format.bytes() + 3) / 4 * 4 + slack_bytes)),
       bytes(static_cast<std::size_t>(pitch) * height, slack_sentinel)
 {
-    fill(0);  // the pixels; the slack keeps its sentinel
+    fill(pixel);  // the pixels; the slack keeps its sentinel
 }
 
 void Buffer::fill(std::uint32_t pixel)
@@ -119,8 +119,8 @@ State& state()
         slot = std::make_unique<State>();
         slot->setup = host().setup();
         slot->mode = slot->setup.desktop;
-        slot->screen = std::make_unique<Buffer>(slot->mode.width, slot->mode.height, slot->mode.format);
-        slot->screen->fill(rgb_to_pixel(slot->setup.desktop_rgb, slot->mode.format));
+        slot->screen = std::make_unique<Buffer>(slot->mode.width, slot->mode.height, slot->mode.format,
+                                                rgb_to_pixel(slot->setup.desktop_rgb, slot->mode.format));
         slot->screensaver_on = slot->setup.screensaver_on;
     }
     return *slot;
@@ -178,10 +178,13 @@ void set_app_active(HWND window, bool active)
         app_deactivated();
 }
 
-void activate(HWND window)
+void show_window(Window& window)
 {
+    window.visible = window.needs_paint = true;
+    window.minimized = false;
     if (!state().setup.focus_elsewhere)
-        set_app_active(window, true);
+        set_app_active(window.handle, true);
+    host().window_changed(window);
 }
 
 MSG key_message(int virtual_key, bool alt_held, int scan_code, bool repeat)

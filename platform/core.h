@@ -37,7 +37,7 @@ constexpr std::uint8_t slack_sentinel = 0xA5;
 constexpr int slack_bytes = 12;
 
 struct Buffer {
-    Buffer(int width, int height, const PixelFormat& format);
+    Buffer(int width, int height, const PixelFormat& format, std::uint32_t pixel = 0);
     std::uint8_t* row(int y) { return bytes.data() + static_cast<std::size_t>(y) * pitch; }
     const std::uint8_t* row(int y) const { return bytes.data() + static_cast<std::size_t>(y) * pitch; }
     void fill(std::uint32_t pixel);
@@ -147,8 +147,9 @@ void invalidate(HWND window);
 bool set_minimized(HWND window, bool minimized);
 // The program gains (window given) or loses the foreground; WM_ACTIVATEAPP follows.
 void set_app_active(HWND window, bool active);
-// Makes window the foreground one unless the machine keeps focus elsewhere.
-void activate(HWND window);
+// Shows window, unminimised and to be painted, in the foreground unless the
+// machine keeps focus elsewhere.
+void show_window(Window& window);
 
 // A key press as Win32 posts it: WM_SYSKEYDOWN for Alt combinations and F10,
 // which belong to the system menu, else WM_KEYDOWN; lParam holds the repeat
@@ -158,7 +159,7 @@ MSG key_message(int virtual_key, bool alt_held, int scan_code, bool repeat);
 // DirectDraw side, in ddraw.cpp.
 struct LiveObjects { int directdraws = 0, surfaces = 0, clippers = 0; };
 LiveObjects live_directdraw();
-void release_all_directdraw();
+void release_all_directdraw();  // for reset, whose new journal forgets their names
 void lose_all_surfaces();
 // Exclusive programs lose their surfaces when they lose the foreground.
 void app_deactivated();

@@ -34,20 +34,8 @@ void write_x87_control(std::uint16_t cw) { emulated_x87_control = cw; }
 #endif
 
 constexpr std::uint16_t x87_precision_mask = 0x0300;
-
-// The control word in the runtime library's terms.
-unsigned int crt_from_x87(std::uint16_t cw)
-{
-    // The runtime library's exception mask bits in the order of the x87's, lowest first.
-    constexpr unsigned int exceptions[] = {_EM_INVALID,  _EM_DENORMAL,  _EM_ZERODIVIDE,
-                                           _EM_OVERFLOW, _EM_UNDERFLOW, _EM_INEXACT};
-    unsigned int value = static_cast<unsigned int>(cw & 0x0C00) >> 2;  // rounding: the same order of modes
-    for (int bit = 0; bit < 6; ++bit)
-        if (cw & (1u << bit))
-            value |= exceptions[bit];
-    const unsigned int precision = cw & x87_precision_mask;
-    return value | (precision == 0 ? _PC_24 : precision == 0x0200 ? _PC_53 : _PC_64);
-}
+// The x87's precision field in the runtime library's terms (1 is reserved).
+constexpr unsigned int crt_precision[] = {_PC_24, _PC_64, _PC_53, _PC_64};
 
 }  // namespace
 
@@ -61,7 +49,7 @@ unsigned int _controlfp(unsigned int new_value, unsigned int mask)
         cw = static_cast<std::uint16_t>((cw & ~x87_precision_mask) | pc);
         write_x87_control(cw);
     }
-    return static_cast<unsigned int>(call(platform::Hex{crt_from_x87(cw)}).value);
+    return static_cast<unsigned int>(call(platform::Hex{crt_precision[(cw & x87_precision_mask) >> 8]}).value);
 }
 
 char* _gcvt(double value, int digits, char* buffer)

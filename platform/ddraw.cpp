@@ -26,13 +26,6 @@ bool inside(const RECT& rect, const RECT& bounds)
            rect.bottom <= bounds.bottom && rect.left < rect.right && rect.top < rect.bottom;
 }
 
-RECT intersect(const RECT& a, const RECT& b)
-{
-    // Inverted when they do not meet: every use takes that for empty.
-    return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-                std::min(a.bottom, b.bottom)};
-}
-
 template <class Object>
 Object* find(const std::vector<std::unique_ptr<Object>>& objects, const void* pointer)
 {
@@ -54,8 +47,13 @@ std::unique_ptr<DirectDrawObject>& directdraw()
     return instance;
 }
 
+// Clippers, like back buffers, go with what made them: their references are only counted.
 struct ClipperObject final : IDirectDrawClipper {
-    ULONG Release() override;
+    ULONG Release() override
+    {
+        Call<ULONG> call("IDirectDrawClipper::Release", this);
+        return call.forced() ? call.forced_result() : call(references > 0 ? --references : 0);
+    }
     HRESULT SetHWnd(DWORD dwFlags, HWND hWnd) override
     {
         Call<Status> call("IDirectDrawClipper::SetHWnd", this, Hex{dwFlags}, hWnd);
@@ -205,10 +203,15 @@ struct DirectDrawObject final : IDirectDraw {
         if (call.forced()) return call.forced_result();
         const ULONG left = --references;
         if (left == 0) {
-            destroy_everything();
             restore_desktop_mode();
             if (level == Level::exclusive)
                 host().exclusive_changed(nullptr);
+            // Everything this object made goes with it, whatever references remain.
+            for (const auto& surface : surfaces)
+                forget_object(surface.get());
+            for (const auto& clipper : clippers)
+                forget_object(clipper.get());
+            forget_object(this);
             directdraw().reset();
         }
         return call(left);
@@ -299,10 +302,7 @@ struct DirectDrawObject final : IDirectDraw {
         window = hWnd;
         // The exclusive window is shown over the whole screen and brought to the front.
         target->outer = RECT{0, 0, state().mode.width, state().mode.height};
-        target->visible = target->needs_paint = true;
-        target->minimized = false;
-        activate(hWnd);
-        host().window_changed(*target);
+        show_window(*target);
         host().exclusive_changed(hWnd);
         return call(DD_OK);
     }
@@ -334,36 +334,14 @@ struct DirectDrawObject final : IDirectDraw {
     {
         for (SurfaceObject* back : surface->backs)
             destroy_surface(back);
-        if (ClipperObject* clipper = surface->clipper; clipper && --clipper->references == 0)
-            destroy_clipper(clipper);
         forget_object(surface);
         std::erase_if(surfaces, [surface](const std::unique_ptr<SurfaceObject>& s) { return s.get() == surface; });
-    }
-    void destroy_clipper(ClipperObject* clipper)
-    {
-        for (const auto& surface : surfaces)
-            if (surface->clipper == clipper)
-                surface->clipper = nullptr;
-        forget_object(clipper);
-        std::erase_if(clippers, [clipper](const std::unique_ptr<ClipperObject>& c) { return c.get() == clipper; });
-    }
-    // Everything this object made goes with it, whatever references remain.
-    void destroy_everything()
-    {
-        for (const auto& surface : surfaces)
-            forget_object(surface.get());
-        for (const auto& clipper : clippers)
-            forget_object(clipper.get());
-        surfaces.clear();
-        clippers.clear();
-        forget_object(this);
     }
     void set_mode(const DisplayMode& mode, std::uint32_t rgb)
     {
         State& s = state();
         s.mode = mode;
-        s.screen = std::make_unique<Buffer>(mode.width, mode.height, mode.format);
-        s.screen->fill(rgb_to_pixel(rgb, mode.format));
+        s.screen = std::make_unique<Buffer>(mode.width, mode.height, mode.format, rgb_to_pixel(rgb, mode.format));
         lose_all_surfaces();
         // The exclusive window covers the screen in every mode.
         if (Window* covering = level == Level::exclusive ? find_window(window) : nullptr) {
@@ -374,10 +352,8 @@ struct DirectDrawObject final : IDirectDraw {
     }
     void restore_desktop_mode()
     {
-        if (changed_mode) {
-            changed_mode = false;
+        if (std::exchange(changed_mode, false))
             set_mode(state().setup.desktop, state().setup.desktop_rgb);
-        }
     }
 
     ULONG references = 1;
@@ -389,16 +365,6 @@ struct DirectDrawObject final : IDirectDraw {
 };
 
 // The methods that reach the DirectDraw object, defined once it is complete.
-
-ULONG ClipperObject::Release()
-{
-    Call<ULONG> call("IDirectDrawClipper::Release", this);
-    if (call.forced()) return call.forced_result();
-    const ULONG left = --references;
-    if (left == 0)
-        directdraw()->destroy_clipper(this);
-    return call(left);
-}
 
 ULONG SurfaceObject::Release()
 {
@@ -441,7 +407,10 @@ HRESULT SurfaceObject::Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE lpDDSrcSurface
             return call(DDERR_NOCLIPLIST);
         const Window* window = find_window(clipper->window);
         const RECT client = window && window->visible ? window->client_on_screen() : RECT{};  // empty if minimised
-        visible = intersect(intersect(visible, client), whole(to));
+        // Inverted when they do not meet: the copy below takes that for empty.
+        visible = RECT{std::max({to_area.left, client.left, LONG{0}}), std::max({to_area.top, client.top, LONG{0}}),
+                       std::min({to_area.right, client.right, LONG{to.width}}),
+                       std::min({to_area.bottom, client.bottom, LONG{to.height}})};
     } else if (!inside(to_area, whole(to))) {
         return call(DDERR_INVALIDRECT);
     }
@@ -478,11 +447,7 @@ HRESULT SurfaceObject::SetClipper(LPDIRECTDRAWCLIPPER lpDDClipper)
     ClipperObject* next = find(directdraw()->clippers, lpDDClipper);
     if (lpDDClipper && !next)
         return call(DDERR_INVALIDOBJECT);
-    if (next)
-        ++next->references;
-    ClipperObject* previous = std::exchange(clipper, next);
-    if (previous && --previous->references == 0)
-        directdraw()->destroy_clipper(previous);
+    clipper = next;
     return call(DD_OK);
 }
 
@@ -516,12 +481,7 @@ LiveObjects live_directdraw()
              : LiveObjects{};
 }
 
-void release_all_directdraw()
-{
-    if (directdraw())
-        directdraw()->destroy_everything();
-    directdraw().reset();
-}
+void release_all_directdraw() { directdraw().reset(); }
 
 void lose_all_surfaces()
 {

@@ -10,8 +10,6 @@ namespace {
 
 struct Failure { int first, last; std::int64_t result; };
 
-bool journal_on = false;  // apart from the state, which a reset replaces
-
 struct JournalState {
     std::vector<JournalEntry> entries;
     std::map<std::string, int> calls;
@@ -55,10 +53,7 @@ std::string arg_text(Message message)
     return name_of(names, message.value);
 }
 
-bool journaling() { return journal_on; }
-void set_journaling(bool on) { journal_on = on; }
 std::vector<JournalEntry>& journal() { return journal_state().entries; }
-void clear_journal() { journal_state().entries.clear(); }
 
 void add_failure(const std::string& name, int nth, std::int64_t result, int times)
 {

@@ -19,10 +19,9 @@ struct JournalEntry {
     bool operator==(const JournalEntry&) const = default;
 };
 
-bool journaling();
-void set_journaling(bool on);
+// Set by the fake host alone; a reset leaves it as it is.
+inline bool journaling = false;
 std::vector<JournalEntry>& journal();
-void clear_journal();
 // From the nth call of name on (counted since reset), times calls return result.
 void add_failure(const std::string& name, int nth, std::int64_t result, int times);
 // Forgets the journal, the failures, the counts of calls and the objects' names.
@@ -87,7 +86,7 @@ public:
     template <class... Args>
     Call(const char* name, const Args&... args)
     {
-        if (journaling()) {
+        if (journaling) {
             forced_ = injected_failure(name);
             std::string text;
             ((text += (text.empty() ? "" : ", ") + arg_text(args)), ...);  // no argument's text is empty

@@ -221,10 +221,7 @@ BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow)
         return call(FALSE);
     // Every command shows the window as SW_SHOWNORMAL, the display's only one, does.
     const BOOL was_visible = window->visible ? TRUE : FALSE;
-    window->visible = window->needs_paint = true;
-    window->minimized = false;
-    activate(hWnd);
-    host().window_changed(*window);
+    show_window(*window);
     return call(was_visible);
 }
 

@@ -67,6 +67,15 @@ TEST_F(Win32, PushBackHoldsOneCode)
     EXPECT_EQ(_ungetch(EOF), EOF);
 }
 
+// The x87's precision as the demo sets it, and as the runtime reports it after.
+TEST_F(Win32, ControlfpSetsAndReportsThePrecision)
+{
+    EXPECT_EQ(_controlfp(_PC_53, _MCW_PC), _PC_53);
+    EXPECT_EQ(_controlfp(0, 0), _PC_53);  // no mask: nothing changes
+    EXPECT_EQ(_controlfp(_PC_24, _MCW_PC), _PC_24);
+    EXPECT_EQ(_controlfp(_PC_64, _MCW_PC), _PC_64);
+}
+
 // The demo's frame rates: whole numbers below 2^24 to 8 digits, the point kept.
 TEST_F(Win32, GcvtFormatsFrameRatesAsTheWindowsRuntime)
 {

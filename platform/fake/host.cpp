@@ -38,7 +38,7 @@ FakeHost& fake()
 }
 
 // Every call is journaled from the start of the program.
-const bool journal_from_start = (set_journaling(true), true);
+const bool journal_from_start = (journaling = true);
 
 // The window given if it exists; none given, the window made last.
 HWND target(HWND window)
@@ -65,7 +65,6 @@ void fake_reset(const FakeScreen& screen)
     reset();
     fake().screen = screen;
     fake().clock = 0;
-    set_journaling(true);
 }
 
 const std::vector<FakeCall>& fake_journal() { return journal(); }
@@ -78,7 +77,7 @@ std::vector<std::string> fake_journal_names()
     return names;
 }
 
-void fake_journal_clear() { clear_journal(); }
+void fake_journal_clear() { journal().clear(); }
 
 void fake_fail(const std::string& name, int nth, std::int64_t result, int times)
 {

@@ -9,16 +9,11 @@
 #define _PC_64 0x00000000u
 #define _PC_53 0x00010000u
 #define _PC_24 0x00020000u
-#define _EM_INEXACT 0x00000001u
-#define _EM_UNDERFLOW 0x00000002u
-#define _EM_OVERFLOW 0x00000004u
-#define _EM_ZERODIVIDE 0x00000008u
-#define _EM_INVALID 0x00000010u
-#define _EM_DENORMAL 0x00080000u
 
 // Sets the x87 precision control to that of new_value when mask names it
-// (_MCW_PC; the demo asks for _PC_64, nothing else); returns the whole control
-// word. Rounding and exception masks are left as they are.
+// (_MCW_PC; the demo asks for _PC_64, nothing else); returns the precision it
+// leaves. Rounding and exception masks are left as they are, and not reported:
+// nothing reads them.
 unsigned int _controlfp(unsigned int new_value, unsigned int mask);
 
 // Formats a whole number of at most digits digits into buffer as the Windows

@@ -7,12 +7,8 @@
 
 typedef LONG HRESULT;
 
-typedef struct _GUID {
-    DWORD Data1;
-    WORD Data2;
-    WORD Data3;
-    BYTE Data4[8];
-} GUID;
+// A display driver's identity: only the default one is known, asked for by NULL.
+typedef struct _GUID GUID;
 
 // Only Release: nothing takes a reference of its own.
 struct IUnknown {
@@ -90,11 +86,6 @@ typedef struct _DDSCAPS {
     DWORD dwCaps;
 } DDSCAPS, *LPDDSCAPS;
 
-typedef struct _DDCOLORKEY {
-    DWORD dwColorSpaceLowValue;
-    DWORD dwColorSpaceHighValue;
-} DDCOLORKEY, *LPDDCOLORKEY;
-
 // Only the RGB and palette members: the system describes no other kind of pixel.
 typedef struct _DDPIXELFORMAT {
     DWORD dwSize;
@@ -121,10 +112,7 @@ typedef struct _DDSURFACEDESC {
     DWORD dwAlphaBitDepth;
     DWORD dwReserved;
     LPVOID lpSurface;
-    DDCOLORKEY ddckCKDestOverlay;
-    DDCOLORKEY ddckCKDestBlt;
-    DDCOLORKEY ddckCKSrcOverlay;
-    DDCOLORKEY ddckCKSrcBlt;
+    DWORD dwColorKeys[8];  // four colour keys, low and high: the system sets none
     DDPIXELFORMAT ddpfPixelFormat;
     DDSCAPS ddsCaps;
 } DDSURFACEDESC, *LPDDSURFACEDESC;

@@ -31,11 +31,9 @@ typedef void* HANDLE;
 // Opaque handle types, distinct from each other as with STRICT.
 typedef struct HWND__* HWND;
 typedef struct HINSTANCE__* HINSTANCE;
-typedef struct HICON__* HICON;
-typedef struct HBRUSH__* HBRUSH;
+typedef struct HCURSOR__* HCURSOR;
 typedef struct HMENU__* HMENU;
 typedef HINSTANCE HMODULE;
-typedef HICON HCURSOR;
 
 typedef std::intptr_t(WINAPI* FARPROC)();
 
@@ -67,16 +65,11 @@ typedef struct tagMSG {
 
 typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
 
+// Only the members the system sets: nothing here reads the others, nor its size.
 typedef struct tagWNDCLASSA {
     UINT style;
     WNDPROC lpfnWndProc;
-    int cbClsExtra;
-    int cbWndExtra;
-    HINSTANCE hInstance;
-    HICON hIcon;
     HCURSOR hCursor;
-    HBRUSH hbrBackground;
-    LPCSTR lpszMenuName;
     LPCSTR lpszClassName;
 } WNDCLASSA;
 
