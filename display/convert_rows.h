@@ -11,10 +11,24 @@ constexpr int pixel_format_count = 8;
 
 std::uint32_t bytes_per_pixel(PixelFormat format);
 
+// The four 16-bit formats are packed by one routine, portable and SIMD alike: blue and
+// red, each with its low three bits cleared, are scaled into place by the factor pair,
+// green's top bits stay where they are, and one shift down lands all three in the format.
+struct Layout16 {
+    std::int16_t blue_factor, red_factor;
+    std::int32_t green_mask;
+    int shift;
+};
+
+inline constexpr Layout16 rgb565_layout{4, 8192, 0xFC00, 5};
+inline constexpr Layout16 bgr565_layout{8192, 4, 0xFC00, 5};
+inline constexpr Layout16 rgb555_layout{8, 8192, 0xF800, 6};
+inline constexpr Layout16 bgr555_layout{8192, 8, 0xF800, 6};
+
 // Each pixel straight from the format's bit fields: the yardstick for every other row.
 PixelConverter reference_row(PixelFormat format);
 
-// The portable 64-bit-word block path: the named convert_to_... of the format.
+// The portable 64-bit-word block path.
 PixelConverter block_row(PixelFormat format);
 
 // Instruction set levels above the portable path, lowest first.
