@@ -43,11 +43,9 @@ int display_open(const char* title, std::int32_t width, std::int32_t height)
     if (d.ddraw->CreateSurface(&desc, &d.offscreen, nullptr) < 0)
         return 0;
 
-    if (d.ddraw->CreateClipper(0, &d.clipper, nullptr) < 0)
-        return 0;
-    if (d.clipper->SetHWnd(0, d.window) < 0)
-        return 0;
-    if (d.primary->SetClipper(d.clipper) < 0)
+    // The clipper keeps the blit to the window's visible part.
+    if (d.ddraw->CreateClipper(0, &d.clipper, nullptr) < 0 || d.clipper->SetHWnd(0, d.window) < 0 ||
+        d.primary->SetClipper(d.clipper) < 0)
         return 0;
     d.draw_surface = d.offscreen;
 
