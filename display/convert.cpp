@@ -66,8 +66,12 @@ std::uint64_t word16(std::uint64_t w)
     return ((blues * layout.blue_factor + reds * layout.red_factor) | green) >> layout.shift;
 }
 
+}  // namespace
+
+// ---- The portable block paths ----
+
 template <const Layout16& layout>
-void convert_16(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count)
+void x16_block(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count)
 {
     std::uint32_t i = 0;
     for (; count - i >= 4; i += 4, destination += 8) {
@@ -81,7 +85,10 @@ void convert_16(const std::uint32_t* source, std::uint8_t* destination, std::uin
     }
 }
 
-// ---- The portable block paths ----
+template void x16_block<rgb565_layout>(const std::uint32_t*, std::uint8_t*, std::uint32_t);
+template void x16_block<bgr565_layout>(const std::uint32_t*, std::uint8_t*, std::uint32_t);
+template void x16_block<rgb555_layout>(const std::uint32_t*, std::uint8_t*, std::uint32_t);
+template void x16_block<bgr555_layout>(const std::uint32_t*, std::uint8_t*, std::uint32_t);
 
 void xrgb8888_block(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count)
 {
@@ -133,6 +140,8 @@ void bgr888_block(const std::uint32_t* source, std::uint8_t* destination, std::u
 
 // ---- Formats, rows and selection ----
 
+namespace {
+
 // Indexed by PixelFormat: the surface's bit count and colour masks, and the rows.
 struct FormatRows {
     std::uint32_t bit_count, red_mask, green_mask, blue_mask;
@@ -145,10 +154,10 @@ constexpr FormatRows format_rows[pixel_format_count] = {
     {32, 0xFF, 0xFF00, 0xFF0000, reference<pack_bgr888, 4>, xbgr8888_block},
     {24, 0xFF0000, 0xFF00, 0xFF, reference<pack_rgb888, 3>, rgb888_block},
     {24, 0xFF, 0xFF00, 0xFF0000, reference<pack_bgr888, 3>, bgr888_block},
-    {16, 0xF800, 0x07E0, 0x001F, reference<pack_rgb565, 2>, convert_16<rgb565_layout>},
-    {16, 0x001F, 0x07E0, 0xF800, reference<pack_bgr565, 2>, convert_16<bgr565_layout>},
-    {16, 0x7C00, 0x03E0, 0x001F, reference<pack_rgb555, 2>, convert_16<rgb555_layout>},
-    {16, 0x001F, 0x03E0, 0x7C00, reference<pack_bgr555, 2>, convert_16<bgr555_layout>},
+    {16, 0xF800, 0x07E0, 0x001F, reference<pack_rgb565, 2>, x16_block<rgb565_layout>},
+    {16, 0x001F, 0x07E0, 0xF800, reference<pack_bgr565, 2>, x16_block<bgr565_layout>},
+    {16, 0x7C00, 0x03E0, 0x001F, reference<pack_rgb555, 2>, x16_block<rgb555_layout>},
+    {16, 0x001F, 0x03E0, 0x7C00, reference<pack_bgr555, 2>, x16_block<bgr555_layout>},
 };
 
 }  // namespace

@@ -28,8 +28,14 @@ inline constexpr Layout16 bgr555_layout{8192, 8, 0xF800, 6};
 // Each pixel straight from the format's bit fields: the yardstick for every other row.
 PixelConverter reference_row(PixelFormat format);
 
-// The portable 64-bit-word block path.
+// The portable 64-bit-word block path, by format or by name (where the SIMD rows end).
 PixelConverter block_row(PixelFormat format);
+void xrgb8888_block(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count);
+void xbgr8888_block(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count);
+void rgb888_block(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count);
+void bgr888_block(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count);
+template <const Layout16& layout>
+void x16_block(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count);
 
 // Instruction set levels above the portable path, lowest first.
 enum class SimdLevel { none, sse2, ssse3, avx2 };

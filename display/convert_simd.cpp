@@ -17,7 +17,6 @@
 
 namespace {
 
-using enum PixelFormat;
 using Bytes = std::uint8_t*;
 using Pixels = const std::uint32_t*;
 
@@ -28,13 +27,6 @@ VORLIX_AVX2 __m256i load256(Pixels source) { return _mm256_loadu_si256(reinterpr
 VORLIX_AVX2 void store256(Bytes destination, __m256i v)
 {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination), v);
-}
-
-// The portable row, which takes the pixels left after the last whole block.
-template <PixelFormat format>
-void block(Pixels source, Bytes destination, std::uint32_t count)
-{
-    block_row(format)(source, destination, count);
 }
 
 // ---- 32-bit formats ----
@@ -50,7 +42,7 @@ void xrgb8888_sse2(Pixels source, Bytes destination, std::uint32_t count)
         store128(destination + 32, c);
         store128(destination + 48, d);
     }
-    block<xrgb8888>(source + i, destination, count - i);
+    xrgb8888_block(source + i, destination, count - i);
 }
 
 VORLIX_AVX2 void xrgb8888_avx2(Pixels source, Bytes destination, std::uint32_t count)
@@ -83,7 +75,7 @@ void xbgr8888_sse2(Pixels source, Bytes destination, std::uint32_t count)
         store128(destination, swap_red_blue_sse2(load128(source + i)));
         store128(destination + 16, swap_red_blue_sse2(load128(source + i + 4)));
     }
-    block<xbgr8888>(source + i, destination, count - i);
+    xbgr8888_block(source + i, destination, count - i);
 }
 
 // R, G, B, zero for each pixel.
@@ -97,7 +89,7 @@ VORLIX_SSSE3 void xbgr8888_ssse3(Pixels source, Bytes destination, std::uint32_t
         store128(destination, _mm_shuffle_epi8(load128(source + i), order));
         store128(destination + 16, _mm_shuffle_epi8(load128(source + i + 4), order));
     }
-    block<xbgr8888>(source + i, destination, count - i);
+    xbgr8888_block(source + i, destination, count - i);
 }
 
 VORLIX_AVX2 void xbgr8888_avx2(Pixels source, Bytes destination, std::uint32_t count)
@@ -256,16 +248,16 @@ VORLIX_AVX2 void x16_avx2(Pixels source, Bytes destination, std::uint32_t count)
     rest(source + i, destination, count - i);
 }
 
-constexpr auto rgb888_ssse3 = x888_ssse3<rgb888_shuffles, block<rgb888>>;
-constexpr auto bgr888_ssse3 = x888_ssse3<bgr888_shuffles, block<bgr888>>;
-constexpr auto rgb565_sse2 = x16_sse2<rgb565_layout, block<rgb565>>;
-constexpr auto bgr565_sse2 = x16_sse2<bgr565_layout, block<bgr565>>;
-constexpr auto rgb555_sse2 = x16_sse2<rgb555_layout, block<rgb555>>;
-constexpr auto bgr555_sse2 = x16_sse2<bgr555_layout, block<bgr555>>;
+constexpr auto rgb888_ssse3 = x888_ssse3<rgb888_shuffles, rgb888_block>;
+constexpr auto bgr888_ssse3 = x888_ssse3<bgr888_shuffles, bgr888_block>;
+constexpr auto rgb565_sse2 = x16_sse2<rgb565_layout, x16_block<rgb565_layout>>;
+constexpr auto bgr565_sse2 = x16_sse2<bgr565_layout, x16_block<bgr565_layout>>;
+constexpr auto rgb555_sse2 = x16_sse2<rgb555_layout, x16_block<rgb555_layout>>;
+constexpr auto bgr555_sse2 = x16_sse2<bgr555_layout, x16_block<bgr555_layout>>;
 
 // Indexed by SimdLevel (from sse2) and PixelFormat; null where a level adds nothing.
 constexpr std::array<std::array<PixelConverter, pixel_format_count>, 3> rows_by_level = {{
-    {xrgb8888_sse2, xbgr8888_sse2, x888_sse2<as_is, block<rgb888>>, x888_sse2<swap_red_blue_sse2, block<bgr888>>,
+    {xrgb8888_sse2, xbgr8888_sse2, x888_sse2<as_is, rgb888_block>, x888_sse2<swap_red_blue_sse2, bgr888_block>,
      rgb565_sse2, bgr565_sse2, rgb555_sse2, bgr555_sse2},
     {nullptr, xbgr8888_ssse3, rgb888_ssse3, bgr888_ssse3, nullptr, nullptr, nullptr, nullptr},
     {xrgb8888_avx2, xbgr8888_avx2, x888_avx2<rgb888_shuffles, rgb888_ssse3>, x888_avx2<bgr888_shuffles, bgr888_ssse3>,
