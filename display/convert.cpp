@@ -53,77 +53,44 @@ std::uint32_t pair16(std::uint64_t word) { return static_cast<std::uint32_t>(wor
 
 constexpr std::uint64_t both_lanes(std::uint32_t mask) { return std::uint64_t{mask} << 32 | mask; }
 
-// The two 565 formats: one shape, red and blue exchanged.
-std::uint64_t rgb565_word(std::uint64_t w)
+// One word's two pixels in a 16-bit layout, each in the low half of its 32-bit lane.
+template <const Layout16& layout>
+std::uint64_t word16(std::uint64_t w)
 {
-    return (w >> 8 & both_lanes(0xF800)) | (w >> 5 & both_lanes(0x07E0)) | (w >> 3 & both_lanes(0x001F));
-}
-
-std::uint64_t bgr565_word(std::uint64_t w)
-{
-    return (w << 8 & both_lanes(0xF800)) | (w >> 5 & both_lanes(0x07E0)) | (w >> 19 & both_lanes(0x001F));
-}
-
-template <std::uint64_t (*word565)(std::uint64_t)>
-void convert_565(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count)
-{
-    std::uint32_t i = 0;
-    for (; count - i >= 4; i += 4, destination += 8) {
-        const std::uint64_t low = word565(load64(source + i));
-        const std::uint64_t high = word565(load64(source + i + 2));
-        store64(destination, std::uint64_t{pair16(high)} << 32 | pair16(low));
-    }
-    for (; i < count; ++i, destination += 2) {
-        const auto value = static_cast<std::uint32_t>(word565(source[i]));
-        destination[0] = static_cast<std::uint8_t>(value);
-        destination[1] = static_cast<std::uint8_t>(value >> 8);
-    }
-}
-
-// The two 15-bit formats share this routine. Blue and red, each with its low three bits
-// cleared, are scaled into place by the factor pair (8 moves a channel to bits 6-10,
-// 8192 to bits 16-20), green's top five bits stay where they are, and a shift by 6
-// lands all three in the 15-bit layout.
-constexpr std::uint64_t channel_lows_555 = 0x00F800F800F800F8;
-constexpr std::uint64_t green_555 = both_lanes(0xF800);
-
-std::uint64_t x555_word(std::uint64_t w, std::uint32_t blue_factor, std::uint32_t red_factor)
-{
-    const std::uint64_t channels = w & channel_lows_555;
+    const std::uint64_t channels = w & 0x00F800F800F800F8;
     const std::uint64_t blues = channels & both_lanes(0xFFFF);
     const std::uint64_t reds = channels >> 16 & both_lanes(0xFFFF);
-    // Lane-wise products: neither reaches bit 21, so nothing carries into the next pixel.
-    return ((blues * blue_factor + reds * red_factor) | (w & green_555)) >> 6;
-}
-
-// Four pixels from two loaded words into one word of 15-bit pixels.
-template <std::uint32_t blue_factor, std::uint32_t red_factor>
-std::uint64_t four_555(const std::uint32_t* source)
-{
-    const std::uint64_t low = x555_word(load64(source), blue_factor, red_factor);
-    const std::uint64_t high = x555_word(load64(source + 2), blue_factor, red_factor);
-    return std::uint64_t{pair16(high)} << 32 | pair16(low);
-}
-
-template <std::uint32_t blue_factor, std::uint32_t red_factor>
-void convert_555(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count)
-{
-    std::uint32_t i = 0;
-    for (; count - i >= 8; i += 8, destination += 16) {
-        store64(destination, four_555<blue_factor, red_factor>(source + i));
-        store64(destination + 8, four_555<blue_factor, red_factor>(source + i + 4));
-    }
-    for (; i < count; ++i, destination += 2) {
-        const auto value = static_cast<std::uint16_t>(x555_word(source[i], blue_factor, red_factor));
-        std::memcpy(destination, &value, sizeof value);
-    }
+    // Lane-wise products: neither reaches bit 21, so nothing carries into the next pixel;
+    // the lowest bit set is bit `shift`, so the shift takes nothing across lanes either.
+    const std::uint64_t green = w & both_lanes(static_cast<std::uint32_t>(layout.green_mask));
+    return ((blues * layout.blue_factor + reds * layout.red_factor) | green) >> layout.shift;
 }
 
 }  // namespace
 
-// ---- The named converters: the portable block paths ----
+// ---- The portable block paths ----
 
-void convert_to_xrgb8888(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count)
+template <const Layout16& layout>
+void x16_block(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count)
+{
+    std::uint32_t i = 0;
+    for (; count - i >= 4; i += 4, destination += 8) {
+        const std::uint64_t low = word16<layout>(load64(source + i));
+        const std::uint64_t high = word16<layout>(load64(source + i + 2));
+        store64(destination, std::uint64_t{pair16(high)} << 32 | pair16(low));
+    }
+    for (; i < count; ++i, destination += 2) {
+        const auto value = static_cast<std::uint16_t>(word16<layout>(source[i]));
+        std::memcpy(destination, &value, sizeof value);
+    }
+}
+
+template void x16_block<rgb565_layout>(const std::uint32_t*, std::uint8_t*, std::uint32_t);
+template void x16_block<bgr565_layout>(const std::uint32_t*, std::uint8_t*, std::uint32_t);
+template void x16_block<rgb555_layout>(const std::uint32_t*, std::uint8_t*, std::uint32_t);
+template void x16_block<bgr555_layout>(const std::uint32_t*, std::uint8_t*, std::uint32_t);
+
+void xrgb8888_block(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count)
 {
     std::uint32_t i = 0;
     for (; count - i >= 16; i += 16, destination += 64)
@@ -134,7 +101,7 @@ void convert_to_xrgb8888(const std::uint32_t* source, std::uint8_t* destination,
         destination[b] = rest[b];
 }
 
-void convert_to_xbgr8888(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count)
+void xbgr8888_block(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count)
 {
     for (std::uint32_t i = 0; i < count; ++i, destination += 4) {
         // 0xTTRRGGBB reversed is 0xBBGGRRTT; the shift drops the top byte.
@@ -142,7 +109,7 @@ void convert_to_xbgr8888(const std::uint32_t* source, std::uint8_t* destination,
     }
 }
 
-void convert_to_rgb888(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count)
+void rgb888_block(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count)
 {
     std::uint32_t i = 0;
     for (; count - i >= 4; i += 4, destination += 12) {
@@ -161,7 +128,7 @@ void convert_to_rgb888(const std::uint32_t* source, std::uint8_t* destination, s
     }
 }
 
-void convert_to_bgr888(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count)
+void bgr888_block(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count)
 {
     for (std::uint32_t i = 0; i < count; ++i, destination += 3) {
         const std::uint32_t p = source[i];
@@ -169,26 +136,6 @@ void convert_to_bgr888(const std::uint32_t* source, std::uint8_t* destination, s
         destination[1] = static_cast<std::uint8_t>(p >> 8);
         destination[2] = static_cast<std::uint8_t>(p);
     }
-}
-
-void convert_to_rgb565(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count)
-{
-    convert_565<rgb565_word>(source, destination, count);
-}
-
-void convert_to_bgr565(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count)
-{
-    convert_565<bgr565_word>(source, destination, count);
-}
-
-void convert_to_rgb555(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count)
-{
-    convert_555<8, 8192>(source, destination, count);
-}
-
-void convert_to_bgr555(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count)
-{
-    convert_555<8192, 8>(source, destination, count);
 }
 
 // ---- Formats, rows and selection ----
@@ -203,14 +150,14 @@ struct FormatRows {
 };
 
 constexpr FormatRows format_rows[pixel_format_count] = {
-    {32, 0xFF0000, 0xFF00, 0xFF, reference<pack_xrgb8888, 4>, convert_to_xrgb8888},
-    {32, 0xFF, 0xFF00, 0xFF0000, reference<pack_bgr888, 4>, convert_to_xbgr8888},
-    {24, 0xFF0000, 0xFF00, 0xFF, reference<pack_rgb888, 3>, convert_to_rgb888},
-    {24, 0xFF, 0xFF00, 0xFF0000, reference<pack_bgr888, 3>, convert_to_bgr888},
-    {16, 0xF800, 0x07E0, 0x001F, reference<pack_rgb565, 2>, convert_to_rgb565},
-    {16, 0x001F, 0x07E0, 0xF800, reference<pack_bgr565, 2>, convert_to_bgr565},
-    {16, 0x7C00, 0x03E0, 0x001F, reference<pack_rgb555, 2>, convert_to_rgb555},
-    {16, 0x001F, 0x03E0, 0x7C00, reference<pack_bgr555, 2>, convert_to_bgr555},
+    {32, 0xFF0000, 0xFF00, 0xFF, reference<pack_xrgb8888, 4>, xrgb8888_block},
+    {32, 0xFF, 0xFF00, 0xFF0000, reference<pack_bgr888, 4>, xbgr8888_block},
+    {24, 0xFF0000, 0xFF00, 0xFF, reference<pack_rgb888, 3>, rgb888_block},
+    {24, 0xFF, 0xFF00, 0xFF0000, reference<pack_bgr888, 3>, bgr888_block},
+    {16, 0xF800, 0x07E0, 0x001F, reference<pack_rgb565, 2>, x16_block<rgb565_layout>},
+    {16, 0x001F, 0x07E0, 0xF800, reference<pack_bgr565, 2>, x16_block<bgr565_layout>},
+    {16, 0x7C00, 0x03E0, 0x001F, reference<pack_rgb555, 2>, x16_block<rgb555_layout>},
+    {16, 0x001F, 0x03E0, 0x7C00, reference<pack_bgr555, 2>, x16_block<bgr555_layout>},
 };
 
 }  // namespace

@@ -13,13 +13,3 @@ using PixelConverter = void (*)(const std::uint32_t* source, std::uint8_t* desti
 // decided here, once per open display.
 PixelConverter select_converter(std::uint32_t bit_count, std::uint32_t red_mask, std::uint32_t green_mask,
                                 std::uint32_t blue_mask);
-
-// The portable converters, one per supported format.
-void convert_to_xrgb8888(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count);
-void convert_to_xbgr8888(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count);
-void convert_to_rgb888(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count);
-void convert_to_bgr888(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count);
-void convert_to_rgb565(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count);
-void convert_to_bgr565(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count);
-void convert_to_rgb555(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count);
-void convert_to_bgr555(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count);

@@ -11,11 +11,31 @@ constexpr int pixel_format_count = 8;
 
 std::uint32_t bytes_per_pixel(PixelFormat format);
 
+// The four 16-bit formats are packed by one routine, portable and SIMD alike: blue and
+// red, each with its low three bits cleared, are scaled into place by the factor pair,
+// green's top bits stay where they are, and one shift down lands all three in the format.
+struct Layout16 {
+    std::int16_t blue_factor, red_factor;
+    std::int32_t green_mask;
+    int shift;
+};
+
+inline constexpr Layout16 rgb565_layout{4, 8192, 0xFC00, 5};
+inline constexpr Layout16 bgr565_layout{8192, 4, 0xFC00, 5};
+inline constexpr Layout16 rgb555_layout{8, 8192, 0xF800, 6};
+inline constexpr Layout16 bgr555_layout{8192, 8, 0xF800, 6};
+
 // Each pixel straight from the format's bit fields: the yardstick for every other row.
 PixelConverter reference_row(PixelFormat format);
 
-// The portable 64-bit-word block path: the named convert_to_... of the format.
+// The portable 64-bit-word block path, by format or by name (where the SIMD rows end).
 PixelConverter block_row(PixelFormat format);
+void xrgb8888_block(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count);
+void xbgr8888_block(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count);
+void rgb888_block(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count);
+void bgr888_block(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count);
+template <const Layout16& layout>
+void x16_block(const std::uint32_t* source, std::uint8_t* destination, std::uint32_t count);
 
 // Instruction set levels above the portable path, lowest first.
 enum class SimdLevel { none, sse2, ssse3, avx2 };

@@ -42,7 +42,7 @@ void xrgb8888_sse2(Pixels source, Bytes destination, std::uint32_t count)
         store128(destination + 32, c);
         store128(destination + 48, d);
     }
-    convert_to_xrgb8888(source + i, destination, count - i);
+    xrgb8888_block(source + i, destination, count - i);
 }
 
 VORLIX_AVX2 void xrgb8888_avx2(Pixels source, Bytes destination, std::uint32_t count)
@@ -75,7 +75,7 @@ void xbgr8888_sse2(Pixels source, Bytes destination, std::uint32_t count)
         store128(destination, swap_red_blue_sse2(load128(source + i)));
         store128(destination + 16, swap_red_blue_sse2(load128(source + i + 4)));
     }
-    convert_to_xbgr8888(source + i, destination, count - i);
+    xbgr8888_block(source + i, destination, count - i);
 }
 
 // R, G, B, zero for each pixel.
@@ -89,7 +89,7 @@ VORLIX_SSSE3 void xbgr8888_ssse3(Pixels source, Bytes destination, std::uint32_t
         store128(destination, _mm_shuffle_epi8(load128(source + i), order));
         store128(destination + 16, _mm_shuffle_epi8(load128(source + i + 4), order));
     }
-    convert_to_xbgr8888(source + i, destination, count - i);
+    xbgr8888_block(source + i, destination, count - i);
 }
 
 VORLIX_AVX2 void xbgr8888_avx2(Pixels source, Bytes destination, std::uint32_t count)
@@ -202,21 +202,9 @@ VORLIX_AVX2 void x888_avx2(Pixels source, Bytes destination, std::uint32_t count
 
 // ---- 16-bit formats ----
 
-// All four by one routine: blue and red, low three bits cleared, are scaled into place by
-// a factor pair in one multiply-add of the 16-bit halves of each pixel; green's top bits
-// are kept in place; one shift brings the three fields down. The pack to 16 bits is
-// signed, so the shift goes left then arithmetic right to sign-extend the 16-bit result.
-struct Layout16 {
-    std::int16_t blue_factor, red_factor;
-    std::int32_t green_mask;
-    int shift;
-};
-
-constexpr Layout16 rgb565_layout{4, 8192, 0xFC00, 5};
-constexpr Layout16 bgr565_layout{8192, 4, 0xFC00, 5};
-constexpr Layout16 rgb555_layout{8, 8192, 0xF800, 6};
-constexpr Layout16 bgr555_layout{8192, 8, 0xF800, 6};
-
+// The four formats by Layout16's routine in one multiply-add of the 16-bit halves of
+// each pixel. The pack to 16 bits is signed, so the shift goes left then arithmetic right
+// to sign-extend the 16-bit result.
 template <const Layout16& layout>
 __m128i to16_sse2(__m128i p)
 {
@@ -260,16 +248,16 @@ VORLIX_AVX2 void x16_avx2(Pixels source, Bytes destination, std::uint32_t count)
     rest(source + i, destination, count - i);
 }
 
-constexpr auto rgb888_ssse3 = x888_ssse3<rgb888_shuffles, convert_to_rgb888>;
-constexpr auto bgr888_ssse3 = x888_ssse3<bgr888_shuffles, convert_to_bgr888>;
-constexpr auto rgb565_sse2 = x16_sse2<rgb565_layout, convert_to_rgb565>;
-constexpr auto bgr565_sse2 = x16_sse2<bgr565_layout, convert_to_bgr565>;
-constexpr auto rgb555_sse2 = x16_sse2<rgb555_layout, convert_to_rgb555>;
-constexpr auto bgr555_sse2 = x16_sse2<bgr555_layout, convert_to_bgr555>;
+constexpr auto rgb888_ssse3 = x888_ssse3<rgb888_shuffles, rgb888_block>;
+constexpr auto bgr888_ssse3 = x888_ssse3<bgr888_shuffles, bgr888_block>;
+constexpr auto rgb565_sse2 = x16_sse2<rgb565_layout, x16_block<rgb565_layout>>;
+constexpr auto bgr565_sse2 = x16_sse2<bgr565_layout, x16_block<bgr565_layout>>;
+constexpr auto rgb555_sse2 = x16_sse2<rgb555_layout, x16_block<rgb555_layout>>;
+constexpr auto bgr555_sse2 = x16_sse2<bgr555_layout, x16_block<bgr555_layout>>;
 
 // Indexed by SimdLevel (from sse2) and PixelFormat; null where a level adds nothing.
 constexpr std::array<std::array<PixelConverter, pixel_format_count>, 3> rows_by_level = {{
-    {xrgb8888_sse2, xbgr8888_sse2, x888_sse2<as_is, convert_to_rgb888>, x888_sse2<swap_red_blue_sse2, convert_to_bgr888>,
+    {xrgb8888_sse2, xbgr8888_sse2, x888_sse2<as_is, rgb888_block>, x888_sse2<swap_red_blue_sse2, bgr888_block>,
      rgb565_sse2, bgr565_sse2, rgb555_sse2, bgr555_sse2},
     {nullptr, xbgr8888_ssse3, rgb888_ssse3, bgr888_ssse3, nullptr, nullptr, nullptr, nullptr},
     {xrgb8888_avx2, xbgr8888_avx2, x888_avx2<rgb888_shuffles, rgb888_ssse3>, x888_avx2<bgr888_shuffles, bgr888_ssse3>,

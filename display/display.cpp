@@ -1,5 +1,7 @@
-// What the windowed and the fullscreen presentation do alike.
+// What the windowed and the fullscreen presentation do alike, their close among it.
 #include "display/display.h"
+
+#include <initializer_list>
 
 #include "display/display_state.h"
 
@@ -12,9 +14,11 @@ using DirectDrawCreateProc = HRESULT(WINAPI*)(GUID*, LPDIRECTDRAW*, IUnknown*);
 // otherwise hold the demo inside the pump for good.
 constexpr int max_messages_per_update = 1024;
 
-bool display_bind_ddraw()
+bool display_bind_ddraw(std::int32_t width, std::int32_t height)
 {
     DisplayState& d = display_state;
+    d.width = width;
+    d.height = height;
     d.ddraw_library = LoadLibraryA("ddraw.dll");
     if (!d.ddraw_library)
         return false;
@@ -86,20 +90,22 @@ bool display_convert_frame(const std::uint32_t* pixels)
     return true;
 }
 
-void display_release_ddraw()
+void display_close()
 {
     DisplayState& d = display_state;
-    if (!d.ddraw)
-        return;
-    d.ddraw->RestoreDisplayMode();
-    d.ddraw->SetCooperativeLevel(d.window, DDSCL_NORMAL);
-    d.ddraw->Release();
-    d.ddraw = nullptr;
-}
-
-void display_close_window_and_library()
-{
-    DisplayState& d = display_state;
+    // Windowed has the offscreen surface; the fullscreen primary takes its back buffers with it.
+    for (LPDIRECTDRAWSURFACE* surface : {&d.offscreen, &d.primary}) {
+        if (*surface) {
+            (*surface)->Release();
+            *surface = nullptr;
+        }
+    }
+    if (d.ddraw) {
+        d.ddraw->RestoreDisplayMode();  // the desktop's mode back after fullscreen
+        d.ddraw->SetCooperativeLevel(d.window, DDSCL_NORMAL);
+        d.ddraw->Release();  // the clipper goes with it
+        d.ddraw = nullptr;
+    }
     DestroyWindow(d.window);
     if (d.ddraw_library) {
         FreeLibrary(d.ddraw_library);

@@ -31,11 +31,9 @@ LRESULT CALLBACK display_window_proc(HWND hwnd, UINT message, WPARAM wParam, LPA
 void display_paint();
 
 // Shared steps of both presentations.
-bool display_bind_ddraw();                  // load ddraw.dll and create the DirectDraw object
+bool display_bind_ddraw(std::int32_t width, std::int32_t height);  // the size; ddraw.dll, DirectDraw object
 void display_register_class(const char* title, UINT style, HCURSOR cursor);  // the window class
 bool display_finish_open();                 // converter, then screensaver off; true when ready
 void display_pump_messages();               // every waiting message of the window
 bool display_convert_frame(const std::uint32_t* pixels);  // lock, convert each row, unlock
-void display_release_ddraw();               // restore the mode, normal level, release
-void display_close_window_and_library();    // destroy, unload, screensaver back
 LRESULT display_shared_message(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -14,9 +14,7 @@ constexpr DWORD back_buffer_counts[] = {2, 1};     // two let drawing run ahead 
 int display_open(const char* title, std::int32_t width, std::int32_t height)
 {
     DisplayState& d = display_state;
-    d.width = width;
-    d.height = height;
-    if (!display_bind_ddraw())
+    if (!display_bind_ddraw(width, height))
         return 0;
 
     display_register_class(title, 0, nullptr);
@@ -72,17 +70,6 @@ int display_update(const std::uint32_t* pixels)
     d.primary->Flip(nullptr, DDFLIP_NOVSYNC | DDFLIP_DONOTWAIT);
     Sleep(0);
     return 1;
-}
-
-void display_close()
-{
-    DisplayState& d = display_state;
-    if (d.primary) {
-        d.primary->Release();  // takes its back buffers with it
-        d.primary = nullptr;
-    }
-    display_release_ddraw();  // also brings back the desktop's display mode
-    display_close_window_and_library();
 }
 
 LRESULT CALLBACK display_window_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)

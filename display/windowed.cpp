@@ -9,9 +9,7 @@ constexpr DWORD window_style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;  // no 
 int display_open(const char* title, std::int32_t width, std::int32_t height)
 {
     DisplayState& d = display_state;
-    d.width = width;
-    d.height = height;
-    if (!display_bind_ddraw())
+    if (!display_bind_ddraw(width, height))
         return 0;
 
     display_register_class(title, CS_HREDRAW | CS_VREDRAW, LoadCursorA(nullptr, IDC_ARROW));
@@ -45,11 +43,9 @@ int display_open(const char* title, std::int32_t width, std::int32_t height)
     if (d.ddraw->CreateSurface(&desc, &d.offscreen, nullptr) < 0)
         return 0;
 
-    if (d.ddraw->CreateClipper(0, &d.clipper, nullptr) < 0)
-        return 0;
-    if (d.clipper->SetHWnd(0, d.window) < 0)
-        return 0;
-    if (d.primary->SetClipper(d.clipper) < 0)
+    // The clipper keeps the blit to the window's visible part.
+    if (d.ddraw->CreateClipper(0, &d.clipper, nullptr) < 0 || d.clipper->SetHWnd(0, d.window) < 0 ||
+        d.primary->SetClipper(d.clipper) < 0)
         return 0;
     d.draw_surface = d.offscreen;
 
@@ -86,21 +82,6 @@ void display_paint()
     client.top += origin.y;
     client.bottom += origin.y;
     d.primary->Blt(&client, d.offscreen, &source, DDBLT_WAIT, nullptr);
-}
-
-void display_close()
-{
-    DisplayState& d = display_state;
-    if (d.offscreen) {
-        d.offscreen->Release();
-        d.offscreen = nullptr;
-    }
-    if (d.primary) {
-        d.primary->Release();
-        d.primary = nullptr;
-    }
-    display_release_ddraw();  // the clipper goes with the DirectDraw object
-    display_close_window_and_library();
 }
 
 LRESULT CALLBACK display_window_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
