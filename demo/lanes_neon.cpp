@@ -8,7 +8,6 @@
 #include <arm_neon.h>
 
 #include "demo/lane_kernel.h"
-#include "demo/lane_vectors.h"
 
 namespace {
 
@@ -51,8 +50,6 @@ struct Neon : LaneVectors<Neon, LaneShape{.lanes = 2, .groups = 2, .pack = 1, .c
     {
         return vmaxq_f64(a, vreinterpretq_f64_u64(vandq_u64(m, vreinterpretq_u64_f64(b))));
     }
-    static constexpr LaneBitMasks<lanes> bit_masks = lane_bit_masks<lanes>();
-    static mask mask_of_bits(unsigned b) { return vld1q_u64(bit_masks.masks[b]); }
     static vf fmin(vf a, vf b) { return vmin_f32(a, b); }
     static vf max_where(fmask m, vf a, vf b)
     {

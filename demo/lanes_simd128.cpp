@@ -8,7 +8,6 @@
 #include <wasm_simd128.h>
 
 #include "demo/lane_kernel.h"
-#include "demo/lane_vectors.h"
 
 namespace {
 
@@ -92,7 +91,6 @@ struct Simd128 : LaneVectors<Simd128, LaneShape{.lanes = 2, .groups = 4, .pack =
     static bool any(mask a) { return wasm_v128_any_true(a.v); }
     static vd blend(mask m, vd if_set, vd if_clear) { return {wasm_v128_bitselect(if_set.v, if_clear.v, m.v)}; }
     static vd max_where(mask m, vd a, vd b) { return max(a, {wasm_v128_and(m.v, b.v)}); }
-    static constexpr LaneBitMasks<lanes> bit_masks = lane_bit_masks<lanes>();
     static mask mask_of_bits(unsigned b) { return {wasm_v128_load(bit_masks.masks[b])}; }
     static fmask lt(vf a, vf b) { return {wasm_f32x4_lt(a.v, b.v)}; }
     static fmask ge(vf a, vf b) { return {wasm_f32x4_ge(a.v, b.v)}; }
