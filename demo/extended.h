@@ -3,12 +3,9 @@
 // precision control at 64 bits.
 //
 // ExtendedBits does every operation with integers, on the x87 format's own fields.
-// Extended, the type the renderer uses, holds a value as two doubles instead, hi + lo
-// exactly, and works with the processor's doubles: a sum or product of two doubles is
-// computed exactly as a double and an error term, the error rounded to the sum's
-// 64-bit last place, and whatever it cannot prove is left to ExtendedBits. Neither
-// has infinities, NaNs or extended subnormals, which the renderer never reaches;
-// docs/exactness.md ("Without an x87") gives the range each covers.
+// Extended, the type the renderer uses, holds a value as two doubles, hi + lo exactly,
+// works with the processor's doubles and leaves what it cannot prove to ExtendedBits.
+// docs/exactness.md ("Without an x87") tells how, and the range each covers.
 //
 // Everything is inline: the renderer's inner loop runs these a dozen times a pass.
 #pragma once
@@ -284,11 +281,6 @@ public:
         lo_ = static_cast<double>(bits - ExtendedBits(hi_));  // at most 11 bits: exact
     }
 
-    static Extended from_fields(bool negative, int exponent, std::uint64_t significand)
-    {
-        return Extended(ExtendedBits::from_fields(negative, exponent, significand));
-    }
-
     [[gnu::always_inline]] explicit operator float() const
     {
         if (lo_ == 0)
@@ -296,8 +288,7 @@ public:
         if (std::fabs(hi_) < FLT_MIN)
             return static_cast<float>(slow_bits(*this));
         if (float_midpoint(hi_)) {
-            // hi_ is half way between two floats: the rest decides, so step one
-            // double towards it, off the midpoint and short of any other.
+            // On a float midpoint the rest decides (fact 16 of docs/exactness.md).
             const std::uint64_t b = bits_as<std::uint64_t>(hi_);
             return static_cast<float>(bits_as<double>(std::signbit(hi_) == std::signbit(lo_) ? b + 1 : b - 1));
         }
@@ -497,11 +488,3 @@ private:
     double hi_ = 0;
     double lo_ = 0;
 };
-
-// Whether a value lies where Extended gives the x87's bits: zero, or 2^-960 <= |x| <
-// 2^1000, where a double holds its 53 leading bits and another its last 11.
-inline bool extended_in_range(const Extended& x)
-{
-    const double magnitude = std::fabs(static_cast<double>(x));
-    return magnitude == 0 || (magnitude >= 0x1p-960 && magnitude < 0x1p1000);
-}

@@ -15,16 +15,9 @@ namespace {
 // and their masks stay apart as its overloads need. (As vectors of the compilers'
 // extension, whose operators lane_vectors.h writes once, they changed LLVM's code
 // and cost about 1.5% under node; so this set writes its arithmetic itself.)
-struct Doubles {
-    v128_t v;
-};
-struct DoubleMask {
-    v128_t v;
-};
-struct Floats {
-    v128_t v;
-};
-struct FloatMask {
+enum Kind { doubles, floats, double_verdicts, float_verdicts };
+template <Kind>
+struct Wrapped {
     v128_t v;
 };
 
@@ -32,8 +25,9 @@ struct FloatMask {
 // engines mostly run this on: two groups' lanes in single precision fill one vector,
 // each group a half. Colours four at a time; without a gather, each lit pixel takes
 // the table on its own.
-struct Simd128 : LaneVectors<Simd128, LaneShape{.lanes = 2, .groups = 4, .pack = 2, .colour_width = 4}, Doubles,
-                             Floats, v128_t, DoubleMask, FloatMask> {
+struct Simd128 : LaneVectors<Simd128, LaneShape{.lanes = 2, .groups = 4, .pack = 2, .colour_width = 4},
+                             Wrapped<doubles>, Wrapped<floats>, v128_t, Wrapped<double_verdicts>,
+                             Wrapped<float_verdicts>> {
     static vd set1(double x) { return {wasm_f64x2_splat(x)}; }
     static vd add(vd a, vd b) { return {wasm_f64x2_add(a.v, b.v)}; }
     static vd sub(vd a, vd b) { return {wasm_f64x2_sub(a.v, b.v)}; }
