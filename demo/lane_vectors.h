@@ -53,8 +53,10 @@ struct LaneVectors {
     template <class V>
     static V mul(V a, V b) { return a * b; }
 
-    // No lane set, integers all zero, and whether any lane is set.
+    // No lane set, every lane set, integers all zero, and whether any lane is set.
     static mask none() { return mask{}; }
+    static mask all() { return verdict<vd>(vd{} == vd{}); }
+    static fmask all_f() { return verdict<vf>(vf{} == vf{}); }
     static vi zero_ints() { return vi{}; }
     template <class Mask>
     static bool any(Mask m) { return Set::bits(m) != 0; }
@@ -110,13 +112,7 @@ struct LaneVectors {
 private:
     // A compare's result on numbers V seen as the set's verdicts on them.
     template <class V, class Result>
-    static auto verdict(Result r)
-    {
-        if constexpr (std::is_same_v<V, vd>)
-            return (mask)r;
-        else
-            return (fmask)r;
-    }
+    static auto verdict(Result r) { return (std::conditional_t<std::is_same_v<V, vd>, mask, fmask>)r; }
 
     // x in every lane: a vector built from copies, the compilers' own broadcast.
     template <class V, class T>

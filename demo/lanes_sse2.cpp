@@ -48,7 +48,6 @@ struct Sse2 : LaneVectors<Sse2, LaneShape{.lanes = 2, .groups = 4, .pack = 2, .c
     static mask m_and(mask a, mask b) { return _mm_and_pd(a, b); }
     static mask m_or(mask a, mask b) { return _mm_or_pd(a, b); }
     static mask m_andnot(mask a, mask b) { return _mm_andnot_pd(a, b); }
-    static mask all() { return _mm_castsi128_pd(_mm_set1_epi32(-1)); }
     static unsigned bits(mask a) { return static_cast<unsigned>(_mm_movemask_pd(a)); }
     static vd blend(mask m, vd if_set, vd if_clear)
     {
@@ -62,7 +61,6 @@ struct Sse2 : LaneVectors<Sse2, LaneShape{.lanes = 2, .groups = 4, .pack = 2, .c
     static vf max_where(fmask m, vf a, vf b) { return _mm_max_ps(a, _mm_and_ps(m, b)); }
     static fmask m_and(fmask a, fmask b) { return _mm_and_ps(a, b); }
     static fmask m_or(fmask a, fmask b) { return _mm_or_ps(a, b); }
-    static fmask all_f() { return _mm_castsi128_ps(_mm_set1_epi32(-1)); }
     static unsigned bits(fmask a) { return static_cast<unsigned>(_mm_movemask_ps(a)); }
     static mask widen_mask(fmask a, int part)
     {
