@@ -136,13 +136,7 @@ private:
         significand_ = 0;
         exponent_ = zero_exponent;
     }
-    static ExtendedBits zero(bool negative)
-    {
-        ExtendedBits r;
-        r.negative_ = negative;
-        r.set_zero();
-        return r;
-    }
+    static ExtendedBits zero(bool negative) { return from_fields(negative, 0, 0); }
 
     // Every value of a finite binary format is exact in extended precision.
     template <FormatInfo F>
