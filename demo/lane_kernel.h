@@ -78,9 +78,6 @@ struct LaneKernel : P {
     // as in a lane long escaped, is not tiny.
     static fmask tiny_square(vf sx, vf sy, vf limit) { return lt(fmin(sx, sy), limit); }
 
-    // zy = cy + txy needs no test (fact 2).
-    static vd exact_sum(vd a, vd b) { return to_float(add(a, b)); }
-
     // m = zx * zx + zy * zy as the double r, m = fl24(r) (fact 8).
     static vd square_sum(vd x, vd y) { return add(mul(x, x), mul(y, y)); }
 
@@ -327,7 +324,7 @@ struct LaneKernel : P {
                 r = to_float(r);
                 break;
             }
-            case LaneProbe::exact_sum: r = exact_sum(x, y); break;
+            case LaneProbe::exact_sum: r = to_float(add(x, y)); break;  // zy needs no test (fact 2)
             case LaneProbe::square_sum:
                 r = square_sum(x, y);
                 doubt = square_sum_doubt(x, y, r, all());
