@@ -3,12 +3,9 @@
 // precision control at 64 bits.
 //
 // ExtendedBits does every operation with integers, on the x87 format's own fields.
-// Extended, the type the renderer uses, holds a value as two doubles instead, hi + lo
-// exactly, and works with the processor's doubles: a sum or product of two doubles is
-// computed exactly as a double and an error term, the error rounded to the sum's
-// 64-bit last place, and whatever it cannot prove is left to ExtendedBits. Neither
-// has infinities, NaNs or extended subnormals, which the renderer never reaches;
-// docs/exactness.md ("Without an x87") gives the range each covers.
+// Extended, the type the renderer uses, holds a value as two doubles, hi + lo exactly,
+// works with the processor's doubles and leaves what it cannot prove to ExtendedBits.
+// docs/exactness.md ("Without an x87") tells how, and the range each covers.
 //
 // Everything is inline: the renderer's inner loop runs these a dozen times a pass.
 #pragma once
@@ -51,18 +48,14 @@ public:
         const bool negative = a.negative_ != b.negative_;
         if (a.significand_ == 0 || b.significand_ == 0)
             return zero(negative);
-        const unsigned __int128 product = static_cast<unsigned __int128>(a.significand_) * b.significand_;
-        std::uint64_t high = static_cast<std::uint64_t>(product >> 64);
-        std::uint64_t low = static_cast<std::uint64_t>(product);
+        Uint128 product = Uint128{a.significand_} * b.significand_;
         int exponent = a.exponent_ + b.exponent_;
         // Two significands in [2^63, 2^64) multiply to [2^126, 2^128).
-        if (high >> 63) {
+        if (product >> 127)
             ++exponent;
-        } else {
-            high = high << 1 | low >> 63;
-            low <<= 1;
-        }
-        return rounded(negative, exponent, high, low);
+        else
+            product <<= 1;
+        return rounded(negative, exponent, product);
     }
     friend ExtendedBits operator/(const ExtendedBits& a, const ExtendedBits& b)
     {
@@ -72,7 +65,7 @@ public:
         // A numerator of a's significand shifted so that the quotient has exactly 64
         // bits; the remainder decides the rounding.
         int exponent = a.exponent_ - b.exponent_;
-        unsigned __int128 numerator = static_cast<unsigned __int128>(a.significand_) << 64;
+        Uint128 numerator = Uint128{a.significand_} << 64;
         if (a.significand_ >= b.significand_)
             numerator >>= 1;
         else
@@ -84,7 +77,7 @@ public:
         // significands cannot end exactly half way at 64 bits, for that would need a
         // 65-bit odd multiple of the divisor to fit in 64 bits.
         const bool up = remainder > b.significand_ - remainder;
-        return rounded(negative, exponent, quotient, up ? ~std::uint64_t{0} : 0);
+        return rounded(negative, exponent, Uint128{quotient} << 64 | (up ? ~std::uint64_t{0} : 0));
     }
     // To an integral value, nearest, ties to even: the x87's frndint in its default mode.
     friend ExtendedBits nearbyint(const ExtendedBits& a)
@@ -126,6 +119,8 @@ public:
     std::uint64_t significand() const { return significand_; }
 
 private:
+    using Uint128 = unsigned __int128;
+
     struct FormatInfo {
         int significand_bits;  // stored fraction bits
         int exponent_bias;
@@ -141,13 +136,7 @@ private:
         significand_ = 0;
         exponent_ = zero_exponent;
     }
-    static ExtendedBits zero(bool negative)
-    {
-        ExtendedBits r;
-        r.negative_ = negative;
-        r.set_zero();
-        return r;
-    }
+    static ExtendedBits zero(bool negative) { return from_fields(negative, 0, 0); }
 
     // Every value of a finite binary format is exact in extended precision.
     template <FormatInfo F>
@@ -204,9 +193,11 @@ private:
         return sign | magnitude;
     }
 
-    // The 128-bit significand high:low (leading bit set in high) rounded to 64 bits.
-    static ExtendedBits rounded(bool negative, int exponent, std::uint64_t high, std::uint64_t low)
+    // A 128-bit significand (leading bit set) rounded to 64 bits.
+    static ExtendedBits rounded(bool negative, int exponent, Uint128 significand)
     {
+        std::uint64_t high = static_cast<std::uint64_t>(significand >> 64);
+        const std::uint64_t low = static_cast<std::uint64_t>(significand);
         const std::uint64_t half = std::uint64_t{1} << 63;
         if (low > half || (low == half && (high & 1))) {
             if (++high == 0) {
@@ -221,8 +212,9 @@ private:
         return r;
     }
 
-    // a + b, with b's sign taken as b_negative.
-    static ExtendedBits add(const ExtendedBits& a, const ExtendedBits& b, bool b_negative)
+    // a + b, with b's sign taken as b_negative. Out of line, like the slow paths that
+    // call it: inlined, it changes how the compiler builds the renderer's loop.
+    [[gnu::noinline]] static ExtendedBits add(const ExtendedBits& a, const ExtendedBits& b, bool b_negative)
     {
         // big is the operand of the larger magnitude.
         const bool a_bigger = a.exponent_ != b.exponent_ ? a.exponent_ > b.exponent_ : a.significand_ >= b.significand_;
@@ -231,61 +223,37 @@ private:
         const bool big_negative = a_bigger ? a.negative_ : b_negative;
         const bool small_negative = a_bigger ? b_negative : a.negative_;
 
-        // Both significands as 128-bit values, big's in the high word; small's
-        // shifted right by the exponent gap, the bits shifted out kept as a sticky
-        // lowest bit. 64 bits below the result's last place are more than enough
-        // to round right: after a subtraction with a gap of two or more the result
-        // moves up at most one place, and a gap of one or less loses nothing.
+        // Both significands as 128-bit values, in the high word; small's shifted right
+        // by the exponent gap, the bits shifted out kept as a sticky lowest bit. 64 bits
+        // below the result's last place are more than enough to round right: after a
+        // subtraction with a gap of two or more the result moves up at most one place,
+        // and a gap of one or less loses nothing.
         const int gap = big.exponent_ - small.exponent_;
-        std::uint64_t small_high, small_low;
-        if (gap == 0) {
-            small_high = small.significand_;
-            small_low = 0;
-        } else if (gap < 64) {
-            small_high = small.significand_ >> gap;
-            small_low = small.significand_ << (64 - gap);
-        } else if (gap == 64) {
-            small_high = 0;
-            small_low = small.significand_;
-        } else if (gap < 128) {
-            small_high = 0;
-            small_low = small.significand_ >> (gap - 64);
-            small_low |= (small.significand_ << (128 - gap)) != 0;
-        } else {
-            small_high = 0;
-            small_low = small.significand_ != 0;
-        }
+        const Uint128 big_wide = Uint128{big.significand_} << 64, small_wide = Uint128{small.significand_} << 64;
+        Uint128 shifted = small_wide;
+        if (gap >= 128)
+            shifted = small.significand_ != 0;
+        else if (gap > 0)
+            shifted = small_wide >> gap | ((small_wide << (128 - gap)) != 0);
 
         int exponent = big.exponent_;
         if (big_negative == small_negative) {
-            std::uint64_t low = small_low;
-            std::uint64_t high = big.significand_ + small_high;
-            if (high < big.significand_) {  // carried out: one place up
-                low = (high << 63) | (low >> 1) | (low & 1);
-                high = (high >> 1) | (std::uint64_t{1} << 63);
+            Uint128 sum = big_wide + shifted;
+            if (sum < big_wide) {  // carried out: one place up
+                sum = sum >> 1 | (sum & 1) | Uint128{1} << 127;
                 ++exponent;
             }
-            if (high == 0)  // both zero: the sign they share
+            if (sum == 0)  // both zero: the sign they share
                 return zero(big_negative);
-            return rounded(big_negative, exponent, high, low);
+            return rounded(big_negative, exponent, sum);
         }
 
-        std::uint64_t low = 0 - small_low;
-        std::uint64_t high = big.significand_ - small_high - (small_low != 0);
-        if (high == 0 && low == 0)  // exact cancellation gives +0 when rounding to nearest
+        const Uint128 difference = big_wide - shifted;
+        if (difference == 0)  // exact cancellation gives +0 when rounding to nearest
             return zero(false);
-        if (high == 0) {
-            high = low;
-            low = 0;
-            exponent -= 64;
-        }
-        const int shift = std::countl_zero(high);
-        if (shift != 0) {
-            high = high << shift | low >> (64 - shift);
-            low <<= shift;
-            exponent -= shift;
-        }
-        return rounded(big_negative, exponent, high, low);
+        const auto high = static_cast<std::uint64_t>(difference >> 64), low = static_cast<std::uint64_t>(difference);
+        const int shift = high != 0 ? std::countl_zero(high) : 64 + std::countl_zero(low);
+        return rounded(big_negative, exponent - shift, difference << shift);
     }
 
     // Left unset by the default constructor, so that holding one costs nothing until
@@ -307,11 +275,6 @@ public:
         lo_ = static_cast<double>(bits - ExtendedBits(hi_));  // at most 11 bits: exact
     }
 
-    static Extended from_fields(bool negative, int exponent, std::uint64_t significand)
-    {
-        return Extended(ExtendedBits::from_fields(negative, exponent, significand));
-    }
-
     [[gnu::always_inline]] explicit operator float() const
     {
         if (lo_ == 0)
@@ -319,8 +282,7 @@ public:
         if (std::fabs(hi_) < FLT_MIN)
             return static_cast<float>(slow_bits(*this));
         if (float_midpoint(hi_)) {
-            // hi_ is half way between two floats: the rest decides, so step one
-            // double towards it, off the midpoint and short of any other.
+            // On a float midpoint the rest decides (fact 16 of docs/exactness.md).
             const std::uint64_t b = bits_as<std::uint64_t>(hi_);
             return static_cast<float>(bits_as<double>(std::signbit(hi_) == std::signbit(lo_) ? b + 1 : b - 1));
         }
@@ -520,11 +482,3 @@ private:
     double hi_ = 0;
     double lo_ = 0;
 };
-
-// Whether a value lies where Extended gives the x87's bits: zero, or 2^-960 <= |x| <
-// 2^1000, where a double holds its 53 leading bits and another its last 11.
-inline bool extended_in_range(const Extended& x)
-{
-    const double magnitude = std::fabs(static_cast<double>(x));
-    return magnitude == 0 || (magnitude >= 0x1p-960 && magnitude < 0x1p1000);
-}

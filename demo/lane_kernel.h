@@ -2,7 +2,7 @@
 // instruction set: LaneKernel<P> runs it on the primitives P of one set (listed
 // below). Each lanes_<set>.cpp includes this header where its compiler builds for
 // that set, so nothing here may be a function other than a template on P, nor
-// include a header lane_path.h does not (see there).
+// include a header but lane_path.h and lane_vectors.h (see there).
 //
 // Each store that could round apart from the reference's is paired with a test
 // that raises `doubt`; a doubtful pixel is redone on the reference path. The
@@ -10,6 +10,7 @@
 #pragma once
 
 #include "demo/lane_path.h"
+#include "demo/lane_vectors.h"
 
 // LaneKernel<P> takes one instruction set's vectors and operations from P: vd
 // holds `lanes` doubles and mask a verdict for each; vf holds the floats of `pack`
@@ -35,24 +36,8 @@ struct LaneKernel : P {
         P::store_floats, P::store_ints, P::lt, P::gt, P::ge, P::eq, P::ne, P::low_bits_are, P::m_and, P::m_or,
         P::m_andnot, P::none, P::all, P::mask_of_bits, P::bits, P::any, P::blend, P::max_where, P::set1f,
         P::fmin, P::load_singles, P::widen, P::narrow, P::le, P::all_f, P::widen_mask, P::nonzero_bytes,
-        P::load_ints, P::positive_lanes, P::any_nonzero, P::zero_ints, P::store_colours, P::store_reversed;
-
-    // Compares within the lanes of mask m, in one instruction where P has them.
-    static mask lt_where(mask m, vd a, vd b)
-    {
-        if constexpr (requires { P::lt_where(m, a, b); })
-            return P::lt_where(m, a, b);
-        else
-            return m_and(m, lt(a, b));
-    }
-
-    static mask gt_where(mask m, vd a, vd b)
-    {
-        if constexpr (requires { P::gt_where(m, a, b); })
-            return P::gt_where(m, a, b);
-        else
-            return m_and(m, gt(a, b));
-    }
+        P::load_ints, P::positive_lanes, P::any_nonzero, P::zero_ints, P::store_colours, P::store_reversed,
+        P::lt_where, P::gt_where, P::colours;
 
     // r is a float midpoint, for r in float's normal range (fact 4).
     static mask float_midpoint(vd r) { return low_bits_are(r, float_midpoint_low_bits, float_midpoint_pattern); }
@@ -92,9 +77,6 @@ struct LaneKernel : P {
     // The lanes where a square is below `limit`, told from the floats; a NaN square,
     // as in a lane long escaped, is not tiny.
     static fmask tiny_square(vf sx, vf sy, vf limit) { return lt(fmin(sx, sy), limit); }
-
-    // zy = cy + txy needs no test (fact 2).
-    static vd exact_sum(vd a, vd b) { return to_float(add(a, b)); }
 
     // m = zx * zx + zy * zy as the double r, m = fl24(r) (fact 8).
     static vd square_sum(vd x, vd y) { return add(mul(x, x), mul(y, y)); }
@@ -291,22 +273,6 @@ struct LaneKernel : P {
         }
     }
 
-    // table[hit * colour_intensities + min(n, colour_intensities - 1)] for the
-    // colour_width intensities n and hits: gathered where P has a gather, else
-    // each on its own.
-    static vi colours(const std::uint32_t* table, const std::int32_t* n, const std::int32_t* hit)
-    {
-        if constexpr (requires { P::colours(table, n, hit); }) {
-            return P::colours(table, n, hit);
-        } else {
-            std::int32_t c[colour_width];
-            for (int i = 0; i < colour_width; ++i)
-                c[i] = static_cast<std::int32_t>(
-                    table[hit[i] * colour_intensities + (n[i] < colour_intensities ? n[i] : colour_intensities - 1)]);
-            return load_ints(c);
-        }
-    }
-
     static std::int32_t colour_row(const LaneRow& row, const std::uint32_t* table, std::uint32_t* top,
                                    std::uint32_t* bottom_end, std::int32_t carried)
     {
@@ -358,7 +324,7 @@ struct LaneKernel : P {
                 r = to_float(r);
                 break;
             }
-            case LaneProbe::exact_sum: r = exact_sum(x, y); break;
+            case LaneProbe::exact_sum: r = to_float(add(x, y)); break;  // zy needs no test (fact 2)
             case LaneProbe::square_sum:
                 r = square_sum(x, y);
                 doubt = square_sum_doubt(x, y, r, all());

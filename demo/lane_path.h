@@ -80,23 +80,6 @@ inline constexpr double pass_numbers[ring_max_passes] = {0,  1,  2,  3,  4,  5, 
 constexpr int near_bytes = 32;
 static_assert(near_bytes >= ring_max_passes, "a group's passes fit its row of bytes");
 
-// The lane masks for each pattern of a group's near bits, so that a ring pass
-// takes its mask with a load.
-template <int lanes>
-struct LaneBitMasks {
-    std::uint64_t masks[1 << lanes][lanes];
-};
-
-template <int lanes>
-constexpr LaneBitMasks<lanes> lane_bit_masks()
-{
-    LaneBitMasks<lanes> table{};
-    for (int pattern = 0; pattern < 1 << lanes; ++pattern)
-        for (int lane = 0; lane < lanes; ++lane)
-            table.masks[pattern][lane] = (pattern >> lane & 1) != 0 ? ~std::uint64_t{0} : 0;
-    return table;
-}
-
 // The lane paths take their colours from a table of ring_colour, filled once,
 // by the pass of the last hit (0 to 19) and the intensity; every intensity from
 // 767 up is white in every rotation, so the table stops there.

@@ -7,23 +7,24 @@
 
 namespace {
 
-bool even_float(float f) { return (bits_as<std::uint32_t>(f) & 1u) == 0; }
+// The midpoint of b and the float beside it towards `side` (midpoints of floats are
+// doubles).
+double midpoint(float b, float side) { return (double{std::nextafter(b, side)} + b) / 2; }
 
-// The midpoints of b and the floats beside it (midpoints of floats are doubles).
-double midpoint_below(float b) { return (double{std::nextafter(b, -INFINITY)} + b) / 2; }
-double midpoint_above(float b) { return (double{b} + std::nextafter(b, INFINITY)) / 2; }
-
-// The float at or below x, and at or above it.
-float float_below(double x)
+// x rounded to a float towards `side`: with -INFINITY, the float at or below x.
+float float_to(double x, float side)
 {
     const float f = static_cast<float>(x);
-    return f > x ? std::nextafter(f, -INFINITY) : f;
+    return (side < 0 ? f > x : f < x) ? std::nextafter(f, side) : f;
 }
 
-float float_above(double x)
+// The midpoint of b and its neighbour towards `side`, or the next double towards b
+// where its tie goes to the neighbour (fact 9).
+double rounding_bound(float b, float side)
 {
-    const float f = static_cast<float>(x);
-    return f < x ? std::nextafter(f, INFINITY) : f;
+    const double mid = midpoint(b, side);
+    const bool neighbour_even = (bits_as<std::uint32_t>(std::nextafter(b, side)) & 1u) == 0;
+    return neighbour_even ? std::nextafter(mid, double{b}) : mid;
 }
 
 // [last hit][intensity], filled on the first frame.
@@ -34,22 +35,11 @@ bool colour_table_filled;
 
 float tiny_square_limit_for(float cx) { return std::fabs(cx) >= 0x1p-20f ? 0x1p-26f : INFINITY; }
 
-// The midpoint beside b, or the next double towards b where its tie goes away from b
-// (fact 9).
-double least_rounding_to(float b)
-{
-    const double mid = midpoint_below(b);
-    return even_float(std::nextafter(b, -INFINITY)) ? std::nextafter(mid, INFINITY) : mid;
-}
+double least_rounding_to(float b) { return rounding_bound(b, -INFINITY); }
+double greatest_rounding_to(float b) { return rounding_bound(b, INFINITY); }
 
-double greatest_rounding_to(float b)
-{
-    const double mid = midpoint_above(b);
-    return even_float(std::nextafter(b, INFINITY)) ? std::nextafter(mid, -INFINITY) : mid;
-}
-
-float near_ring_from(float ring_lo_sq) { return float_below(midpoint_above(ring_lo_sq) * (1 - 0x1p-21) - 0x1p-140); }
-float near_ring_to(float ring_hi_sq) { return float_above(midpoint_below(ring_hi_sq) * (1 + 0x1p-21) + 0x1p-140); }
+float near_ring_from(float lo_sq) { return float_to(midpoint(lo_sq, INFINITY) * (1 - 0x1p-21) - 0x1p-140, -INFINITY); }
+float near_ring_to(float hi_sq) { return float_to(midpoint(hi_sq, -INFINITY) * (1 + 0x1p-21) + 0x1p-140, INFINITY); }
 
 int render_pixels_lanes(const LanePath& lanes)
 {

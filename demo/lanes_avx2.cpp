@@ -2,13 +2,9 @@
 #include "demo/lane_path.h"
 
 #if defined(__i386__) || defined(__x86_64__)
-#include <immintrin.h>
-
 // Everything from here on is built for AVX2 (see lane_path.h); render_paths.cpp
 // asks the processor before it runs any of it.
 #pragma GCC target("avx2")
-#include "demo/lane_kernel.h"
-#include "demo/lane_vectors.h"
 #include "demo/lanes_x86.h"
 
 namespace {
@@ -52,20 +48,13 @@ struct Avx2
     static mask m_and(mask a, mask b) { return _mm256_and_pd(a, b); }
     static mask m_or(mask a, mask b) { return _mm256_or_pd(a, b); }
     static mask m_andnot(mask a, mask b) { return _mm256_andnot_pd(a, b); }
-    static mask all() { return _mm256_castsi256_pd(_mm256_set1_epi32(-1)); }
     static unsigned bits(mask a) { return static_cast<unsigned>(_mm256_movemask_pd(a)); }
     static vd blend(mask m, vd if_set, vd if_clear) { return _mm256_blendv_pd(if_clear, if_set, m); }
     static vd max_where(mask m, vd a, vd b) { return _mm256_max_pd(a, _mm256_and_pd(m, b)); }
-    alignas(32) static constexpr LaneBitMasks<lanes> bit_masks = lane_bit_masks<lanes>();
-    static mask mask_of_bits(unsigned b)
-    {
-        return _mm256_load_pd(reinterpret_cast<const double*>(bit_masks.masks[b]));
-    }
     static vf fmin(vf a, vf b) { return _mm256_min_ps(a, b); }
     static vf max_where(fmask m, vf a, vf b) { return _mm256_max_ps(a, _mm256_and_ps(m, b)); }
     static fmask m_and(fmask a, fmask b) { return _mm256_and_ps(a, b); }
     static fmask m_or(fmask a, fmask b) { return _mm256_or_ps(a, b); }
-    static fmask all_f() { return _mm256_castsi256_ps(_mm256_set1_epi32(-1)); }
     static unsigned bits(fmask a) { return static_cast<unsigned>(_mm256_movemask_ps(a)); }
     static mask widen_mask(fmask a, int part)
     {

@@ -3,13 +3,9 @@
 #include "demo/lane_path.h"
 
 #if defined(__i386__) || defined(__x86_64__)
-#include <immintrin.h>
-
 // Everything from here on is built for AVX-512 (see lane_path.h); render_paths.cpp
 // asks the processor before it runs any of it.
 #pragma GCC target("avx512f,avx512vl")
-#include "demo/lane_kernel.h"
-#include "demo/lane_vectors.h"
 #include "demo/lanes_x86.h"
 
 namespace {

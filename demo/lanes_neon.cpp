@@ -8,7 +8,6 @@
 #include <arm_neon.h>
 
 #include "demo/lane_kernel.h"
-#include "demo/lane_vectors.h"
 
 namespace {
 
@@ -40,7 +39,6 @@ struct Neon : LaneVectors<Neon, LaneShape{.lanes = 2, .groups = 2, .pack = 1, .c
     static mask m_and(mask a, mask b) { return vandq_u64(a, b); }
     static mask m_or(mask a, mask b) { return vorrq_u64(a, b); }
     static mask m_andnot(mask a, mask b) { return vbicq_u64(b, a); }
-    static mask all() { return vdupq_n_u64(~std::uint64_t{0}); }
     static unsigned bits(mask a)
     {
         return static_cast<unsigned>((vgetq_lane_u64(a, 0) & 1) | (vgetq_lane_u64(a, 1) & 2));
@@ -51,8 +49,6 @@ struct Neon : LaneVectors<Neon, LaneShape{.lanes = 2, .groups = 2, .pack = 1, .c
     {
         return vmaxq_f64(a, vreinterpretq_f64_u64(vandq_u64(m, vreinterpretq_u64_f64(b))));
     }
-    static constexpr LaneBitMasks<lanes> bit_masks = lane_bit_masks<lanes>();
-    static mask mask_of_bits(unsigned b) { return vld1q_u64(bit_masks.masks[b]); }
     static vf fmin(vf a, vf b) { return vmin_f32(a, b); }
     static vf max_where(fmask m, vf a, vf b)
     {
@@ -60,7 +56,6 @@ struct Neon : LaneVectors<Neon, LaneShape{.lanes = 2, .groups = 2, .pack = 1, .c
     }
     static fmask m_and(fmask a, fmask b) { return vand_u32(a, b); }
     static fmask m_or(fmask a, fmask b) { return vorr_u32(a, b); }
-    static fmask all_f() { return vdup_n_u32(~0u); }
     static unsigned bits(fmask a) { return (vget_lane_u32(a, 0) & 1u) | (vget_lane_u32(a, 1) & 2u); }
     static bool any(fmask a) { return vmaxv_u32(a) != 0; }
     static mask widen_mask(fmask a, int) { return vreinterpretq_u64_s64(vmovl_s32(vreinterpret_s32_u32(a))); }

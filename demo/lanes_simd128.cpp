@@ -8,7 +8,6 @@
 #include <wasm_simd128.h>
 
 #include "demo/lane_kernel.h"
-#include "demo/lane_vectors.h"
 
 namespace {
 
@@ -16,16 +15,9 @@ namespace {
 // and their masks stay apart as its overloads need. (As vectors of the compilers'
 // extension, whose operators lane_vectors.h writes once, they changed LLVM's code
 // and cost about 1.5% under node; so this set writes its arithmetic itself.)
-struct Doubles {
-    v128_t v;
-};
-struct DoubleMask {
-    v128_t v;
-};
-struct Floats {
-    v128_t v;
-};
-struct FloatMask {
+enum Kind { doubles, floats, double_verdicts, float_verdicts };
+template <Kind>
+struct Wrapped {
     v128_t v;
 };
 
@@ -33,8 +25,9 @@ struct FloatMask {
 // engines mostly run this on: two groups' lanes in single precision fill one vector,
 // each group a half. Colours four at a time; without a gather, each lit pixel takes
 // the table on its own.
-struct Simd128 : LaneVectors<Simd128, LaneShape{.lanes = 2, .groups = 4, .pack = 2, .colour_width = 4}, Doubles,
-                             Floats, v128_t, DoubleMask, FloatMask> {
+struct Simd128 : LaneVectors<Simd128, LaneShape{.lanes = 2, .groups = 4, .pack = 2, .colour_width = 4},
+                             Wrapped<doubles>, Wrapped<floats>, v128_t, Wrapped<double_verdicts>,
+                             Wrapped<float_verdicts>> {
     static vd set1(double x) { return {wasm_f64x2_splat(x)}; }
     static vd add(vd a, vd b) { return {wasm_f64x2_add(a.v, b.v)}; }
     static vd sub(vd a, vd b) { return {wasm_f64x2_sub(a.v, b.v)}; }
@@ -92,7 +85,6 @@ struct Simd128 : LaneVectors<Simd128, LaneShape{.lanes = 2, .groups = 4, .pack =
     static bool any(mask a) { return wasm_v128_any_true(a.v); }
     static vd blend(mask m, vd if_set, vd if_clear) { return {wasm_v128_bitselect(if_set.v, if_clear.v, m.v)}; }
     static vd max_where(mask m, vd a, vd b) { return max(a, {wasm_v128_and(m.v, b.v)}); }
-    static constexpr LaneBitMasks<lanes> bit_masks = lane_bit_masks<lanes>();
     static mask mask_of_bits(unsigned b) { return {wasm_v128_load(bit_masks.masks[b])}; }
     static fmask lt(vf a, vf b) { return {wasm_f32x4_lt(a.v, b.v)}; }
     static fmask ge(vf a, vf b) { return {wasm_f32x4_ge(a.v, b.v)}; }

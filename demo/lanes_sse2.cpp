@@ -2,12 +2,8 @@
 #include "demo/lane_path.h"
 
 #if defined(__i386__) || defined(__x86_64__)
-#include <immintrin.h>
-
 // Everything from here on is built for SSE2 (see lane_path.h).
 #pragma GCC target("sse2")
-#include "demo/lane_kernel.h"
-#include "demo/lane_vectors.h"
 #include "demo/lanes_x86.h"
 
 namespace {
@@ -52,15 +48,12 @@ struct Sse2 : LaneVectors<Sse2, LaneShape{.lanes = 2, .groups = 4, .pack = 2, .c
     static mask m_and(mask a, mask b) { return _mm_and_pd(a, b); }
     static mask m_or(mask a, mask b) { return _mm_or_pd(a, b); }
     static mask m_andnot(mask a, mask b) { return _mm_andnot_pd(a, b); }
-    static mask all() { return _mm_castsi128_pd(_mm_set1_epi32(-1)); }
     static unsigned bits(mask a) { return static_cast<unsigned>(_mm_movemask_pd(a)); }
     static vd blend(mask m, vd if_set, vd if_clear)
     {
         return _mm_or_pd(_mm_and_pd(m, if_set), _mm_andnot_pd(m, if_clear));
     }
     static vd max_where(mask m, vd a, vd b) { return _mm_max_pd(a, _mm_and_pd(m, b)); }
-    alignas(16) static constexpr LaneBitMasks<lanes> bit_masks = lane_bit_masks<lanes>();
-    static mask mask_of_bits(unsigned b) { return _mm_load_pd(reinterpret_cast<const double*>(bit_masks.masks[b])); }
     static fmask lt(vf a, vf b) { return _mm_cmplt_ps(a, b); }
     static fmask ge(vf a, vf b) { return _mm_cmpge_ps(a, b); }
     static fmask le(vf a, vf b) { return _mm_cmple_ps(a, b); }
@@ -68,7 +61,6 @@ struct Sse2 : LaneVectors<Sse2, LaneShape{.lanes = 2, .groups = 4, .pack = 2, .c
     static vf max_where(fmask m, vf a, vf b) { return _mm_max_ps(a, _mm_and_ps(m, b)); }
     static fmask m_and(fmask a, fmask b) { return _mm_and_ps(a, b); }
     static fmask m_or(fmask a, fmask b) { return _mm_or_ps(a, b); }
-    static fmask all_f() { return _mm_castsi128_ps(_mm_set1_epi32(-1)); }
     static unsigned bits(fmask a) { return static_cast<unsigned>(_mm_movemask_ps(a)); }
     static mask widen_mask(fmask a, int part)
     {

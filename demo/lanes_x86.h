@@ -1,9 +1,10 @@
-// What the x86 lane paths share; each lanes_<set>.cpp compiles it for its own set.
+// What the x86 lane paths share, and the kernel; each lanes_<set>.cpp compiles it for
+// its own set.
 #pragma once
 
 #include <immintrin.h>
 
-#include <cstdint>
+#include "demo/lane_kernel.h"
 
 namespace {
 

@@ -10,16 +10,9 @@
 #include "demo/render_rule.h"
 #include "display/cpu_features.h"
 
-// The lane paths, each in its own file, built for its own instruction set.
-#if defined(__i386__) || defined(__x86_64__)
-extern const LanePath sse2_lanes, avx2_lanes, avx512_lanes;
-#endif
-#if defined(__aarch64__)
-extern const LanePath neon_lanes;
-#endif
-#if defined(__wasm_simd128__)
-extern const LanePath simd128_lanes;
-#endif
+// The lane paths, each in its own file, built for its own instruction set; each is
+// defined, and named below, only where its processor family is the build's.
+extern const LanePath sse2_lanes, avx2_lanes, avx512_lanes, neon_lanes, simd128_lanes;
 
 namespace {
 

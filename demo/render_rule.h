@@ -213,12 +213,8 @@ void render_pixels_reference();
 void render_pixels_software();
 #endif
 
-// Orbit of one starting point against the current frame's ring: returns the
-// ring accumulator and sets last_hit when the orbit touches the ring.
+// orbit against the current frame's ring, intensity and colour (0x00RRGGBB) above,
+// on the reference path's arithmetic.
 float ring_accumulate(float zx, float zy, std::int32_t& last_hit);
-
-// The accumulator as an intensity: 0 for acc <= 0, else round(sqrt(acc) * 500).
 std::int32_t ring_intensity(float acc);
-
-// Intensity bands, channel blend and rotation by last_hit mod 3, packed 0x00RRGGBB.
 std::uint32_t ring_colour(std::int32_t n, std::int32_t last_hit);

@@ -52,7 +52,10 @@ Fields fields_of(const Extended& x)
     const ExtendedBits bits = x.bits();
     return {bits.negative(), bits.exponent(), bits.significand()};
 }
-Extended extended_of(const Fields& f) { return Extended::from_fields(f.negative, f.exponent, f.significand); }
+Extended extended_of(const Fields& f)
+{
+    return Extended(ExtendedBits::from_fields(f.negative, f.exponent, f.significand));
+}
 
 // One MPFR value at the x87's precision.
 class Mp {

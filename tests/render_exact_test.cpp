@@ -16,6 +16,14 @@
 
 namespace {
 
+// Whether a value lies where Extended gives the x87's bits: zero, or 2^-960 <= |x| <
+// 2^1000, where a double holds its 53 leading bits and another its last 11.
+bool extended_in_range(const Extended& x)
+{
+    const double magnitude = std::fabs(static_cast<double>(x));
+    return magnitude == 0 || (magnitude >= 0x1p-960 && magnitude < 0x1p1000);
+}
+
 // One extended-precision value; each operation rounds to 64 bits, to nearest even.
 class Mp64 {
 public:
