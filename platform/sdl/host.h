@@ -59,8 +59,7 @@ public:
 
 private:
     Clock::duration period;
-    Clock::time_point origin{}, next{};
-    bool started = false;
+    Clock::time_point origin{}, next{};  // no origin before the first frame
 };
 
 // The refresh period of the display showing window (if any); 60 Hz if unknown.
