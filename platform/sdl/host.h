@@ -40,7 +40,7 @@ struct View {
 void attach_renderer(View& view, bool vsync);  // if any: see present.cpp
 // Shows what the screen holds for window, if the view is on show.
 void present(View& view, const Window& window);
-void close_view(View& view);
+void close_view(const View& view);  // the view itself goes next
 
 // The SDL format of a desktop, as the stand-in's format.
 std::optional<PixelFormat> format_of_sdl(std::uint32_t sdl_format);

@@ -223,13 +223,12 @@ void present(View& view, const Window& window)
 }
 
 // The renderer takes its texture with it.
-void close_view(View& view)
+void close_view(const View& view)
 {
     if (view.renderer)
         SDL_DestroyRenderer(view.renderer);
     if (view.window)
         SDL_DestroyWindow(view.window);
-    view = View{};
 }
 
 std::optional<PixelFormat> format_of_sdl(std::uint32_t sdl)
