@@ -70,13 +70,14 @@ struct ScreenSetup {
     int max_back_buffers = 3;      // the longest flipping chain video memory holds
 };
 
+struct WindowClass { WNDPROC proc = nullptr; HCURSOR cursor = nullptr; };
+
 struct Window {
     HWND handle = nullptr;
     std::string class_name, title;
     DWORD style = 0;
     RECT outer{};
-    WNDPROC proc = nullptr;
-    HCURSOR class_cursor = nullptr;
+    WindowClass window_class;
     bool visible = false, minimized = false, needs_paint = false;
     RECT client_on_screen() const;  // empty (at -32000, -32000) when minimized
 };
@@ -115,8 +116,6 @@ inline HMODULE ddraw_module() { return reinterpret_cast<HMODULE>(std::uintptr_t{
 inline HCURSOR cursor_handle(int resource) { return reinterpret_cast<HCURSOR>(std::uintptr_t{0x20000} + resource); }
 inline int cursor_resource(HCURSOR cursor) { return static_cast<int>(reinterpret_cast<std::uintptr_t>(cursor) - 0x20000); }
 
-struct WindowClass { WNDPROC proc = nullptr; HCURSOR cursor = nullptr; };
-
 struct State {
     ScreenSetup setup;
     DisplayMode mode;
@@ -129,7 +128,6 @@ struct State {
     HWND active_window = nullptr;
     bool app_active = false;
     HCURSOR cursor = cursor_handle(32512);  // the arrow
-    bool cursor_hidden = false;
     bool screensaver_on = true;
     int module_references = 0;
     int pushed_key = -1;

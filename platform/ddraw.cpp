@@ -41,11 +41,7 @@ DDPIXELFORMAT pixel_format_record(const PixelFormat& format)
 
 // The one DirectDraw object a process may have; the surfaces and clippers it
 // made live no longer than it.
-std::unique_ptr<DirectDrawObject>& directdraw()
-{
-    static std::unique_ptr<DirectDrawObject> instance;
-    return instance;
-}
+std::unique_ptr<DirectDrawObject> directdraw;
 
 // Clippers, like back buffers, go with what made them: their references are only counted.
 struct ClipperObject final : IDirectDrawClipper {
@@ -137,7 +133,6 @@ struct SurfaceObject final : IDirectDrawSurface {
         desc.lPitch = buffer.pitch;
         desc.lpSurface = buffer.row(0);
         desc.ddpfPixelFormat = pixel_format_record(format);
-        locked = true;
         locked_at = desc.lpSurface;
         return call(DD_OK);
     }
@@ -165,9 +160,9 @@ struct SurfaceObject final : IDirectDrawSurface {
         Call<Status> call("IDirectDrawSurface::Unlock", this, Pointer{lpSurfaceData});
         if (call.forced()) return call.forced_result();
         // The address ties the unlock to its lock; NULL unlocks whatever is locked.
-        if (!locked || (lpSurfaceData && lpSurfaceData != locked_at))
+        if (!locked_at || (lpSurfaceData && lpSurfaceData != locked_at))
             return call(DDERR_NOTLOCKED);
-        locked = false;
+        locked_at = nullptr;
         if (on_screen())
             host().screen_changed();
         return call(DD_OK);
@@ -175,7 +170,7 @@ struct SurfaceObject final : IDirectDrawSurface {
 
     bool on_screen() const { return kind == Kind::primary || kind == Kind::front; }
     // Why the surface cannot be drawn on or flipped now, or DD_OK.
-    HRESULT blocked() const { return lost ? DDERR_SURFACELOST : locked ? DDERR_SURFACEBUSY : DD_OK; }
+    HRESULT blocked() const { return lost ? DDERR_SURFACELOST : locked_at ? DDERR_SURFACEBUSY : DD_OK; }
     Buffer& memory() { return on_screen() ? *state().screen : *own; }
     // A front and the buffers flipped with it; any other surface alone.
     std::vector<SurfaceObject*> chain()
@@ -188,12 +183,12 @@ struct SurfaceObject final : IDirectDrawSurface {
     Kind kind;
     PixelFormat format;
     int width, height;
-    ULONG references = 1;
+    ULONG references = kind == Kind::back ? 0 : 1;  // a back buffer is held by its chain until someone asks for it
     std::unique_ptr<Buffer> own;
     std::vector<SurfaceObject*> backs;  // a front's buffers, nearest first
     ClipperObject* clipper = nullptr;
-    bool lost = false, locked = false;
-    void* locked_at = nullptr;
+    bool lost = false;
+    void* locked_at = nullptr;  // none while unlocked
 };
 
 struct DirectDrawObject final : IDirectDraw {
@@ -212,7 +207,7 @@ struct DirectDrawObject final : IDirectDraw {
             for (const auto& clipper : clippers)
                 forget_object(clipper.get());
             forget_object(this);
-            directdraw().reset();
+            directdraw.reset();
         }
         return call(left);
     }
@@ -257,10 +252,8 @@ struct DirectDrawObject final : IDirectDraw {
                 if (count > static_cast<DWORD>(state().setup.max_back_buffers))
                     return call(DDERR_OUTOFVIDEOMEMORY);
                 made = add_surface(Kind::front, mode.width, mode.height);
-                for (DWORD i = 0; i < count; ++i) {
+                for (DWORD i = 0; i < count; ++i)
                     made->backs.push_back(add_surface(Kind::back, mode.width, mode.height));
-                    made->backs.back()->references = 0;  // held by the chain until someone asks for it
-                }
             }
         } else if (caps & DDSCAPS_OFFSCREENPLAIN) {
             const DWORD width = lpDDSurfaceDesc->dwWidth, height = lpDDSurfaceDesc->dwHeight;
@@ -375,7 +368,7 @@ ULONG SurfaceObject::Release()
         return call(references > 0 ? --references : 0);
     const ULONG left = --references;
     if (left == 0)
-        directdraw()->destroy_surface(this);
+        directdraw->destroy_surface(this);
     return call(left);
 }
 
@@ -388,7 +381,7 @@ HRESULT SurfaceObject::Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE lpDDSrcSurface
     // Plain copies only: no colour fills, keys, raster operations or effects.
     if (!lpDDSrcSurface || (dwFlags & ~static_cast<DWORD>(DDBLT_WAIT)))
         return call(DDERR_INVALIDPARAMS);
-    SurfaceObject* source = find(directdraw()->surfaces, lpDDSrcSurface);
+    SurfaceObject* source = find(directdraw->surfaces, lpDDSrcSurface);
     if (!source)
         return call(DDERR_INVALIDOBJECT);
     for (const SurfaceObject* surface : {this, source})
@@ -444,7 +437,7 @@ HRESULT SurfaceObject::SetClipper(LPDIRECTDRAWCLIPPER lpDDClipper)
 {
     Call<Status> call("IDirectDrawSurface::SetClipper", this, lpDDClipper);
     if (call.forced()) return call.forced_result();
-    ClipperObject* next = find(directdraw()->clippers, lpDDClipper);
+    ClipperObject* next = find(directdraw->clippers, lpDDClipper);
     if (lpDDClipper && !next)
         return call(DDERR_INVALIDOBJECT);
     clipper = next;
@@ -463,12 +456,11 @@ HRESULT WINAPI DirectDrawCreate(GUID* lpGUID, LPDIRECTDRAW* lplpDD, IUnknown* pU
         return call(DDERR_INVALIDDIRECTDRAWGUID);  // only the default display driver
     if (state().setup.no_display)
         return call(DDERR_NODIRECTDRAWHW);  // nothing to show on: no display driver
-    std::unique_ptr<DirectDrawObject>& made = directdraw();
-    if (made)
+    if (directdraw)
         return call(DDERR_DIRECTDRAWALREADYCREATED);  // one per process, as the system makes
-    made = std::make_unique<DirectDrawObject>();
-    name_object(made.get(), "ddraw");
-    *lplpDD = made.get();
+    directdraw = std::make_unique<DirectDrawObject>();
+    name_object(directdraw.get(), "ddraw");
+    *lplpDD = directdraw.get();
     return call(DD_OK, *lplpDD);
 }
 
@@ -476,29 +468,29 @@ namespace platform {
 
 LiveObjects live_directdraw()
 {
-    const auto& d = directdraw();
+    const auto& d = directdraw;
     return d ? LiveObjects{1, static_cast<int>(d->surfaces.size()), static_cast<int>(d->clippers.size())}
              : LiveObjects{};
 }
 
-void release_all_directdraw() { directdraw().reset(); }
+void release_all_directdraw() { directdraw.reset(); }
 
 void lose_all_surfaces()
 {
-    if (directdraw())
-        for (const auto& surface : directdraw()->surfaces)
+    if (directdraw)
+        for (const auto& surface : directdraw->surfaces)
             surface->lost = true;
 }
 
 void app_deactivated()
 {
-    if (directdraw() && directdraw()->level == Level::exclusive)
+    if (directdraw && directdraw->level == Level::exclusive)
         lose_all_surfaces();
 }
 
 bool any_slack_touched()
 {
-    const auto& d = directdraw();
+    const auto& d = directdraw;
     const auto touched = [](const auto& surface) { return surface->own && surface->own->slack_touched(); };
     return state().screen->slack_touched() || (d && std::any_of(d->surfaces.begin(), d->surfaces.end(), touched));
 }

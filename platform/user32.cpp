@@ -26,9 +26,7 @@ void destroy_window(HWND handle)
 
 void set_cursor(HCURSOR cursor)
 {
-    State& s = state();
-    s.cursor = cursor;
-    if (std::exchange(s.cursor_hidden, cursor == nullptr) != s.cursor_hidden)
+    if ((std::exchange(state().cursor, cursor) == nullptr) != (cursor == nullptr))
         host().cursor_changed(cursor != nullptr);
 }
 
@@ -59,8 +57,7 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
     // Made hidden, whatever the style says: the display shows its window with ShowWindow.
     s.windows.push_back(std::make_unique<Window>(Window{window_handle(++s.windows_made), found->first,
                                                         lpWindowName ? lpWindowName : "", dwStyle,
-                                                        RECT{X, Y, X + nWidth, Y + nHeight}, found->second.proc,
-                                                        found->second.cursor}));
+                                                        RECT{X, Y, X + nWidth, Y + nHeight}, found->second}));
     return call(s.windows.back()->handle);
 }
 
@@ -85,11 +82,11 @@ LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
         break;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_CLOSE)
-            window->proc(hWnd, WM_CLOSE, 0, 0);
+            window->window_class.proc(hWnd, WM_CLOSE, 0, 0);
         break;
     case WM_SETCURSOR:
-        if (LOWORD(lParam) == HTCLIENT && window->class_cursor) {
-            set_cursor(window->class_cursor);
+        if (LOWORD(lParam) == HTCLIENT && window->window_class.cursor) {
+            set_cursor(window->window_class.cursor);
             return call(TRUE);
         }
         return call(FALSE);
@@ -148,7 +145,7 @@ LRESULT WINAPI DispatchMessageA(const MSG* lpMsg)
     Call<LRESULT> call("DispatchMessageA", lpMsg);
     if (call.forced()) return call.forced_result();
     const Window* window = lpMsg ? find_window(lpMsg->hwnd) : nullptr;
-    return call(window ? window->proc(lpMsg->hwnd, lpMsg->message, lpMsg->wParam, lpMsg->lParam) : 0);
+    return call(window ? window->window_class.proc(lpMsg->hwnd, lpMsg->message, lpMsg->wParam, lpMsg->lParam) : 0);
 }
 
 BOOL WINAPI SystemParametersInfoA(UINT uiAction, UINT uiParam, PVOID pvParam, UINT fWinIni)

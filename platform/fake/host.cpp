@@ -166,7 +166,7 @@ FakeCounts fake_live()
 }
 
 bool fake_screensaver_on() { return state().screensaver_on; }
-bool fake_cursor_hidden() { return state().cursor_hidden; }
+bool fake_cursor_hidden() { return state().cursor == nullptr; }
 
 HWND fake_last_window() { return target(nullptr); }
 

@@ -40,7 +40,7 @@ struct View {
 void attach_renderer(View& view, bool vsync);  // if any: see present.cpp
 // Shows what the screen holds for window, if the view is on show.
 void present(View& view, const Window& window);
-void close_view(View& view);
+void close_view(const View& view);  // the view itself goes next
 
 // The SDL format of a desktop, as the stand-in's format.
 std::optional<PixelFormat> format_of_sdl(std::uint32_t sdl_format);
@@ -59,8 +59,7 @@ public:
 
 private:
     Clock::duration period;
-    Clock::time_point origin{}, next{};
-    bool started = false;
+    Clock::time_point origin{}, next{};  // no origin before the first frame
 };
 
 // The refresh period of the display showing window (if any); 60 Hz if unknown.

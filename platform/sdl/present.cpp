@@ -64,11 +64,9 @@ Pixels readable(const std::uint8_t* from, int width, int height)
 }
 
 // Mesa's llvmpipe and its kin: OpenGL drawn by the processor.
-bool drawn_in_software(SDL_Renderer* renderer)
+bool drawn_in_software(const SDL_RendererInfo& info)
 {
-    SDL_RendererInfo info{};
-    if (SDL_GetRendererInfo(renderer, &info) != 0 || (info.flags & SDL_RENDERER_SOFTWARE) ||
-        std::strncmp(info.name, "opengl", 6) != 0)
+    if (std::strncmp(info.name, "opengl", 6) != 0)
         return false;
     using GetString = const unsigned char* (*)(unsigned int);
     const auto get_string = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
@@ -185,7 +183,10 @@ void attach_renderer(View& view, bool vsync)
     const char* driver = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
     const bool named = driver && *driver, wayland = std::strcmp(SDL_GetCurrentVideoDriver(), "wayland") == 0;
     SDL_Renderer* renderer = SDL_CreateRenderer(view.window, -1, named ? 0 : SDL_RENDERER_ACCELERATED);
-    const bool rasterised = renderer && !wayland && drawn_in_software(renderer);
+    SDL_RendererInfo info{};
+    const bool accelerated =
+        renderer && SDL_GetRendererInfo(renderer, &info) == 0 && !(info.flags & SDL_RENDERER_SOFTWARE);
+    const bool rasterised = accelerated && !wayland && drawn_in_software(info);
     if (!named && rasterised) {
         SDL_DestroyRenderer(renderer);
         renderer = nullptr;
@@ -197,9 +198,7 @@ void attach_renderer(View& view, bool vsync)
     view.renderer = renderer;
     // A GPU's vertical sync waits for the display, and on Wayland any accelerated
     // one's (the compositor paces it); a software rasteriser's on X11 may not.
-    SDL_RendererInfo info{};
-    view.renderer_paced = vsync && renderer && !rasterised && SDL_GetRendererInfo(renderer, &info) == 0 &&
-                          !(info.flags & SDL_RENDERER_SOFTWARE) && SDL_RenderSetVSync(renderer, 1) == 0;
+    view.renderer_paced = vsync && accelerated && !rasterised && SDL_RenderSetVSync(renderer, 1) == 0;
 }
 
 void present(View& view, const Window& window)
@@ -224,13 +223,12 @@ void present(View& view, const Window& window)
 }
 
 // The renderer takes its texture with it.
-void close_view(View& view)
+void close_view(const View& view)
 {
     if (view.renderer)
         SDL_DestroyRenderer(view.renderer);
     if (view.window)
         SDL_DestroyWindow(view.window);
-    view = View{};
 }
 
 std::optional<PixelFormat> format_of_sdl(std::uint32_t sdl)
@@ -251,10 +249,8 @@ std::uint32_t sdl_format_of(const PixelFormat& format)
 
 RefreshPace::Clock::time_point RefreshPace::shown_at(Clock::time_point now)
 {
-    if (!started) {
+    if (origin == Clock::time_point{})
         origin = next = now;
-        started = true;
-    }
     const Clock::time_point shown = std::max(now, next);
     next = origin + ((shown - origin) / period + 1) * period;
     return shown;
