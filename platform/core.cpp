@@ -55,10 +55,10 @@ std::uint32_t narrow(std::uint32_t channel, std::uint32_t mask)
 
 }  // namespace
 
-std::uint32_t pixel_to_rgb(std::uint32_t pixel, const PixelFormat& format, const Palette& palette)
+std::uint32_t pixel_to_rgb(std::uint32_t pixel, const PixelFormat& format)
 {
     if (format.palette)
-        return palette[pixel & 0xFF] & 0x00FFFFFF;
+        return grey(static_cast<std::uint8_t>(pixel));
     return widen(pixel, format.red) << 16 | widen(pixel, format.green) << 8 | widen(pixel, format.blue);
 }
 

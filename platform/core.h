@@ -6,7 +6,6 @@
 #include "platform.h"
 #include "pixel_format.h"
 
-#include <array>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -16,8 +15,6 @@
 
 namespace platform {
 
-using Palette = std::array<std::uint32_t, 256>;
-
 // The format of a display mode of the given depth: the desktop's own format
 // when the depths agree (so a chosen desktop format carries into full screen),
 // else xrgb8888, rgb888, rgb565 or pal8.
@@ -25,8 +22,10 @@ PixelFormat format_for_depth(std::uint32_t bits, const PixelFormat& desktop);
 std::uint32_t read_pixel(const std::uint8_t* at, int bytes);
 void write_pixel(std::uint8_t* at, int bytes, std::uint32_t value);
 // A stored pixel as 0x00RRGGBB; channels narrower than 8 bits are widened by
-// repeating their top bits (5-bit 0x1F gives 0xFF, 0x10 gives 0x84).
-std::uint32_t pixel_to_rgb(std::uint32_t pixel, const PixelFormat& format, const Palette& palette);
+// repeating their top bits (5-bit 0x1F gives 0xFF, 0x10 gives 0x84). Every host
+// shows an 8-bit screen in greys: index i as i * 0x010101.
+std::uint32_t pixel_to_rgb(std::uint32_t pixel, const PixelFormat& format);
+inline std::uint32_t grey(std::uint8_t index) { return index * 0x010101u; }
 // 0x00RRGGBB in the format, each channel keeping its top bits; palette formats
 // give index 0.
 std::uint32_t rgb_to_pixel(std::uint32_t rgb, const PixelFormat& format);
@@ -56,13 +55,6 @@ struct DisplayMode { int width = 0, height = 0; PixelFormat format; };
 struct ScreenSetup {
     DisplayMode desktop{1024, 768, formats::xrgb8888};
     std::vector<DisplayMode> modes;
-    // Every host shows an 8-bit screen in greys: index i as i * 0x010101.
-    Palette palette = [] {
-        Palette greys{};
-        for (std::uint32_t i = 0; i < 256; ++i)
-            greys[i] = i * 0x010101u;
-        return greys;
-    }();
     std::uint32_t desktop_rgb = 0;
     bool screensaver_on = true;
     bool no_display = false;       // nothing to show on: DirectDraw finds no display driver

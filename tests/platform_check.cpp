@@ -22,14 +22,13 @@ constexpr int width = 320, height = 240;
 
 bool screen_shows(const std::vector<std::uint32_t>& picture, int left, int top)
 {
-    const State& s = state();
-    const Buffer& screen = *s.screen;
+    const Buffer& screen = *state().screen;
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             const std::uint32_t rgb = picture[static_cast<std::size_t>(y * width + x)];
-            const std::uint32_t expected = pixel_to_rgb(rgb_to_pixel(rgb, screen.format), screen.format, s.setup.palette);
+            const std::uint32_t expected = pixel_to_rgb(rgb_to_pixel(rgb, screen.format), screen.format);
             const std::uint8_t* at = screen.row(top + y) + (left + x) * screen.format.bytes();
-            const std::uint32_t seen = pixel_to_rgb(read_pixel(at, screen.format.bytes()), screen.format, s.setup.palette);
+            const std::uint32_t seen = pixel_to_rgb(read_pixel(at, screen.format.bytes()), screen.format);
             if (seen != expected) {
                 std::fprintf(stderr, "pixel (%d, %d): shows %06x, expected %06x\n", x, y, seen, expected);
                 return false;

@@ -50,7 +50,7 @@ TEST(SdlHost, TextureFormatsHoldTheSurfaceBytesAsTheyAre)
             write_pixel(bytes, format.bytes(), pixel);
             std::uint32_t argb = 0;
             ASSERT_EQ(SDL_ConvertPixels(1, 1, sdl_format_of(format), bytes, 4, SDL_PIXELFORMAT_ARGB8888, &argb, 4), 0);
-            EXPECT_PRED2(near, argb & 0xFFFFFF, pixel_to_rgb(pixel, format, Palette{}))
+            EXPECT_PRED2(near, argb & 0xFFFFFF, pixel_to_rgb(pixel, format))
                 << SDL_GetPixelFormatName(sdl_format_of(format)) << ' ' << std::hex << rgb;
         }
 }

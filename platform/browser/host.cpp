@@ -180,7 +180,6 @@ private:
         const int top = std::max(0, -area.top), bottom = std::min(shown_height, screen.height - area.top);
         const int bytes = screen.format.bytes();
         const bool canvas_format = screen.format == formats::xbgr8888;
-        const Palette& palette = state().setup.palette;
         rgba.assign(static_cast<std::size_t>(shown_width) * shown_height, 0xFF000000u);
         for (int y = top; y < bottom; ++y) {
             const std::uint8_t* from = screen.row(area.top + y) + (area.left + left) * bytes;
@@ -188,7 +187,7 @@ private:
             for (int x = left; x < right; ++x, from += bytes) {
                 std::uint32_t pixel = read_pixel(from, bytes);
                 if (!canvas_format) {  // 0x00RRGGBB as the canvas's bytes R, G, B
-                    const std::uint32_t rgb = pixel_to_rgb(pixel, screen.format, palette);
+                    const std::uint32_t rgb = pixel_to_rgb(pixel, screen.format);
                     pixel = (rgb & 0xFF) << 16 | (rgb & 0xFF00) | (rgb >> 16 & 0xFF);
                 }
                 to[x] = pixel | 0xFF000000u;

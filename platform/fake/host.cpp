@@ -145,7 +145,7 @@ std::vector<std::uint32_t> fake_screen_rgb()
     std::vector<std::uint32_t> pixels = fake_screen_pixels();
     const State& s = state();
     for (std::uint32_t& pixel : pixels)
-        pixel = pixel_to_rgb(pixel, s.mode.format, s.setup.palette);
+        pixel = pixel_to_rgb(pixel, s.mode.format);
     return pixels;
 }
 

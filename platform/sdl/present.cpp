@@ -43,7 +43,7 @@ void widen(const std::uint8_t* from, std::uint8_t* to, int count, int factor)
             std::memcpy(to, from, bytes);
 }
 
-// Rows of the screen from `from` as SDL can read them: palette indices looked up.
+// Rows of the screen from `from` as SDL can read them: palette indices as greys.
 struct Pixels {
     const void* data;
     int pitch;
@@ -55,11 +55,10 @@ Pixels readable(const std::uint8_t* from, int width, int height)
     const Buffer& screen = *state().screen;
     if (!screen.format.palette)
         return {from, screen.pitch, sdl_format_of(screen.format)};
-    const Palette& palette = state().setup.palette;
     coloured.resize(static_cast<std::size_t>(width) * height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            coloured[static_cast<std::size_t>(y) * width + x] = palette[from[y * screen.pitch + x]];
+            coloured[static_cast<std::size_t>(y) * width + x] = grey(from[y * screen.pitch + x]);
     return {coloured.data(), width * 4, SDL_PIXELFORMAT_RGB888};
 }
 
