@@ -17,7 +17,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <string>
 #include <vector>
 
 #include "bench/run_benchmarks.h"
