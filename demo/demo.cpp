@@ -30,10 +30,7 @@ void frame_rate_text(char* text)
 
 }  // namespace
 
-long double elapsed_seconds()
-{
-    return static_cast<long double>(GetTickCount()) / 1000.0;
-}
+long double elapsed_seconds() { return static_cast<long double>(GetTickCount()) / 1000.0; }
 
 std::string key_poll()
 {
