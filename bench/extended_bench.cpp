@@ -7,7 +7,6 @@
 
 #include <cfloat>
 #include <cmath>
-#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <random>

@@ -17,7 +17,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <string>
 #include <vector>
 
 #include "bench/run_benchmarks.h"
@@ -27,12 +26,8 @@
 #include "display/display.h"
 #include "platform/core.h"
 
-namespace {
-
 // Allocations through operator new: the stand-in's own, not SDL's.
-long long allocations = 0;
-
-}  // namespace
+static long long allocations = 0;
 
 void* operator new(std::size_t size)
 {

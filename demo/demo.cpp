@@ -17,23 +17,9 @@ std::int32_t nearest_second(long double seconds)
     return static_cast<std::int32_t>(std::nearbyint(seconds));  // ties to even
 }
 
-// frames_per_second as plain digits: "0", "60".
-void frame_rate_text(char* text)
-{
-    char digits[32];
-    _gcvt(static_cast<double>(demo_state.frames_per_second), 8, digits);
-    const std::size_t length = std::strlen(digits);
-    if (length > 0 && digits[length - 1] == '.')
-        digits[length - 1] = '\0';
-    std::strcpy(text, digits);
-}
-
 }  // namespace
 
-long double elapsed_seconds()
-{
-    return static_cast<long double>(GetTickCount()) / 1000.0;
-}
+long double elapsed_seconds() { return static_cast<long double>(GetTickCount()) / 1000.0; }
 
 std::string key_poll()
 {
@@ -74,9 +60,16 @@ void demo_count_frame()
         s.start_second = nearest_second(now);
     }
 
+    // The title: its prefix, then frames_per_second as plain digits ("0", "60").
+    char digits[32];
     char title[64];
     std::strcpy(title, demo_title_prefix);
-    frame_rate_text(title + std::strlen(title));
+    char* const frame_rate = title + std::strlen(title);
+    _gcvt(static_cast<double>(s.frames_per_second), 8, digits);
+    const std::size_t length = std::strlen(digits);
+    if (length > 0 && digits[length - 1] == '.')
+        digits[length - 1] = '\0';
+    std::strcpy(frame_rate, digits);
     SetWindowTextA(s.title_window, title);
 }
 

@@ -24,10 +24,7 @@ struct Avx2
     static vd min(vd a, vd b) { return _mm256_min_pd(a, b); }
     static vd max(vd a, vd b) { return _mm256_max_pd(a, b); }
     static vd abs(vd a) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), a); }
-    static vd exponent(vd a)
-    {
-        return _mm256_and_pd(a, _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FF0000000000000)));
-    }
+    static vd exponent(vd a) { return _mm256_and_pd(a, _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FF0000000000000))); }
     static vd to_float(vd a) { return _mm256_cvtps_pd(_mm256_cvtpd_ps(a)); }
     static vd widen(vf a, int part)
     {

@@ -2,7 +2,4 @@
 // presentation they link.
 #include "demo/demo.h"
 
-int main()
-{
-    demo_run();
-}
+int main() { demo_run(); }

@@ -10,9 +10,7 @@
 FrameBuffer frame_buffer;
 RenderState render_state;
 
-namespace {
 using Wide = render_rule::reference_wide;
-}
 
 void render_setup() { render_rule::setup<Wide>(render_state); }
 
