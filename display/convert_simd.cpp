@@ -24,7 +24,10 @@ __m128i load128(Pixels source) { return _mm_loadu_si128(reinterpret_cast<const _
 void store128(Bytes destination, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(destination), v); }
 
 VORLIX_AVX2 __m256i load256(Pixels source) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source)); }
-VORLIX_AVX2 void store256(Bytes to, __m256i v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), v); }
+VORLIX_AVX2 void store256(Bytes destination, __m256i v)
+{
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination), v);
+}
 
 // ---- 32-bit formats ----
 
@@ -154,7 +157,10 @@ constexpr Shuffles24 make_shuffles24(bool swap_red_blue)
 constexpr Shuffles24 rgb888_shuffles = make_shuffles24(false);
 constexpr Shuffles24 bgr888_shuffles = make_shuffles24(true);
 
-VORLIX_SSSE3 __m128i shuffle_mask(const std::int8_t* m) { return _mm_load_si128(reinterpret_cast<const __m128i*>(m)); }
+VORLIX_SSSE3 __m128i shuffle_mask(const std::int8_t* mask)
+{
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(mask));
+}
 
 template <const Shuffles24& shuffles, PixelConverter rest>
 VORLIX_SSSE3 void x888_ssse3(Pixels source, Bytes destination, std::uint32_t count)
