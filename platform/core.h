@@ -117,8 +117,7 @@ struct State {
     std::vector<std::unique_ptr<Window>> windows;
     int windows_made = 0;
     std::deque<MSG> queue;
-    HWND active_window = nullptr;
-    bool app_active = false;
+    HWND active_window = nullptr;  // none while the program is not in the foreground
     HCURSOR cursor = cursor_handle(32512);  // the arrow
     bool screensaver_on = true;
     int module_references = 0;

@@ -17,10 +17,8 @@ void destroy_window(HWND handle)
     State& s = state();
     std::erase_if(s.queue, [handle](const MSG& m) { return m.hwnd == handle; });
     std::erase_if(s.windows, [handle](const std::unique_ptr<Window>& w) { return w->handle == handle; });
-    if (s.active_window == handle) {
+    if (s.active_window == handle)
         s.active_window = nullptr;
-        s.app_active = false;
-    }
     host().window_destroyed(handle);
 }
 

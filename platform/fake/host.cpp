@@ -101,9 +101,7 @@ bool fake_activate(bool active, HWND window)
     const HWND to = target(window);
     if (!to)
         return false;
-    State& s = state();
-    s.app_active = active;
-    s.active_window = active ? to : nullptr;
+    state().active_window = active ? to : nullptr;
     post_message(to, WM_ACTIVATEAPP, active ? TRUE : FALSE, 0);
     if (!active)
         app_deactivated();
