@@ -122,7 +122,6 @@ State& state()
         slot->mode = slot->setup.desktop;
         slot->screen = std::make_unique<Buffer>(slot->mode.width, slot->mode.height, slot->mode.format,
                                                 rgb_to_pixel(slot->setup.desktop_rgb, slot->mode.format));
-        slot->screensaver_on = slot->setup.screensaver_on;
     }
     return *slot;
 }

@@ -56,7 +56,7 @@ struct ScreenSetup {
     DisplayMode desktop{1024, 768, formats::xrgb8888};
     std::vector<DisplayMode> modes;
     std::uint32_t desktop_rgb = 0;
-    bool screensaver_on = true;
+    bool screensaver_on = true;    // the desktop's setting: SystemParametersInfoA changes it
     bool no_display = false;       // nothing to show on: DirectDraw finds no display driver
     bool focus_elsewhere = false;  // another program keeps the foreground
     int max_back_buffers = 3;      // the longest flipping chain video memory holds
@@ -119,7 +119,6 @@ struct State {
     std::deque<MSG> queue;
     HWND active_window = nullptr;  // none while the program is not in the foreground
     HCURSOR cursor = cursor_handle(32512);  // the arrow
-    bool screensaver_on = true;
     int module_references = 0;
     int pushed_key = -1;
 };

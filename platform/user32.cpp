@@ -150,15 +150,15 @@ BOOL WINAPI SystemParametersInfoA(UINT uiAction, UINT uiParam, PVOID pvParam, UI
 {
     Call<BOOL> call("SystemParametersInfoA", uiAction, uiParam, Pointer{pvParam}, Hex{fWinIni});
     if (call.forced()) return call.forced_result();
-    State& s = state();
+    bool& on = state().setup.screensaver_on;
     if (uiAction == SPI_SETSCREENSAVEACTIVE) {
-        s.screensaver_on = uiParam != 0;
-        host().screensaver_changed(s.screensaver_on);
+        on = uiParam != 0;
+        host().screensaver_changed(on);
         return call(TRUE);
     }
     if (uiAction != SPI_GETSCREENSAVEACTIVE || !pvParam)
         return call(FALSE);
-    *static_cast<BOOL*>(pvParam) = s.screensaver_on;
+    *static_cast<BOOL*>(pvParam) = on;
     return call(TRUE);
 }
 

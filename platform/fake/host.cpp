@@ -163,7 +163,7 @@ FakeCounts fake_live()
                       s.module_references};
 }
 
-bool fake_screensaver_on() { return state().screensaver_on; }
+bool fake_screensaver_on() { return state().setup.screensaver_on; }
 bool fake_cursor_hidden() { return state().cursor == nullptr; }
 
 HWND fake_last_window() { return target(nullptr); }
