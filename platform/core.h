@@ -70,7 +70,7 @@ struct Window {
     DWORD style = 0;
     RECT outer{};
     WindowClass window_class;
-    bool visible = false, minimized = false, needs_paint = false;
+    bool visible = false, minimized = false, needs_paint = false;  // once shown, never hidden again
     RECT client_on_screen() const;  // empty (at -32000, -32000) when minimized
 };
 
@@ -83,7 +83,7 @@ public:
     virtual std::uint32_t ticks() = 0;
     virtual void sleep(std::uint32_t milliseconds) = 0;
     virtual void pump_events() {}
-    virtual void window_changed(const Window&) {}  // shown, hidden, moved, retitled
+    virtual void window_changed(const Window&) {}  // shown, moved, retitled
     virtual void window_destroyed(HWND) {}
     virtual void exclusive_changed(HWND) {}        // null when released
     // Whether the screen may switch to mode, an offered one: a host may refuse, or

@@ -101,13 +101,9 @@ public:
 
     void window_changed(const Window& window) override
     {
+        if (!window.visible)
+            return;  // not shown yet
         View& view = views[window.handle];
-        if (!window.visible) {
-            if (view.window && view.shown)
-                SDL_HideWindow(view.window);
-            view.shown = false;
-            return;
-        }
         const RECT client = window.client_on_screen();
         const SDL_Rect placed{client.left * scale, client.top * scale,
                               std::max(1, static_cast<int>(client.right - client.left)) * scale,
