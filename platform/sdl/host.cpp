@@ -117,8 +117,7 @@ public:
             if (!view.window)
                 return;
             watch_display_connection(view.window);
-            if (icon)
-                SDL_SetWindowIcon(view.window, icon);
+            SDL_SetWindowIcon(view.window, icon);  // none if its bytes were bad: SDL passes over null
             attach_renderer(view, vsync);
             view.title = window.title;
             view.placed = placed;
