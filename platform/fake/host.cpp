@@ -3,8 +3,6 @@
 #include "platform/core.h"
 #include "platform/journal.h"
 
-#include <algorithm>
-
 using namespace platform;
 
 namespace {
@@ -117,8 +115,7 @@ bool fake_expose(HWND window)
 
 bool fake_mouse_over(HWND window)
 {
-    const HWND to = target(window);
-    return to && post(to, WM_SETCURSOR, reinterpret_cast<WPARAM>(to), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    return post(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(target(window)), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
 }
 
 std::vector<MSG> fake_queue() { return {state().queue.begin(), state().queue.end()}; }
@@ -141,9 +138,8 @@ std::vector<std::uint32_t> fake_screen_pixels()
 std::vector<std::uint32_t> fake_screen_rgb()
 {
     std::vector<std::uint32_t> pixels = fake_screen_pixels();
-    const State& s = state();
     for (std::uint32_t& pixel : pixels)
-        pixel = pixel_to_rgb(pixel, s.mode.format);
+        pixel = pixel_to_rgb(pixel, state().mode.format);
     return pixels;
 }
 
