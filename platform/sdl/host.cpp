@@ -62,7 +62,6 @@ public:
             setup.desktop = {desktop.w, desktop.h, format_of_sdl(desktop.format).value_or(formats::xrgb8888)};
         apply_screen_settings(setup, environment_setting, environment_names);
         vsync = vsync_setting(environment_setting, environment_names.vsync);
-        pace.reset();
         // The desktop's scale factor: VORLIX_SCALE, else GDK_SCALE, else 1, a bad
         // value named on stderr and passed over. A program that knows nothing of
         // it sees a desktop that many times smaller; its windows are shown that
