@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <utility>
 
 namespace platform {
 
@@ -121,7 +122,6 @@ State& state()
         slot->mode = slot->setup.desktop;
         slot->screen = std::make_unique<Buffer>(slot->mode.width, slot->mode.height, slot->mode.format,
                                                 rgb_to_pixel(slot->setup.desktop_rgb, slot->mode.format));
-        slot->screensaver_on = slot->setup.screensaver_on;
     }
     return *slot;
 }
@@ -167,12 +167,9 @@ bool set_minimized(HWND handle, bool minimized)
 
 void set_app_active(HWND window, bool active)
 {
-    State& s = state();
-    if (active || s.app_active)
-        s.active_window = active ? window : nullptr;
-    if (active == s.app_active)
+    const bool was_active = std::exchange(state().active_window, active ? window : nullptr) != nullptr;
+    if (active == was_active)
         return;
-    s.app_active = active;
     post_message(window, WM_ACTIVATEAPP, active, 0);
     if (!active)
         app_deactivated();

@@ -56,7 +56,7 @@ struct ScreenSetup {
     DisplayMode desktop{1024, 768, formats::xrgb8888};
     std::vector<DisplayMode> modes;
     std::uint32_t desktop_rgb = 0;
-    bool screensaver_on = true;
+    bool screensaver_on = true;    // the desktop's setting: SystemParametersInfoA changes it
     bool no_display = false;       // nothing to show on: DirectDraw finds no display driver
     bool focus_elsewhere = false;  // another program keeps the foreground
     int max_back_buffers = 3;      // the longest flipping chain video memory holds
@@ -70,7 +70,7 @@ struct Window {
     DWORD style = 0;
     RECT outer{};
     WindowClass window_class;
-    bool visible = false, minimized = false, needs_paint = false;
+    bool visible = false, minimized = false, needs_paint = false;  // once shown, never hidden again
     RECT client_on_screen() const;  // empty (at -32000, -32000) when minimized
 };
 
@@ -83,7 +83,7 @@ public:
     virtual std::uint32_t ticks() = 0;
     virtual void sleep(std::uint32_t milliseconds) = 0;
     virtual void pump_events() {}
-    virtual void window_changed(const Window&) {}  // shown, hidden, moved, retitled
+    virtual void window_changed(const Window&) {}  // shown, moved, retitled
     virtual void window_destroyed(HWND) {}
     virtual void exclusive_changed(HWND) {}        // null when released
     // Whether the screen may switch to mode, an offered one: a host may refuse, or
@@ -117,10 +117,8 @@ struct State {
     std::vector<std::unique_ptr<Window>> windows;
     int windows_made = 0;
     std::deque<MSG> queue;
-    HWND active_window = nullptr;
-    bool app_active = false;
+    HWND active_window = nullptr;  // none while the program is not in the foreground
     HCURSOR cursor = cursor_handle(32512);  // the arrow
-    bool screensaver_on = true;
     int module_references = 0;
     int pushed_key = -1;
 };

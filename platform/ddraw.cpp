@@ -124,16 +124,12 @@ struct SurfaceObject final : IDirectDrawSurface {
         if (const HRESULT why = blocked())
             return call(why);
         Buffer& buffer = memory();
-        DDSURFACEDESC& desc = *lpDDSurfaceDesc;
-        desc = DDSURFACEDESC{};
-        desc.dwSize = sizeof(DDSURFACEDESC);
-        desc.dwFlags = DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH | DDSD_LPSURFACE | DDSD_PIXELFORMAT;  // no caps kept
-        desc.dwWidth = static_cast<DWORD>(buffer.width);
-        desc.dwHeight = static_cast<DWORD>(buffer.height);
-        desc.lPitch = buffer.pitch;
-        desc.lpSurface = buffer.row(0);
-        desc.ddpfPixelFormat = pixel_format_record(format);
-        locked_at = desc.lpSurface;
+        locked_at = buffer.row(0);
+        // Size, flags, height, width, pitch, four unused, the memory, no colour keys, the format, no caps kept.
+        const DWORD given = DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH | DDSD_LPSURFACE | DDSD_PIXELFORMAT;
+        *lpDDSurfaceDesc = DDSURFACEDESC{sizeof(DDSURFACEDESC), given, static_cast<DWORD>(buffer.height),
+                                         static_cast<DWORD>(buffer.width), buffer.pitch, 0, 0, 0, 0, locked_at, {},
+                                         pixel_format_record(format), {}};
         return call(DD_OK);
     }
     HRESULT Restore() override

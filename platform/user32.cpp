@@ -17,10 +17,8 @@ void destroy_window(HWND handle)
     State& s = state();
     std::erase_if(s.queue, [handle](const MSG& m) { return m.hwnd == handle; });
     std::erase_if(s.windows, [handle](const std::unique_ptr<Window>& w) { return w->handle == handle; });
-    if (s.active_window == handle) {
+    if (s.active_window == handle)
         s.active_window = nullptr;
-        s.app_active = false;
-    }
     host().window_destroyed(handle);
 }
 
@@ -152,15 +150,15 @@ BOOL WINAPI SystemParametersInfoA(UINT uiAction, UINT uiParam, PVOID pvParam, UI
 {
     Call<BOOL> call("SystemParametersInfoA", uiAction, uiParam, Pointer{pvParam}, Hex{fWinIni});
     if (call.forced()) return call.forced_result();
-    State& s = state();
+    bool& on = state().setup.screensaver_on;
     if (uiAction == SPI_SETSCREENSAVEACTIVE) {
-        s.screensaver_on = uiParam != 0;
-        host().screensaver_changed(s.screensaver_on);
+        on = uiParam != 0;
+        host().screensaver_changed(on);
         return call(TRUE);
     }
     if (uiAction != SPI_GETSCREENSAVEACTIVE || !pvParam)
         return call(FALSE);
-    *static_cast<BOOL*>(pvParam) = s.screensaver_on;
+    *static_cast<BOOL*>(pvParam) = on;
     return call(TRUE);
 }
 

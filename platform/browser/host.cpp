@@ -111,11 +111,8 @@ public:
 
     void window_changed(const Window& window) override
     {
-        if (!window.visible || window.minimized) {
-            if (shown == window.handle)
-                window_destroyed(window.handle);
-            return;
-        }
+        if (!window.visible)
+            return;  // not shown yet; nothing minimises a window in a page
         // The exclusive window shows the whole screen, whatever mode it is in.
         const RECT client = window.handle == exclusive ? RECT{0, 0, state().mode.width, state().mode.height}
                                                        : window.client_on_screen();

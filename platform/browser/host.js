@@ -180,8 +180,7 @@ var LibraryBrowserHost = {
     },
 
     end: function(text, status) {
-      if (Page.frame) cancelAnimationFrame(Page.frame);
-      Page.frame = 0;
+      cancelAnimationFrame(Page.frame);  // no harm if it came already
       Page.waiting = null;
       Page.listeners.forEach(function(listener) { listener[0].removeEventListener(listener[1], listener[2]); });
       Page.exclusive = false;
@@ -253,7 +252,6 @@ var LibraryBrowserHost = {
   browser_wait_refresh: function() {
     return Asyncify.handleSleep(function(wakeUp) {
       Page.frame = requestAnimationFrame(function(time) {
-        Page.frame = 0;
         // The program may end while it runs on, which is no error.
         callUserCallback(function() { wakeUp(time); });
       });

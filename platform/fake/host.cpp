@@ -3,8 +3,6 @@
 #include "platform/core.h"
 #include "platform/journal.h"
 
-#include <algorithm>
-
 using namespace platform;
 
 namespace {
@@ -101,9 +99,7 @@ bool fake_activate(bool active, HWND window)
     const HWND to = target(window);
     if (!to)
         return false;
-    State& s = state();
-    s.app_active = active;
-    s.active_window = active ? to : nullptr;
+    state().active_window = active ? to : nullptr;
     post_message(to, WM_ACTIVATEAPP, active ? TRUE : FALSE, 0);
     if (!active)
         app_deactivated();
@@ -119,8 +115,7 @@ bool fake_expose(HWND window)
 
 bool fake_mouse_over(HWND window)
 {
-    const HWND to = target(window);
-    return to && post(to, WM_SETCURSOR, reinterpret_cast<WPARAM>(to), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    return post(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(target(window)), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
 }
 
 std::vector<MSG> fake_queue() { return {state().queue.begin(), state().queue.end()}; }
@@ -143,9 +138,8 @@ std::vector<std::uint32_t> fake_screen_pixels()
 std::vector<std::uint32_t> fake_screen_rgb()
 {
     std::vector<std::uint32_t> pixels = fake_screen_pixels();
-    const State& s = state();
     for (std::uint32_t& pixel : pixels)
-        pixel = pixel_to_rgb(pixel, s.mode.format);
+        pixel = pixel_to_rgb(pixel, state().mode.format);
     return pixels;
 }
 
@@ -165,7 +159,7 @@ FakeCounts fake_live()
                       s.module_references};
 }
 
-bool fake_screensaver_on() { return state().screensaver_on; }
+bool fake_screensaver_on() { return state().setup.screensaver_on; }
 bool fake_cursor_hidden() { return state().cursor == nullptr; }
 
 HWND fake_last_window() { return target(nullptr); }

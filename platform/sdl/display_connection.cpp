@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 
 namespace {
@@ -29,21 +30,17 @@ int stop_pipe[2] = {-1, -1};
 // The line that says why the program ends, made when a watch starts, so that a
 // signal handler can say it.
 char lost_line[256];
-int lost_line_size = 0;
 
 void prepare_lost_line()
 {
-    lost_line_size = std::snprintf(lost_line, sizeof lost_line, "%s: the display connection was lost\n",
-                                   program_invocation_short_name);
-    if (lost_line_size >= static_cast<int>(sizeof lost_line))
-        lost_line_size = sizeof lost_line - 1;
+    std::snprintf(lost_line, sizeof lost_line, "%s: the display connection was lost\n", program_invocation_short_name);
 }
 
 // Nothing is left to show on or to release: the kernel reclaims the rest.
 // Async-signal-safe.
 [[noreturn]] void connection_lost()
 {
-    [[maybe_unused]] const ssize_t said = write(STDERR_FILENO, lost_line, static_cast<std::size_t>(lost_line_size));
+    [[maybe_unused]] const ssize_t said = write(STDERR_FILENO, lost_line, std::strlen(lost_line));
     std::_Exit(platform::display_lost_status);
 }
 

@@ -62,7 +62,6 @@ public:
             setup.desktop = {desktop.w, desktop.h, format_of_sdl(desktop.format).value_or(formats::xrgb8888)};
         apply_screen_settings(setup, environment_setting, environment_names);
         vsync = vsync_setting(environment_setting, environment_names.vsync);
-        pace.reset();
         // The desktop's scale factor: VORLIX_SCALE, else GDK_SCALE, else 1, a bad
         // value named on stderr and passed over. A program that knows nothing of
         // it sees a desktop that many times smaller; its windows are shown that
@@ -101,13 +100,9 @@ public:
 
     void window_changed(const Window& window) override
     {
+        if (!window.visible)
+            return;  // not shown yet
         View& view = views[window.handle];
-        if (!window.visible) {
-            if (view.window && view.shown)
-                SDL_HideWindow(view.window);
-            view.shown = false;
-            return;
-        }
         const RECT client = window.client_on_screen();
         const SDL_Rect placed{client.left * scale, client.top * scale,
                               std::max(1, static_cast<int>(client.right - client.left)) * scale,
@@ -121,8 +116,7 @@ public:
             if (!view.window)
                 return;
             watch_display_connection(view.window);
-            if (icon)
-                SDL_SetWindowIcon(view.window, icon);
+            SDL_SetWindowIcon(view.window, icon);  // none if its bytes were bad: SDL passes over null
             attach_renderer(view, vsync);
             view.title = window.title;
             view.placed = placed;

@@ -80,12 +80,10 @@ void present_rendered(View& view, int width, int height, const SDL_Rect& into, c
 {
     const std::uint32_t format = sdl_format_of(state().screen->format);
     std::uint32_t texture_format = 0;
-    int texture_width = 0, texture_height = 0;
-    if (view.texture)
-        SDL_QueryTexture(view.texture, &texture_format, nullptr, &texture_width, &texture_height);
+    int texture_width = 0, texture_height = 0;  // SDL leaves them so without a texture
+    SDL_QueryTexture(view.texture, &texture_format, nullptr, &texture_width, &texture_height);
     if (texture_width != width || texture_height != height || texture_format != format) {
-        if (view.texture)
-            SDL_DestroyTexture(view.texture);
+        SDL_DestroyTexture(view.texture);
         view.texture = SDL_CreateTexture(view.renderer, format, SDL_TEXTUREACCESS_STREAMING, width, height);
         if (!view.texture)
             return;
@@ -221,13 +219,11 @@ void present(View& view, const Window& window)
         present_direct(view, window, width, height, into, from);
 }
 
-// The renderer takes its texture with it.
+// The renderer takes its texture with it; SDL passes over what is null.
 void close_view(const View& view)
 {
-    if (view.renderer)
-        SDL_DestroyRenderer(view.renderer);
-    if (view.window)
-        SDL_DestroyWindow(view.window);
+    SDL_DestroyRenderer(view.renderer);
+    SDL_DestroyWindow(view.window);
 }
 
 std::optional<PixelFormat> format_of_sdl(std::uint32_t sdl)
