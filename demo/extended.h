@@ -27,10 +27,7 @@ public:
     ExtendedBits(double value) { from_binary<double_format>(bits_as<std::uint64_t>(value)); }
 
     // Rounded once to nearest even, as a store of the x87 register to memory rounds.
-    explicit operator float() const
-    {
-        return bits_as<float>(static_cast<std::uint32_t>(to_binary<float_format>()));
-    }
+    explicit operator float() const { return bits_as<float>(static_cast<std::uint32_t>(to_binary<float_format>())); }
     explicit operator double() const { return bits_as<double>(to_binary<double_format>()); }
     // Truncates toward zero, like the conversion of a long double to an integer.
     explicit operator std::int32_t() const
@@ -139,7 +136,8 @@ private:
             significand_ = (fraction | std::uint64_t{1} << F.significand_bits) << (63 - F.significand_bits);
             exponent_ = field - F.exponent_bias;
         } else if (fraction == 0) {
-            *this = zero(negative_);
+            significand_ = 0;
+            exponent_ = zero_exponent;
         } else {
             const int shift = std::countl_zero(fraction);
             significand_ = fraction << shift;
@@ -193,7 +191,11 @@ private:
                 ++exponent;
             }
         }
-        return from_fields(negative, exponent, high);
+        ExtendedBits r;
+        r.negative_ = negative;
+        r.exponent_ = exponent;
+        r.significand_ = high;
+        return r;
     }
 
     // a + b, with b's sign taken as b_negative. Out of line, like the slow paths that
