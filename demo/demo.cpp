@@ -61,15 +61,13 @@ void demo_count_frame()
     }
 
     // The title: its prefix, then frames_per_second as plain digits ("0", "60").
-    char digits[32];
     char title[64];
     std::strcpy(title, demo_title_prefix);
-    char* const frame_rate = title + std::strlen(title);
+    char* const digits = title + std::strlen(title);
     _gcvt(static_cast<double>(s.frames_per_second), 8, digits);
     const std::size_t length = std::strlen(digits);
     if (length > 0 && digits[length - 1] == '.')
         digits[length - 1] = '\0';
-    std::strcpy(frame_rate, digits);
     SetWindowTextA(s.title_window, title);
 }
 

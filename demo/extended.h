@@ -27,10 +27,7 @@ public:
     ExtendedBits(double value) { from_binary<double_format>(bits_as<std::uint64_t>(value)); }
 
     // Rounded once to nearest even, as a store of the x87 register to memory rounds.
-    explicit operator float() const
-    {
-        return bits_as<float>(static_cast<std::uint32_t>(to_binary<float_format>()));
-    }
+    explicit operator float() const { return bits_as<float>(static_cast<std::uint32_t>(to_binary<float_format>())); }
     explicit operator double() const { return bits_as<double>(to_binary<double_format>()); }
     // Truncates toward zero, like the conversion of a long double to an integer.
     explicit operator std::int32_t() const
@@ -72,10 +69,8 @@ public:
             --exponent;
         const std::uint64_t quotient = static_cast<std::uint64_t>(numerator / b.significand_);
         const std::uint64_t remainder = static_cast<std::uint64_t>(numerator % b.significand_);
-        // Up when 2 * remainder exceeds the divisor, told to the rounding as a rest
-        // above or below half. It never equals it: a quotient of two 64-bit
-        // significands cannot end exactly half way at 64 bits, for that would need a
-        // 65-bit odd multiple of the divisor to fit in 64 bits.
+        // A rest above half where 2 * remainder exceeds the divisor, below it elsewhere;
+        // never exactly half (fact 17 of docs/exactness.md).
         const bool up = remainder > b.significand_ - remainder;
         return rounded(negative, exponent, Uint128{quotient} << 64 | (up ? ~std::uint64_t{0} : 0));
     }
@@ -103,12 +98,8 @@ public:
     {
         ExtendedBits r;
         r.negative_ = negative;
-        if (significand == 0) {
-            r.set_zero();
-        } else {
-            r.significand_ = significand;
-            r.exponent_ = exponent;
-        }
+        r.significand_ = significand;
+        r.exponent_ = significand == 0 ? zero_exponent : exponent;
         return r;
     }
 
@@ -125,32 +116,28 @@ private:
         int significand_bits;  // stored fraction bits
         int exponent_bias;
         int exponent_field_max;
+        int width;  // bits of the whole format
     };
-    static constexpr FormatInfo float_format{23, 127, 255};
-    static constexpr FormatInfo double_format{52, 1023, 2047};
+    static constexpr FormatInfo float_format{23, 127, 255, 32};
+    static constexpr FormatInfo double_format{52, 1023, 2047, 64};
     // Below every exponent a non-zero value can have, so that zero sorts below all.
     static constexpr int zero_exponent = -(1 << 30);
 
-    void set_zero()
-    {
-        significand_ = 0;
-        exponent_ = zero_exponent;
-    }
     static ExtendedBits zero(bool negative) { return from_fields(negative, 0, 0); }
 
     // Every value of a finite binary format is exact in extended precision.
     template <FormatInfo F>
     void from_binary(std::uint64_t bits)
     {
-        const int width = F.significand_bits + 1 + (F.exponent_field_max == 255 ? 8 : 11);
-        negative_ = (bits >> (width - 1)) & 1;
+        negative_ = (bits >> (F.width - 1)) & 1;
         const int field = static_cast<int>((bits >> F.significand_bits) & static_cast<std::uint64_t>(F.exponent_field_max));
         const std::uint64_t fraction = bits & ((std::uint64_t{1} << F.significand_bits) - 1);
         if (field != 0) {
             significand_ = (fraction | std::uint64_t{1} << F.significand_bits) << (63 - F.significand_bits);
             exponent_ = field - F.exponent_bias;
         } else if (fraction == 0) {
-            set_zero();
+            significand_ = 0;
+            exponent_ = zero_exponent;
         } else {
             const int shift = std::countl_zero(fraction);
             significand_ = fraction << shift;
@@ -163,8 +150,7 @@ private:
     template <FormatInfo F>
     std::uint64_t to_binary() const
     {
-        const int width = F.significand_bits + 1 + (F.exponent_field_max == 255 ? 8 : 11);
-        const std::uint64_t sign = static_cast<std::uint64_t>(negative_) << (width - 1);
+        const std::uint64_t sign = static_cast<std::uint64_t>(negative_) << (F.width - 1);
         const int min_exponent = 1 - F.exponent_bias;
         // Bits of the significand that fall below the result's last place.
         int drop = 63 - F.significand_bits;
@@ -224,10 +210,8 @@ private:
         const bool small_negative = a_bigger ? b_negative : a.negative_;
 
         // Both significands as 128-bit values, in the high word; small's shifted right
-        // by the exponent gap, the bits shifted out kept as a sticky lowest bit. 64 bits
-        // below the result's last place are more than enough to round right: after a
-        // subtraction with a gap of two or more the result moves up at most one place,
-        // and a gap of one or less loses nothing.
+        // by the exponent gap, the bits shifted out kept as a sticky lowest bit, which
+        // rounds right (fact 17).
         const int gap = big.exponent_ - small.exponent_;
         const Uint128 big_wide = Uint128{big.significand_} << 64, small_wide = Uint128{small.significand_} << 64;
         Uint128 shifted = small_wide;
@@ -321,13 +305,7 @@ public:
         return slow_multiply(a, b);
     }
     friend Extended operator/(Extended a, Extended b) { return divide(a, b); }
-    Extended operator-() const
-    {
-        Extended r;
-        r.hi_ = -hi_;
-        r.lo_ = -lo_;
-        return r;
-    }
+    Extended operator-() const { return Extended(-hi_, -lo_); }
     friend Extended fabs(Extended a) { return std::signbit(a.hi_) ? -a : a; }
     friend Extended nearbyint(Extended a)
     {
@@ -352,6 +330,8 @@ public:
     ExtendedBits bits() const { return slow_bits(*this); }
 
 private:
+    Extended(double hi, double lo) : hi_(hi), lo_(lo) {}
+
     // Below this the pair's rest could fall beneath the normal doubles, and the
     // integers take over; the renderer's values stay far above it.
     static constexpr double tiny = 0x1p-900;
@@ -429,7 +409,7 @@ private:
 
     // A double over a double: the quotient q, the exact remainder a - q * b (a double
     // when q is the nearest double), and the rest of the quotient to half its last
-    // place. A quotient of doubles is never exactly half way at 64 bits.
+    // place; it is never exactly half way at 64 bits (fact 17).
     [[gnu::noinline]] static Extended divide(Extended a, Extended b)
     {
         const double q = a.hi_ / b.hi_;

@@ -2,22 +2,17 @@
 // double lies half way between two floats (docs/exactness.md, fact 4).
 #pragma once
 
-#include <bit>
 #include <cstdint>
 #include <type_traits>
 
-// The bits of `from` as a `To` of the same size: std::bit_cast, which Emscripten
-// 3.1.6's libc++ lacks; there the compiler's builtin does the same.
+// The bits of `from` as a `To` of the same size: the compilers' builtin behind
+// std::bit_cast, called directly since Emscripten 3.1.6's libc++ lacks std::bit_cast.
 template <class To, class From>
 constexpr To bits_as(const From& from) noexcept
 {
     static_assert(sizeof(To) == sizeof(From) && std::is_trivially_copyable_v<To> &&
                   std::is_trivially_copyable_v<From>);
-#if defined(__cpp_lib_bit_cast)
-    return std::bit_cast<To>(from);
-#else
     return __builtin_bit_cast(To, from);
-#endif
 }
 
 // Fact 4's test, for a double of at least 2^-126 in magnitude; the lanes test a

@@ -48,15 +48,13 @@ struct LaneKernel : P {
     // The same for r = fl53(a + b).
     static mask exact_sum_of(vd a, vd b, vd r) { return m_and(eq(sub(r, a), b), eq(sub(r, b), a)); }
 
-    // The distance from float f to the nearer end of its rounding cell, or less
-    // (fact 6); zero or too small for a zero or subnormal f, which is stricter.
+    // The distance from float f to the nearer end of its rounding cell, or less (fact 6).
     static vd half_gap(vd f) { return mul(exponent(mul(f, set1(1.0 - 0x1p-24))), set1(0x1p-24)); }
 
     // Set where a float midpoint may lie within `bound` of r, f = fl24(r) (fact 6).
     static mask near_midpoint(vd r, vd f, vd bound) { return ge(add(abs(sub(r, f)), bound), half_gap(f)); }
 
-    // zx = sx - sy + cx as the double r the lanes round to float; exact while no
-    // square is below `tiny_square_limit` (fact 7). sy is ready last, so it comes last.
+    // zx = sx - sy + cx as the double r, exact while no square is below `tiny_square_limit` (fact 7).
     static vd plain_difference_sum(vd sx, vd sy, vd c) { return sub(add(sx, c), sy); }
 
     // The same for the lanes of `tiny`, checked (fact 7); the other lanes keep `plain`.
@@ -93,8 +91,7 @@ struct LaneKernel : P {
         return m_and(odd, ne(err, set1(0.0)));
     }
 
-    // acc = ((-(|m - c_abs_sq| / ring_width)) + acc) + 1.0, multiplying by the
-    // rounded reciprocal of ring_width instead of dividing (fact 13).
+    // acc = ((-(|m - c_abs_sq| / ring_width)) + acc) + 1.0, with the reciprocal (fact 13).
     static vd ring_hit(vd m, vd acc, vd c_abs_sq, vd inverse_width, mask& doubt)
     {
         const vd q = mul(abs(sub(m, c_abs_sq)), inverse_width);
@@ -114,9 +111,8 @@ struct LaneKernel : P {
         return blend(lit, n, set1(0.0));
     }
 
-    // Whether an orbit goes on, told from mf, the float sum of the next pass's squares
-    // (fact 10): below stay_below it goes on, from leave_from it ends, and between the
-    // two the pixel is doubted, told from the largest mf of its live passes.
+    // Whether an orbit goes on, told from mf, the float sum of the next pass's squares,
+    // and whether it left unsure, told from the largest mf of its live passes (fact 10).
     static constexpr float stay_below = 4.0f - 0x1p-20f;
     static constexpr float leave_from = 4.0f + 0x1p-19f;
 
@@ -130,16 +126,13 @@ struct LaneKernel : P {
     // The lanes whose m may lie near the ring (fact 11).
     static fmask near_ring(vf mf, vf from, vf to) { return m_and(ge(mf, from), le(mf, to)); }
 
-    // A lane that has left never comes back, so the loop need not mask it out (fact 12).
-
     // The bits of one group's lanes.
     static constexpr unsigned lane_bits = (1u << lanes) - 1;
 
-    // groups x lanes neighbouring pixels of a row, with the orbit of
-    // ring_accumulate. The groups are independent, so their passes overlap; the
-    // block stops when every lane has left. zx and zy live in single-precision
-    // lanes (facts 1 and 2). m is computed only for the passes whose mf came near
-    // the ring, once the block's orbits are done (facts 9 and 11).
+    // groups x lanes neighbouring pixels of a row, with the orbit of ring_accumulate; the
+    // groups' passes overlap, and a lane that has left runs on unmasked (fact 12) until all
+    // have. zx and zy live in float lanes (facts 1 and 2); m is computed after the orbits,
+    // only for the passes whose mf came near the ring (facts 9 and 11).
     [[gnu::always_inline]] static void shade_block(const float* xs, float y, const LaneFrame& fr,
                                                    std::int32_t* n_out, std::int32_t* hit_out,
                                                    std::uint64_t& doubt_out)

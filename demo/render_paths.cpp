@@ -5,6 +5,7 @@
 
 #include <array>
 #include <iterator>
+#include <optional>
 
 #include "demo/lane_path.h"
 #include "demo/render_rule.h"
@@ -67,8 +68,7 @@ const LanePath* runnable_lanes(RenderPath path)
     return entry && entry->lanes && entry->available() ? entry->lanes : nullptr;
 }
 
-bool path_chosen;
-RenderPath chosen_path;
+std::optional<RenderPath> chosen_path;
 int fallback_count;
 
 }  // namespace
@@ -101,15 +101,14 @@ bool render_select_path(RenderPath path)
     if (!render_path_available(path))
         return false;
     chosen_path = path;
-    path_chosen = true;
     return true;
 }
 
 RenderPath render_selected_path()
 {
-    if (!path_chosen)
+    if (!chosen_path)
         render_select_path(render_best_path());
-    return chosen_path;
+    return *chosen_path;
 }
 
 void render_pixels(RenderPath path)
