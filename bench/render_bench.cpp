@@ -18,8 +18,7 @@
 namespace {
 
 // The yardstick: the same rule written as a plain loop, the obvious way, with
-// nothing held in RenderState but the frame's parameters; the colour is the rule's
-// own, integers only.
+// nothing held in RenderState but the frame's parameters.
 void plain_scalar_pixels()
 {
     using Wide = render_rule::reference_wide;
@@ -51,7 +50,25 @@ void plain_scalar_pixels()
             int n = 0;
             if (acc > 0.0f)
                 n = static_cast<int>(nearbyint(Wide{std::sqrt(static_cast<double>(acc))} * 500.0));
-            const std::uint32_t colour = render_rule::colour(n, last_hit);
+            int red = 0, green = 0, blue = 0;
+            if (n >= 768)
+                red = green = blue = 255;
+            else if (n >= 512)
+                red = green = 255, blue = n - 512;
+            else if (n >= 256)
+                red = 255, green = n - 256;
+            else
+                red = n;
+            const int blend = (green + red + blue) / 3;
+            red = (green + red + blend) / 3;
+            green = (blue + green + blend) / 3;
+            blue = (red + blue + blend) / 3;
+            std::uint32_t colour;
+            switch (last_hit % 3) {
+            case 1: colour = std::uint32_t(green) << 16 | std::uint32_t(blue) << 8 | std::uint32_t(red); break;
+            case 2: colour = std::uint32_t(blue) << 16 | std::uint32_t(red) << 8 | std::uint32_t(green); break;
+            default: colour = std::uint32_t(red) << 16 | std::uint32_t(green) << 8 | std::uint32_t(blue); break;
+            }
             *top++ = colour;
             *bottom-- = colour;
         }
