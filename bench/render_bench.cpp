@@ -108,38 +108,35 @@ void render_frame_with(benchmark::State& state, std::optional<RenderPath> path)
 // path. Times are CPU time (the machine may be shared), the best of the repetitions.
 void path_table(const BenchRuns& runs)
 {
-    struct Row {
-        double ms = 0;
-        double fallbacks = -1;
-    };
-    std::map<std::string, Row> rows;
+    std::map<std::string, const BenchRuns::value_type*> best;  // each benchmark's fastest repetition
     for (const auto& run : runs) {
-        Row& row = rows[run.run_name.function_name];
-        const double ms = run.GetAdjustedCPUTime();
-        if (row.ms == 0 || ms < row.ms)
-            row.ms = ms;
-        const auto fallbacks = run.counters.find("fallbacks_per_frame");
-        row.fallbacks = fallbacks == run.counters.end() ? -1 : fallbacks->second.value;
+        const BenchRuns::value_type*& kept = best[run.run_name.function_name];
+        if (!kept || run.GetAdjustedCPUTime() < kept->GetAdjustedCPUTime())
+            kept = &run;
     }
-    const auto reference = rows.find("render_frame/reference");
-    if (reference == rows.end())
+    const auto reference = best.find("render_frame/reference");
+    if (reference == best.end())
         return;
+    const double reference_ms = reference->second->GetAdjustedCPUTime();
     std::printf("\n%-14s %10s %14s %20s\n", "path", "ms/frame", "vs reference", "fallback px/frame");
     std::vector<std::string> names = {"plain_scalar"};
     for (RenderPath path : all_render_paths())
         names.push_back(render_path_name(path));
     for (const std::string& name : names) {
-        const auto row = rows.find("render_frame/" + name);
-        if (row == rows.end())
+        const auto found = best.find("render_frame/" + name);
+        if (found == best.end())
             continue;
-        std::printf("%-14s %10.3f %13.2fx", name.c_str(), row->second.ms, reference->second.ms / row->second.ms);
-        if (row->second.fallbacks >= 0)
-            std::printf(" %20.3f", row->second.fallbacks);
+        const double ms = found->second->GetAdjustedCPUTime();
+        std::printf("%-14s %10.3f %13.2fx", name.c_str(), ms, reference_ms / ms);
+        const auto& counters = found->second->counters;
+        if (const auto fallbacks = counters.find("fallbacks_per_frame"); fallbacks != counters.end())
+            std::printf(" %20.3f", fallbacks->second.value);
         std::printf("\n");
     }
-    const auto plain = rows.find("render_frame/plain_scalar");
-    if (plain != rows.end())
-        std::printf("the reference path is %.2fx the plain scalar loop\n", plain->second.ms / reference->second.ms);
+    const auto plain = best.find("render_frame/plain_scalar");
+    if (plain != best.end())
+        std::printf("the reference path is %.2fx the plain scalar loop\n",
+                    plain->second->GetAdjustedCPUTime() / reference_ms);
 }
 
 }  // namespace
