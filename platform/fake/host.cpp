@@ -97,13 +97,9 @@ bool fake_close_box(HWND window) { return post(window, WM_CLOSE, 0, 0); }
 bool fake_activate(bool active, HWND window)
 {
     const HWND to = target(window);
-    if (!to)
-        return false;
-    state().active_window = active ? to : nullptr;
-    post_message(to, WM_ACTIVATEAPP, active ? TRUE : FALSE, 0);
-    if (!active)
-        app_deactivated();
-    return true;
+    if (to)
+        set_app_active(to, active);
+    return to != nullptr;
 }
 
 bool fake_expose(HWND window)

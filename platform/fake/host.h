@@ -82,7 +82,7 @@ std::uint32_t fake_ticks();
 bool fake_key(int virtual_key, HWND window = nullptr);                        // WM_KEYDOWN
 bool fake_system_key(int virtual_key, bool alt = true, HWND window = nullptr);  // WM_SYSKEYDOWN
 bool fake_close_box(HWND window = nullptr);                                   // WM_CLOSE
-bool fake_activate(bool active, HWND window = nullptr);                       // WM_ACTIVATEAPP 1 / 0
+bool fake_activate(bool active, HWND window = nullptr);                       // WM_ACTIVATEAPP 1 / 0 on a change
 bool fake_expose(HWND window = nullptr);                                      // WM_PAINT follows
 bool fake_mouse_over(HWND window = nullptr);                                  // WM_SETCURSOR
 std::vector<MSG> fake_queue();
