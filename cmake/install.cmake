@@ -144,11 +144,8 @@ if(NOT WIN32)
   endforeach()
 endif()
 
-set(CPACK_PACKAGE_VENDOR "The Vorlix Julia Rings developers")
-set(CPACK_PACKAGE_CONTACT "The Vorlix Julia Rings developers <developers@vorlix-rings.invalid>")
+set(CPACK_PACKAGE_CONTACT "${CPACK_PACKAGE_VENDOR} <developers@vorlix-rings.invalid>")
 set(CPACK_STRIP_FILES ON)
-# Debian package names take no underscores.
-set(CPACK_PACKAGE_NAME vorlix-rings)
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_SYSTEM_NAME win${windows_bits})

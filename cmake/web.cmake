@@ -18,8 +18,6 @@ configure_file(res/rings.ico ${web_dir}/favicon.ico COPYONLY)
 configure_file(res/rings-192.png ${web_dir}/rings-192.png COPYONLY)
 install(DIRECTORY ${web_dir}/ DESTINATION . COMPONENT pages)
 
-set(CPACK_PACKAGE_NAME vorlix-rings)
-set(CPACK_PACKAGE_VENDOR "The Vorlix Julia Rings developers")
 set(CPACK_GENERATOR ZIP)
 set(CPACK_SYSTEM_NAME web)
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
